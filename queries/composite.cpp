@@ -1,0 +1,119 @@
+#include "queries/composite.h"
+
+#include <optional>
+
+#include "queries/procedures.h"
+#include "queries/property_list.h"
+#include "wmi/attempt.h"
+#include "wmi/text.h"
+
+namespace queries {
+
+namespace {
+constexpr std::string_view kDefaultMoniker = "Winmgmts:";
+}
+
+void RunBaseBoardAdapters(Host& host, const Button& button) {
+  BeginOutput(host, button.caption);
+  Pane& pane = host.pane();
+  // The direct reads are the on-board device list without its first entry, Caption.
+  PropertyList direct = PropertyListOf("Command25").subspan(1);
+  bool ok = ForEachInstance(
+      host.provider(), kCimv2Moniker,
+      [&](wmi::Connection& c) { return c.ExecQuery(button.query, wmi::kCategoryFlags); },
+      [&](const wmi::Instance& inst) {
+        pane.AppendMessage(SeparatorLine());
+        for (std::string_view name : {"Name", "Caption", "CreationClassName"}) {
+          wmi::Attempt([&] {
+            pane.AppendMessage(wmi::Join(std::string(name) + ": ", inst.Item(name).value));
+          });
+        }
+        PrintEntries(pane, inst, direct);
+        pane.ScrollToEnd();
+      });
+  if (!ok) pane.AppendMessage(SeparatorLine());
+}
+
+std::optional<std::string> DeviceIdOfDependent(std::string_view path) {
+  std::string unquoted;
+  unquoted.reserve(path.size());
+  for (char c : path)
+    if (c != '"') unquoted += c;
+  auto first = unquoted.find('=');
+  if (first == std::string::npos) return std::nullopt;
+  auto second = unquoted.find('=', first + 1);
+  return unquoted.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+}
+
+namespace {
+
+void PrintUsbDevice(Pane& pane, const wmi::Instance& device) {
+  std::string description;
+  wmi::Attempt([&] {
+    const wmi::Value& d = device.Get("Description");
+    if (!d.is_null()) description = wmi::Convert(d);
+  });
+  const wmi::Property* desc = device.Find("Description");
+  if (desc && desc->value.kind() == wmi::Value::Kind::Text && desc->value.text() == "USB-6210")
+    wmi::Attempt([&] { pane.AppendMessage(wmi::Convert(device.Item("Name").value)); });
+  for (const wmi::Property& p : device.Properties()) {
+    pane.AppendMessage(description + "," + p.name);
+    wmi::Attempt([&] { pane.AppendMessage(wmi::Join(description + ",", p.value)); });
+  }
+  pane.ScrollToEnd();
+}
+
+}  // namespace
+
+void RunUsbDevices(Host& host, const Button& button) {
+  BeginOutput(host, button.caption);
+  std::unique_ptr<wmi::Connection> connection;
+  std::unique_ptr<wmi::ResultSet> associations;
+  if (!wmi::Attempt([&] {
+        connection = host.provider().Connect(kCimv2Moniker);
+        associations = connection->ExecQuery(button.query);
+      }))
+    return;
+  for (;;) {
+    std::optional<wmi::Instance> association;
+    if (!wmi::Attempt([&] { association = associations->Next(); }) || !association) break;
+    std::optional<std::string> device_id;
+    wmi::Attempt([&] { device_id = DeviceIdOfDependent(wmi::Convert(association->Get("Dependent"))); });
+    if (!device_id) continue;
+    std::unique_ptr<wmi::ResultSet> devices;
+    if (!wmi::Attempt([&] {
+          devices = connection->ExecQuery("Select * From Win32_PnPEntity Where DeviceID = '" + *device_id + "'");
+        }))
+      continue;
+    for (;;) {
+      std::optional<wmi::Instance> device;
+      if (!wmi::Attempt([&] { device = devices->Next(); }) || !device) break;
+      PrintUsbDevice(host.pane(), *device);
+    }
+  }
+}
+
+void RunOperatingSystem(Host& host, const Button& button) {
+  BeginOutput(host, button.caption);
+  std::optional<wmi::Instance> last;
+  wmi::Attempt([&] {
+    auto connection = host.provider().Connect(kDefaultMoniker);
+    auto instances = connection->InstancesOf("Win32_OperatingSystem", wmi::kReturnImmediately);
+    while (auto inst = instances->Next()) last = std::move(inst);
+  });
+  if (!last) return;
+  for (const wmi::Property& p : last->Properties()) {
+    if (p.value.is_null()) continue;
+    wmi::Attempt([&] { host.pane().AppendMessage(p.name + " = " + wmi::Convert(p.value)); });
+  }
+}
+
+bool RunComposite(Host& host, const Button& button) {
+  if (button.control == "Command57") RunBaseBoardAdapters(host, button);
+  else if (button.control == "Command58") RunUsbDevices(host, button);
+  else if (button.control == "Command60") RunOperatingSystem(host, button);
+  else return false;
+  return true;
+}
+
+}  // namespace queries

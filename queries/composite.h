@@ -1,0 +1,27 @@
+// The composite buttons: the base board read two ways (Command57), the USB
+// devices through their controller associations (Command58) and the operating
+// system listing (Command60). The battery button is a class dump and is run by
+// the class browser.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "queries/buttons.h"
+#include "queries/host.h"
+
+namespace queries {
+
+void RunBaseBoardAdapters(Host& host, const Button& button);  // Command57
+void RunUsbDevices(Host& host, const Button& button);         // Command58
+void RunOperatingSystem(Host& host, const Button& button);    // Command60
+
+// Runs a composite button; false for one this layer does not run (Command63).
+bool RunComposite(Host& host, const Button& button);
+
+// The device id in an association's `Dependent` path: quotes removed, the text
+// between the first and second "=" (backslashes still doubled). Empty optional
+// when the path holds no "=".
+std::optional<std::string> DeviceIdOfDependent(std::string_view path);
+
+}  // namespace queries

@@ -1,0 +1,234 @@
+#include "wmi/recorded/snapshot.h"
+
+#include <fstream>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "wmi/error.h"
+#include "wmi/wql.h"
+
+namespace wmi {
+
+using Json = nlohmann::ordered_json;
+
+const RecordedNamespace* Snapshot::FindNamespace(std::string_view name) const {
+  for (const auto& ns : namespaces)
+    if (EqualsIgnoreCase(ns.name, name)) return &ns;
+  return nullptr;
+}
+
+const RecordedClass* Snapshot::FindClass(std::string_view ns, std::string_view cls) const {
+  const RecordedNamespace* n = FindNamespace(ns);
+  if (!n) return nullptr;
+  for (const auto& c : n->classes)
+    if (EqualsIgnoreCase(c.name, cls)) return &c;
+  return nullptr;
+}
+
+namespace {
+
+struct Place {
+  const std::string& source;
+  std::string path;
+  [[noreturn]] void Fail(const std::string& why) const {
+    throw SnapshotError(source + ": at " + path + ": " + why);
+  }
+};
+
+Value ToValue(const Json& j, const Place& at, bool element) {
+  switch (j.type()) {
+    case Json::value_t::null:
+      return Value();
+    case Json::value_t::boolean:
+      return Value(j.get<bool>());
+    case Json::value_t::number_integer:
+      return Value(j.get<std::int64_t>());
+    case Json::value_t::number_unsigned: {
+      auto u = j.get<std::uint64_t>();
+      if (u > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()))
+        at.Fail("integer too large (write uint64 values as strings, as WMI delivers them)");
+      return Value(static_cast<std::int64_t>(u));
+    }
+    case Json::value_t::number_float:
+      return Value(j.get<double>());
+    case Json::value_t::string:
+      return Value(j.get<std::string>());
+    case Json::value_t::array: {
+      if (element) at.Fail("arrays of arrays are not WMI values");
+      std::vector<Value> elements;
+      elements.reserve(j.size());
+      std::size_t i = 0;
+      for (const Json& e : j) {
+        Place inner{at.source, at.path + "[" + std::to_string(i++) + "]"};
+        elements.push_back(ToValue(e, inner, true));
+      }
+      return Value(std::move(elements));
+    }
+    case Json::value_t::object: {
+      auto it = j.find("object");
+      if (j.size() != 1 || it == j.end()) at.Fail("an object value is written {\"object\": ...}");
+      return Value(Object{it->is_string() ? it->get<std::string>() : std::string()});
+    }
+    default:
+      at.Fail("not a WMI value");
+  }
+}
+
+std::string LineAndColumn(std::string_view text, std::size_t byte) {
+  std::size_t line = 1, col = 1;
+  for (std::size_t i = 0; i < byte && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      col = 1;
+    } else {
+      ++col;
+    }
+  }
+  return "line " + std::to_string(line) + ", column " + std::to_string(col);
+}
+
+}  // namespace
+
+Snapshot ParseSnapshot(std::string_view text, const std::string& source) {
+  Json doc;
+  try {
+    doc = Json::parse(text.begin(), text.end());
+  } catch (const Json::parse_error& e) {
+    std::string where = e.byte > 0 ? LineAndColumn(text, e.byte - 1) : "the start";
+    throw SnapshotError(source + ": at " + where + ": not valid JSON (" + e.what() + ")");
+  }
+  Place top{source, "the top level"};
+  if (!doc.is_object()) top.Fail("expected an object with \"namespaces\"");
+  auto nss = doc.find("namespaces");
+  if (nss == doc.end() || !nss->is_object()) top.Fail("expected an object \"namespaces\"");
+
+  Snapshot snap;
+  for (auto ns = nss->begin(); ns != nss->end(); ++ns) {
+    Place at_ns{source, "namespaces/" + ns.key()};
+    if (!ns->is_object()) at_ns.Fail("a namespace holds an object of classes");
+    RecordedNamespace rns{ns.key(), {}};
+    for (auto cls = ns->begin(); cls != ns->end(); ++cls) {
+      Place at_cls{source, at_ns.path + "/" + cls.key()};
+      if (!cls->is_array()) at_cls.Fail("a class holds an array of instances");
+      RecordedClass rc{cls.key(), {}};
+      std::size_t index = 0;
+      for (const Json& inst : *cls) {
+        Place at_inst{source, at_cls.path + "[" + std::to_string(index++) + "]"};
+        if (!inst.is_object()) at_inst.Fail("an instance is an object of properties");
+        std::vector<Property> props;
+        props.reserve(inst.size());
+        for (auto p = inst.begin(); p != inst.end(); ++p) {
+          Place at_p{source, at_inst.path + "/" + p.key()};
+          props.push_back(Property{p.key(), ToValue(p.value(), at_p, false)});
+        }
+        rc.instances.emplace_back(std::move(props));
+      }
+      rns.classes.push_back(std::move(rc));
+    }
+    snap.namespaces.push_back(std::move(rns));
+  }
+  return snap;
+}
+
+Snapshot LoadSnapshotFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw SnapshotError(path + ": cannot be opened");
+  std::ostringstream buf;
+  buf << in.rdbuf();
+  if (in.bad()) throw SnapshotError(path + ": cannot be read");
+  return ParseSnapshot(buf.str(), path);
+}
+
+namespace {
+
+Json ToJson(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::Null:
+      return nullptr;
+    case Value::Kind::Integer:
+      return v.integer();
+    case Value::Kind::Real:
+      return v.real();
+    case Value::Kind::Boolean:
+      return v.boolean();
+    case Value::Kind::Text:
+      return v.text();
+    case Value::Kind::Array: {
+      Json a = Json::array();
+      for (const Value& e : v.elements()) a.push_back(ToJson(e));
+      return a;
+    }
+    case Value::Kind::Object:
+      return Json{{"object", v.object().class_name}};
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::string SerializeSnapshot(const Snapshot& snapshot) {
+  Json nss = Json::object();
+  for (const auto& ns : snapshot.namespaces) {
+    Json classes = Json::object();
+    for (const auto& cls : ns.classes) {
+      Json instances = Json::array();
+      for (const auto& inst : cls.instances) {
+        Json o = Json::object();
+        for (const auto& p : inst.Properties()) o[p.name] = ToJson(p.value);
+        instances.push_back(std::move(o));
+      }
+      classes[cls.name] = std::move(instances);
+    }
+    nss[ns.name] = std::move(classes);
+  }
+  Json doc = Json::object();
+  doc["namespaces"] = std::move(nss);
+  // Invalid UTF-8 from a live source is replaced rather than refused.
+  return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+namespace {
+
+class RecordedConnection : public Connection {
+ public:
+  RecordedConnection(std::shared_ptr<const Snapshot> snap, const RecordedNamespace& ns)
+      : snap_(std::move(snap)), ns_(ns) {}
+
+  std::unique_ptr<ResultSet> ExecQuery(std::string_view query, int /*flags*/) override {
+    WqlQuery q = ParseWql(query);
+    const RecordedClass& cls = Class(q.class_name);
+    std::vector<Instance> out;
+    for (const Instance& i : cls.instances)
+      if (q.Matches(i)) out.push_back(i);
+    return std::make_unique<VectorResultSet>(std::move(out));
+  }
+
+  std::unique_ptr<ResultSet> InstancesOf(std::string_view class_name, int /*flags*/) override {
+    return std::make_unique<VectorResultSet>(Class(class_name).instances);
+  }
+
+ private:
+  const RecordedClass& Class(std::string_view name) const {
+    for (const auto& c : ns_.classes)
+      if (EqualsIgnoreCase(c.name, name)) return c;
+    throw Error(ErrorCode::InvalidClass, "no class " + std::string(name) + " in " + ns_.name);
+  }
+
+  std::shared_ptr<const Snapshot> snap_;  // keeps ns_ alive
+  const RecordedNamespace& ns_;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordedProvider> RecordedProvider::FromFile(const std::string& path) {
+  return std::make_unique<RecordedProvider>(std::make_shared<const Snapshot>(LoadSnapshotFile(path)));
+}
+
+std::unique_ptr<Connection> RecordedProvider::ConnectNamespace(const std::string& ns) {
+  const RecordedNamespace* n = snapshot_->FindNamespace(ns);
+  if (!n) throw Error(ErrorCode::ConnectFailed, "no namespace " + ns + " in the snapshot");
+  return std::make_unique<RecordedConnection>(snapshot_, *n);
+}
+
+}  // namespace wmi

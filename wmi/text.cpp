@@ -1,0 +1,98 @@
+#include "wmi/text.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "wmi/error.h"
+
+namespace wmi {
+
+namespace {
+
+std::string RealText(double d) {
+  if (std::isnan(d)) return "NaN";
+  if (std::isinf(d)) return d > 0 ? "Infinity" : "-Infinity";
+  char buf[64];
+  auto res = std::to_chars(buf, buf + sizeof buf, d);
+  return std::string(buf, res.ptr);
+}
+
+[[noreturn]] void Mismatch(const char* op, const Value& v) {
+  throw Error(ErrorCode::TypeMismatch, std::string(op) + ": cannot turn " + Describe(v) + " into text");
+}
+
+}  // namespace
+
+std::string ScalarText(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::Integer:
+      return std::to_string(v.integer());
+    case Value::Kind::Real:
+      return RealText(v.real());
+    case Value::Kind::Boolean:
+      return v.boolean() ? "True" : "False";
+    case Value::Kind::Text:
+      return v.text();
+    default:
+      Mismatch("text", v);
+  }
+}
+
+std::string Join(std::string_view label, const Value& v) {
+  if (v.is_null()) return std::string(label);
+  if (!v.is_scalar()) Mismatch("join", v);
+  std::string out(label);
+  out += ScalarText(v);
+  return out;
+}
+
+std::string Convert(const Value& v) {
+  if (!v.is_scalar()) Mismatch("convert", v);
+  return ScalarText(v);
+}
+
+std::string Add(std::string_view text, const Value& v) {
+  if (v.kind() != Value::Kind::Text) Mismatch("add", v);
+  std::string out(text);
+  out += v.text();
+  return out;
+}
+
+std::int32_t SafeUpperBound(const Value& v, std::int16_t dimension) {
+  if (!v.is_array()) return -1;
+  if (dimension != -1 && dimension != 1) return -1;  // only one-dimensional arrays exist
+  return static_cast<std::int32_t>(v.elements().size()) - 1;
+}
+
+std::int32_t UpperBound(const Value& v) {
+  if (!v.is_array()) Mismatch("upper bound", v);
+  return static_cast<std::int32_t>(v.elements().size()) - 1;
+}
+
+std::string Describe(const Value& v) {
+  switch (v.kind()) {
+    case Value::Kind::Null:
+      return "Null";
+    case Value::Kind::Integer:
+      return "integer " + std::to_string(v.integer());
+    case Value::Kind::Real:
+      return "real " + RealText(v.real());
+    case Value::Kind::Boolean:
+      return v.boolean() ? "boolean True" : "boolean False";
+    case Value::Kind::Text:
+      return "text \"" + v.text() + "\"";
+    case Value::Kind::Array: {
+      std::string out = "array [";
+      for (std::size_t i = 0; i < v.elements().size(); ++i) {
+        if (i) out += ", ";
+        out += Describe(v.elements()[i]);
+      }
+      return out + "]";
+    }
+    case Value::Kind::Object:
+      return "object " + v.object().class_name;
+  }
+  return "?";
+}
+
+}  // namespace wmi
