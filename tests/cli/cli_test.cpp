@@ -1,1 +1,100 @@
+#include "cli/cli.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "queries/buttons.h"
+#include "tests/support/test_host.h"
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result Cli(std::vector<std::string> args) {
+  args.insert(args.begin(), "pcinfo-cli");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  std::ostringstream out, err;
+  int status = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("pcinfo-cli-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    snapshot_ = (dir_ / "machine.json").string();
+    std::ofstream(snapshot_) << R"({"namespaces": {"root\\cimv2": {
+      "Win32_Processor": [{"AddressWidth": 64, "Name": "CPU One"}, {"AddressWidth": 32, "Name": null}],
+      "Win32_Fan": []}}})";
+    bad_ = (dir_ / "bad.json").string();
+    std::ofstream(bad_) << "{\"namespaces\": [}";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::filesystem::path dir_;
+  std::string snapshot_, bad_;
+};
+
+TEST_F(CliTest, RunPrintsThePaneTextOfTheButtonsInOrder) {
+  Result r = Cli({"--from", snapshot_, "run", "Command40", "Command14", "Command40"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string cpu = "CPU" + std::string(90, '-') + "\r\n" + std::string(31, '-') +
+                    "\r\nAddressWidth: 64\r\nName: CPU One\r\n" + std::string(31, '-') +
+                    "\r\nAddressWidth: 32\r\nName: \r\n";
+  EXPECT_EQ(r.out, cpu + "冷却ファン" + std::string(90, '-') + "\r\n" + cpu);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, AllRunsTheSixtyButtonsInOrder) {
+  Result r = Cli({"--from=" + snapshot_, "all"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> headers;
+  for (const auto& line : testing_support::Lines(r.out))
+    if (line.size() >= 90 && line.ends_with(std::string(90, '-'))) headers.push_back(line.substr(0, line.size() - 90));
+  ASSERT_EQ(headers.size(), 60u);
+  for (int n = 1; n <= 60; ++n)
+    EXPECT_EQ(headers[n - 1], queries::FindButton("Command" + std::to_string(n))->caption) << n;
+}
+
+TEST_F(CliTest, ButtonsListsTheSixtyOneRows) {
+  Result r = Cli({"buttons"});
+  EXPECT_EQ(r.status, 0);
+  auto lines = testing_support::Lines(r.out);
+  ASSERT_EQ(lines.size(), 61u);
+  EXPECT_EQ(lines[9], "Command10\tドライブ\t物理ディスクドライブ\tSelect * from Win32_DiskDrive");
+  EXPECT_EQ(lines[55], "Command56\tOS\tログオン セッション情報\tSelect * from Win32_LogonSession ");
+}
+
+TEST_F(CliTest, BadInvocationsGiveOneLineOnStderrAndStatusTwo) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"--from"},
+      {"--from", snapshot_, "run"},
+      {"--from", snapshot_, "run", "Command99"},
+      {"--from", snapshot_, "run", "Command61"},
+      {"--from", snapshot_, "all", "extra"},
+      {"--from", snapshot_, "frobnicate"},
+      {"--from", bad_, "run", "Command40"},
+      {"--from", (dir_ / "missing.json").string(), "all"},
+  };
+  for (const auto& args : cases) {
+    Result r = Cli(args);
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    EXPECT_EQ(r.status, 2) << joined;
+    EXPECT_EQ(r.out, "") << joined;
+    ASSERT_FALSE(r.err.empty()) << joined;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << joined << ": " << r.err;
+  }
+  EXPECT_NE(Cli({"--from", bad_, "all"}).err.find("bad.json: at line 1"), std::string::npos);
+}
+
+}  // namespace

@@ -1,1 +1,142 @@
+#include "wmi/recorded/snapshot.h"
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "wmi/error.h"
+
+namespace {
+
+using wmi::Value;
+
+constexpr const char* kSnapshot = R"({"namespaces": {
+  "root\\cimv2": {
+    "Win32_DiskDrive": [
+      {"Availability": null, "Capabilities": [3, 4, 10], "Caption": "Disk 0",
+       "Size": "53686402560", "MediaLoaded": true, "Ratio": 1.5, "Big": 1e20, "Embedded": {"object": "Win32_Foo"}},
+      {"Caption": "Disk 1", "Index": 1}
+    ],
+    "Win32_Fan": []
+  },
+  "root\\wmi": {"MSStorage": [{"Active": false}]}
+}})";
+
+std::vector<wmi::Instance> All(wmi::ResultSet& rs) {
+  std::vector<wmi::Instance> out;
+  while (auto i = rs.Next()) out.push_back(*i);
+  return out;
+}
+
+class Recorded : public ::testing::Test {
+ protected:
+  wmi::RecordedProvider provider{std::make_shared<const wmi::Snapshot>(wmi::ParseSnapshot(kSnapshot, "test.json"))};
+};
+
+TEST_F(Recorded, MapsJsonToWmiValuesInFileOrder) {
+  auto rs = provider.Connect("winmgmts:\\\\.\\root\\cimv2")->ExecQuery("Select * from Win32_DiskDrive", 48);
+  auto disks = All(*rs);
+  ASSERT_EQ(disks.size(), 2u);
+  const auto& props = disks[0].Properties();
+  std::vector<std::string> names;
+  for (const auto& p : props) names.push_back(p.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Availability", "Capabilities", "Caption", "Size", "MediaLoaded", "Ratio",
+                                             "Big", "Embedded"}));
+  EXPECT_EQ(disks[0].Get("Availability"), Value());
+  EXPECT_EQ(disks[0].Get("capabilities"), Value(std::vector<Value>{3, 4, 10}));
+  EXPECT_EQ(disks[0].Get("Size"), Value("53686402560"));
+  EXPECT_EQ(disks[0].Get("MediaLoaded"), Value(true));
+  EXPECT_EQ(disks[0].Get("Ratio"), Value(1.5));
+  EXPECT_EQ(disks[0].Get("Big").kind(), Value::Kind::Real);
+  EXPECT_EQ(disks[0].Get("Embedded"), Value(wmi::Object{"Win32_Foo"}));
+  EXPECT_EQ(disks[0].GetElement("Capabilities", 2), Value(10));
+  EXPECT_THROW(disks[0].GetElement("Capabilities", 3), wmi::Error);
+  EXPECT_THROW(disks[0].GetElement("Caption", 0), wmi::Error);
+  // A property not in the instance's object is one the instance does not have.
+  EXPECT_THROW(disks[0].Get("Index"), wmi::Error);
+  EXPECT_EQ(disks[1].Get("Index"), Value(1));
+}
+
+TEST_F(Recorded, ClassesAndNamespacesMatchWithoutRegardToCase) {
+  auto c = provider.Connect("WINMGMTS:\\\\.\\ROOT\\CIMV2");
+  EXPECT_EQ(All(*c->ExecQuery("select * from win32_diskdrive")).size(), 2u);
+  EXPECT_EQ(All(*c->InstancesOf("WIN32_DISKDRIVE")).size(), 2u);
+  EXPECT_EQ(All(*provider.Connect("Winmgmts:")->ExecQuery("Select * from Win32_Fan")).size(), 0u);
+  EXPECT_EQ(All(*provider.Connect("winmgmts:\\\\.\\root\\WMI")->ExecQuery("Select * from msstorage")).size(), 1u);
+}
+
+TEST_F(Recorded, WhereClauseFilters) {
+  auto c = provider.Connect("winmgmts:\\\\.\\root\\cimv2");
+  auto found = All(*c->ExecQuery("Select * From Win32_DiskDrive Where Caption = 'disk 1'"));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].Get("Index"), Value(1));
+  EXPECT_TRUE(All(*c->ExecQuery("Select * From Win32_DiskDrive Where Caption = 'Disk 2'")).empty());
+}
+
+TEST_F(Recorded, FailuresAreErrorsWithTheirCodes) {
+  struct Case {
+    const char* moniker;
+    const char* query;
+    wmi::ErrorCode code;
+  } cases[] = {
+      {"winmgmts:\\\\.\\root\\nosuch", "Select * from Win32_Fan", wmi::ErrorCode::ConnectFailed},
+      {"winmgmts:\\\\.\\root\\", "Select * from Win32_Fan", wmi::ErrorCode::ConnectFailed},
+      {"winmgmts:\\\\.\\root\\cimv2", "Select * from Win32_Battery", wmi::ErrorCode::InvalidClass},
+      {"winmgmts:\\\\.\\root\\cimv2", "Select Name from Win32_Fan", wmi::ErrorCode::InvalidQuery},
+      {"nothing", "Select * from Win32_Fan", wmi::ErrorCode::ConnectFailed},
+  };
+  for (const Case& c : cases) {
+    try {
+      auto rs = provider.Connect(c.moniker)->ExecQuery(c.query, 48);
+      All(*rs);
+      ADD_FAILURE() << c.moniker << " " << c.query << " did not fail";
+    } catch (const wmi::Error& e) {
+      EXPECT_EQ(e.code(), c.code) << c.moniker << " " << c.query;
+    }
+  }
+}
+
+TEST(SnapshotFiles, BadFilesNameTheFileAndThePlace) {
+  struct Case {
+    const char* text;
+    const char* expected;  // part of the message
+  } cases[] = {
+      {"{\"namespaces\": {\n  \"root\\\\cimv2\": {\"X\": [}\n}}", "bad.json: at line 2, column"},
+      {"", "bad.json: at"},
+      {"[]", "namespaces"},
+      {"{\"namespaces\": {\"root\\\\cimv2\": {\"X\": {}}}}", "namespaces/root\\cimv2/X"},
+      {"{\"namespaces\": {\"root\\\\cimv2\": {\"X\": [1]}}}", "namespaces/root\\cimv2/X[0]"},
+      {"{\"namespaces\": {\"root\\\\cimv2\": {\"X\": [{\"A\": [[1]]}]}}}", "X[0]/A[0]"},
+      {"{\"namespaces\": {\"root\\\\cimv2\": {\"X\": [{\"A\": {\"b\": 1}}]}}}", "X[0]/A"},
+      {"{\"namespaces\": {\"root\\\\cimv2\": {\"X\": [{\"A\": 18446744073709551615}]}}}", "too large"},
+  };
+  for (const Case& c : cases) {
+    try {
+      wmi::ParseSnapshot(c.text, "bad.json");
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const wmi::SnapshotError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("bad.json"), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(SnapshotFiles, MissingFileIsAnError) {
+  EXPECT_THROW(wmi::LoadSnapshotFile("/nonexistent/snapshot.json"), wmi::SnapshotError);
+}
+
+TEST(SnapshotFiles, SerializedSnapshotReadsBackTheSame) {
+  wmi::Snapshot s = wmi::ParseSnapshot(kSnapshot, "in.json");
+  std::string text = wmi::SerializeSnapshot(s);
+  wmi::Snapshot again = wmi::ParseSnapshot(text, "out.json");
+  ASSERT_EQ(again.namespaces.size(), 2u);
+  const auto* disks = again.FindClass("root\\cimv2", "Win32_DiskDrive");
+  ASSERT_NE(disks, nullptr);
+  ASSERT_EQ(disks->instances.size(), 2u);
+  EXPECT_EQ(disks->instances[0].Properties(), s.FindClass("root\\cimv2", "Win32_DiskDrive")->instances[0].Properties());
+  ASSERT_NE(again.FindClass("root\\cimv2", "Win32_Fan"), nullptr);
+  EXPECT_TRUE(again.FindClass("root\\cimv2", "Win32_Fan")->instances.empty());
+}
+
+}  // namespace
