@@ -47,7 +47,7 @@ namespace {
 std::size_t SequenceLength(std::string_view s) {
   const auto lead = static_cast<unsigned char>(s[0]);
   std::size_t n = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 1;
-  if (n > s.size()) return 1;
+  if (n > s.size()) n = s.size();  // a character cut off at the end of the text
   for (std::size_t i = 1; i < n; ++i)
     if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return i;
   return n;
