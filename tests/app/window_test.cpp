@@ -21,6 +21,10 @@
 #include "queries/buttons.h"
 #include "wmi/recorded/snapshot.h"
 
+// Font configuration keeps caches for the life of the process; the leak
+// checker is told not to count them.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace {
 
 const std::string kHeader(90, '-');
