@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -238,6 +239,24 @@ TEST_F(Window, ClickOnAClassDumpsItFromCimv2) {
                 if (c != '\r') out += c;
               return out;
             }());
+}
+
+TEST_F(Window, AppendingAddsAtTheEndWithoutRewritingTheDocument) {
+  OpenMachine();
+  auto* pane = Find<QPlainTextEdit>("rtxtMsg");
+  struct Change {
+    int from, removed, added;
+  };
+  std::vector<Change> changes;
+  QObject::connect(pane->document(), &QTextDocument::contentsChange,
+                   [&](int from, int removed, int added) { changes.push_back({from, removed, added}); });
+  const int end = pane->document()->characterCount() - 1;  // without the final paragraph mark
+  window_->pane().AppendMessage("Name:日本");
+  ASSERT_EQ(changes.size(), 1u);
+  EXPECT_EQ(changes[0].from, end);
+  EXPECT_EQ(changes[0].removed, 0);
+  EXPECT_EQ(changes[0].added, 8);  // seven characters and the line break
+  EXPECT_TRUE(PaneText().ends_with("\r\nName:日本\r\n"));
 }
 
 TEST_F(Window, AutoClearSwitchDecidesWhetherOutputAccumulates) {

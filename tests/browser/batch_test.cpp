@@ -40,16 +40,6 @@ TEST_P(AllGet, RunsTheSixtyButtonsInOrderWithAutoClearOffAndRestoresTheSwitch) {
 
 INSTANTIATE_TEST_SUITE_P(CheckStates, AllGet, testing::Values(0, 1, 2));
 
-TEST(AllGet, ReachesTheRecordedInstances) {
-  FakeWindow w(browser_test::MachineProvider(), browser_test::Catalogue(), std::nullopt);
-  browser::AllGetClick(w);
-  // The CPU button (Command40) lists the three recorded processors.
-  auto text = w.pane_.text();
-  auto cpu = text.find("CPU" + kDashes);
-  ASSERT_NE(cpu, std::string::npos);
-  EXPECT_NE(text.find("Core C", cpu), std::string::npos);
-}
-
 TEST(RunCategoryButton, BatteryButtonIsTheClassDump) {
   TempFolder info;
   FakeWindow w(browser_test::MachineProvider(), {"Win32_Fan"}, info.path());

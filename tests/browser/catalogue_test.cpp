@@ -56,27 +56,6 @@ INSTANTIATE_TEST_SUITE_P(Landmarks, CatalogueEntry,
                                          Position{848, "Win32_PerfRawData"}, Position{1037, "Win32_PhysicalMedia"},
                                          Position{1211, "Win32_WMISetting"}));
 
-TEST(Catalogue, GroupsFollowTheirPrefixes) {
-  auto names = ClassCatalogue();
-  auto count = [&](std::size_t from, std::size_t to, std::string_view prefix, bool ignore_case) {
-    std::size_t n = 0;
-    for (std::size_t i = from - 1; i < to; ++i) {
-      std::string_view head = names[i].substr(0, prefix.size());
-      bool match = ignore_case ? std::equal(head.begin(), head.end(), prefix.begin(), prefix.end(),
-                                            [](char a, char b) { return Rank(a) == Rank(b); })
-                               : head == prefix;
-      n += match;
-    }
-    return n;
-  };
-  EXPECT_EQ(count(1, 53, "__", false), 53u);
-  EXPECT_EQ(count(54, 339, "CIM_", false), 286u);
-  EXPECT_EQ(count(340, 441, "MSFT_", true), 102u);
-  EXPECT_EQ(count(452, 1211, "Win32_", false), 760u);
-  EXPECT_EQ(count(660, 847, "Win32_PerfFormattedData_", false), 188u);
-  EXPECT_EQ(count(849, 1036, "Win32_PerfRawData_", false), 188u);
-}
-
 struct Pair {
   std::string_view first, second;
 };
