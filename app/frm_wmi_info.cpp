@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QEvent>
 #include <QFont>
 #include <QFrame>
 #include <QLabel>
@@ -151,8 +152,14 @@ void FrmWmiInfo::BuildControls() {
   place(list1_, "List1");
   list1_->setSelectionMode(QAbstractItemView::SingleSelection);
   list1_->setSortingEnabled(false);
+  // A selection change is List1's click, from the mouse, the keys or code;
+  // so is a mouse click on the entry already selected.
   connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
     if (row >= 0) browser::List1Click(*this);
+  });
+  list1_->viewport()->installEventFilter(this);
+  connect(list1_, &QListWidget::clicked, this, [this](const QModelIndex& index) {
+    if (index.row() == row_before_press_ && index.row() == list1_->currentRow()) browser::List1Click(*this);
   });
 
   command62_ = new QPushButton(QStringLiteral("AutoSave"), this);
@@ -182,6 +189,11 @@ void FrmWmiInfo::showEvent(QShowEvent* event) {
     width_applied_on_show_ = true;
     ApplyStartWidth();
   }
+}
+
+bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == list1_->viewport() && event->type() == QEvent::MouseButtonPress) row_before_press_ = list1_->currentRow();
+  return QWidget::eventFilter(watched, event);
 }
 
 void FrmWmiInfo::Yield() { QCoreApplication::processEvents(); }

@@ -65,6 +65,7 @@ class FrmWmiInfo : public QWidget, public browser::Window {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildControls();
@@ -82,6 +83,7 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   QListWidget* list1_ = nullptr;
   QListWidget* list2_ = nullptr;
   bool width_applied_on_show_ = false;
+  int row_before_press_ = -1;  // List1's selection when the mouse went down
 };
 
 }  // namespace app

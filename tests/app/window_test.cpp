@@ -259,6 +259,18 @@ TEST_F(Window, AppendingAddsAtTheEndWithoutRewritingTheDocument) {
   EXPECT_TRUE(PaneText().ends_with("\r\nName:日本\r\n"));
 }
 
+TEST_F(Window, ClickOnTheSelectedClassDumpsItAgain) {
+  OpenMachine();
+  ClickEntry("CIM_Action");
+  window_->SetAutoClearValue(0);
+  ClickEntry("CIM_Action");
+  EXPECT_EQ(Lines(PaneText()), (std::vector<std::string>{kHeader, kSeparator, "ActionID:a1", "Caption:Null", kHeader,
+                                                         kSeparator, "ActionID:a1", "Caption:Null"}));
+  // Setting the same selection from code is no change and runs nothing.
+  List1()->setCurrentRow(List1()->currentRow());
+  EXPECT_EQ(Lines(PaneText()).size(), 8u);
+}
+
 TEST_F(Window, AutoClearSwitchDecidesWhetherOutputAccumulates) {
   OpenMachine();
   auto* chk = Find<QCheckBox>("chkClear");
