@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -366,6 +367,41 @@ TEST_F(Window, DumpOfTwoHundredFiftyPropertiesYieldsTwice) {
   EXPECT_EQ(w.list2_enabled, (std::vector<bool>{false, false}));
   EXPECT_FALSE(w.findChild<QWidget*>("rtxtMsg")->isHidden());
   EXPECT_EQ(Lines(PaneText()).size(), 252u);
+}
+
+TEST_F(Window, AClickWaitingDuringADumpRunsItsDumpAtTheYield) {
+  auto snapshot = std::make_shared<wmi::Snapshot>();
+  std::vector<wmi::Property> props;
+  for (int i = 0; i < 150; ++i) props.push_back({"P" + std::to_string(i), wmi::Value(i)});
+  snapshot->namespaces.push_back({"root\\cimv2",
+                                  {{"Win32_Processor", {wmi::Instance(props)}},
+                                   {"Win32_Process", {wmi::Instance({{"ActionID", wmi::Value("a1")}})}}}});
+  Open(std::make_unique<wmi::RecordedProvider>(snapshot));
+  window_->SetAutoClearValue(0);
+  QListWidget* list = List1();
+  // Win32_Process stands right before Win32_Processor: both in view.
+  QListWidgetItem* processor = list->findItems("Win32_Processor", Qt::MatchExactly).at(0);
+  QListWidgetItem* process = list->findItems("Win32_Process", Qt::MatchExactly).at(0);
+  list->scrollToItem(processor, QAbstractItemView::PositionAtCenter);
+  const QPoint at = list->visualItemRect(process).center();
+  // The user's click waits in the queue while the dump of Win32_Processor runs.
+  for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+    QCoreApplication::postEvent(list->viewport(), new QMouseEvent(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
+                                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  list->setCurrentItem(processor);
+  auto lines = Lines(PaneText());
+  // Start-up output (2 lines), then header, separator and 100 properties of
+  // Win32_Processor, the whole Win32_Process dump, and the last 50 properties.
+  ASSERT_EQ(lines.size(), 2u + 2 + 100 + 3 + 50);
+  EXPECT_EQ(lines[103], "P99:99");
+  EXPECT_EQ(lines[104], kHeader);
+  EXPECT_EQ(lines[106], "ActionID:a1");
+  EXPECT_EQ(lines[107], "P100:100");
+  EXPECT_EQ(list->currentItem(), process);
+  EXPECT_EQ(Lines(ReadBytes(info_ / "Win32_Processor.txt")).size(), 150u);
+  EXPECT_EQ(ReadBytes(info_ / "Win32_Process.txt"), "\"ActionID:a1\"\r\n");
+  EXPECT_TRUE(Find<QWidget>("List2")->isEnabled());
+  EXPECT_TRUE(Find<QWidget>("Command61")->isEnabled());
 }
 
 TEST_F(Window, MissingInfoFolderStillShowsTheWholeDump) {
