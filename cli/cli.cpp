@@ -4,6 +4,8 @@
 #include <ostream>
 #include <string_view>
 
+#include "browser/browser.h"
+#include "cli/dump_command.h"
 #include "queries/buttons.h"
 #include "queries/host.h"
 #include "queries/procedures.h"
@@ -16,21 +18,8 @@ namespace cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: pcinfo-cli [--from SNAPSHOT] run CommandN... | all | buttons | classes";
-
-// The companion's host: an empty pane held in memory, auto-clear off.
-class ConsoleHost : public queries::Host {
- public:
-  explicit ConsoleHost(wmi::Provider& provider) : provider_(provider) {}
-  queries::Pane& pane() override { return pane_; }
-  wmi::Provider& provider() override { return provider_; }
-  bool IsAutoClear() override { return false; }
-  const std::string& text() const { return pane_.text(); }
-
- private:
-  queries::TextPane pane_;
-  wmi::Provider& provider_;
-};
+    "usage: pcinfo-cli [--from SNAPSHOT] run CommandN... | all | buttons | classes\n"
+    "       pcinfo-cli [--from SNAPSHOT] dump [--namespace NS] [--info DIR] CLASS";
 
 Options ParseOptions(int argc, char** argv) {
   Options o;
@@ -60,11 +49,10 @@ const queries::Button& ButtonNamed(const std::string& name) {
 }
 
 void RunButtons(wmi::Provider& provider, const std::vector<const queries::Button*>& buttons, std::ostream& out) {
-  ConsoleHost host(provider);
-  for (const queries::Button* b : buttons) {
-    if (!queries::RunButton(host, *b)) throw UsageError{std::string(b->control) + " is not available in the console"};
-  }
-  out << host.text();
+  // No class list: the battery button's dump writes no file.
+  ConsoleWindow window(provider);
+  for (const queries::Button* b : buttons) browser::RunCategoryButton(window, *b);
+  out << window.text();
 }
 
 int Buttons(std::ostream& out) {
@@ -102,6 +90,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     Options o = ParseOptions(argc, argv);
     const std::string& cmd = o.args[0];
     if (cmd == "buttons") return Buttons(out);
+    if (cmd == "classes") return ClassesCommand(o.args, out);
+    if (cmd == "dump") return DumpCommand(o.args, o.from, ProgramDirectory(argv[0]), out);
     if (cmd == "run" || cmd == "all") {
       std::vector<const queries::Button*> buttons;
       if (cmd == "run") {

@@ -1,0 +1,46 @@
+// What the class browser and the batch commands need of the main window: the
+// query host (pane, provider, auto-clear), the class and namespace lists, the
+// few controls they enable and disable, and the message pump. The Qt window
+// implements it; so do the console companion and the tests.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "queries/host.h"
+
+namespace browser {
+
+class Window : public queries::Host {
+ public:
+  // Processes the pending window messages once and returns. Events taken here
+  // run inside the operation that yields.
+  virtual void Yield() = 0;
+
+  // The class list List1. Setting the selection raises List1's click, which
+  // runs List1Click before SelectClass returns.
+  virtual int ClassCount() = 0;
+  virtual int SelectedClassIndex() = 0;  // -1 when nothing is selected
+  virtual void SelectClass(int index) = 0;
+  virtual std::string SelectedClass() = 0;  // "" when nothing is selected
+
+  // The namespace list List2: the entry at its selected index ("" when none).
+  virtual std::string SelectedNamespace() = 0;
+
+  virtual void SetNamespaceListEnabled(bool enabled) = 0;  // List2
+  virtual void SetTestButtonEnabled(bool enabled) = 0;     // Command61
+  virtual void SetAllGetEnabled(bool enabled) = 0;         // cmdAllGet
+
+  // The auto-clear switch chkClear: 0 not ticked, 1 ticked, 2 grayed.
+  virtual int AutoClearValue() = 0;
+  virtual void SetAutoClearValue(int value) = 0;
+
+  // The folder dump files go into (the `info` folder beside the program), or
+  // nullopt where dumps write no file.
+  virtual std::optional<std::filesystem::path> InfoDirectory() = 0;
+
+  bool IsAutoClear() override { return queries::IsTicked(AutoClearValue()); }
+};
+
+}  // namespace browser

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli.h"
+#include "fake_window.h"
+
+namespace {
+
+using browser_test::Lines;
+using browser_test::ReadBytes;
+using browser_test::TempFolder;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+Result RunCli(std::vector<std::string> args) {
+  args.insert(args.begin(), "pcinfo-cli");
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  std::ostringstream out, err;
+  int status = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {status, out.str(), err.str()};
+}
+
+const std::string kHeader(90, '-');
+const std::string kSeparator(31, '-');
+
+TEST(CliClasses, PrintsTheCatalogueOneNameALine) {
+  Result r = RunCli({"classes"});
+  EXPECT_EQ(r.status, 0);
+  auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 1211u);
+  EXPECT_EQ(lines[0], "__AbsoluteTimerInstruction");
+  EXPECT_EQ(lines[53], "CIM_Action");
+  EXPECT_EQ(lines[1210], "Win32_WMISetting");
+}
+
+TEST(CliDump, PrintsThePaneAndWritesTheFile) {
+  TempFolder info;
+  Result r = RunCli({"--from", browser_test::DataFile("machine.json"), "dump", "--info", info.path().string(),
+                     "CIM_Action"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kHeader + "\r\n" + kSeparator + "\r\nActionID:a1\r\nCaption:Null\r\n");
+  EXPECT_EQ(ReadBytes(info.path() / "CIM_Action.txt"), "\"ActionID:a1\"\r\n\"Caption:Null\"\r\n");
+}
+
+TEST(CliDump, NamespaceOptionNamesTheNamespaceBelowRoot) {
+  TempFolder info;
+  Result r = RunCli({"--from", browser_test::DataFile("machine.json"), "dump", "--namespace", "wmi", "--info",
+                     info.path().string(), "CIM_Action"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, kHeader + "\r\n" + kSeparator + "\r\n");  // root\wmi is not recorded
+  EXPECT_EQ(ReadBytes(info.path() / "CIM_Action.txt"), "");
+}
+
+class CliDumpRefuses : public testing::TestWithParam<std::string> {};
+
+TEST_P(CliDumpRefuses, ANameThatIsNotAPlainClassName) {
+  TempFolder info;
+  Result r = RunCli({"--from", browser_test::DataFile("machine.json"), "dump", "--info",
+                     (info.path() / "sub").string(), GetParam()});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  ASSERT_FALSE(r.err.empty());
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;  // one line
+  EXPECT_EQ(info.FileCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CliDumpRefuses,
+                         testing::Values("../Win32_Battery", "sub/CIM_Action", "Win32 Battery", "", "Win32_Battery.txt",
+                                         "Win32_Battery\\x"));
+
+TEST(CliDump, NeedsExactlyOneClass) {
+  EXPECT_EQ(RunCli({"dump"}).status, 2);
+  EXPECT_EQ(RunCli({"dump", "CIM_Action", "Win32_Battery"}).status, 2);
+  EXPECT_EQ(RunCli({"dump", "--info"}).status, 2);
+}
+
+TEST(CliRun, BatteryButtonPrintsTheDumpWithoutAFile) {
+  Result r = RunCli({"--from", browser_test::DataFile("machine.json"), "run", "Command63"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  auto lines = Lines(r.out);
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[0], kHeader);
+  EXPECT_EQ(lines[2], "Caption:内部バッテリー");
+  EXPECT_EQ(lines[9], "Chemistry:6");
+}
+
+}  // namespace
