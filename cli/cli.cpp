@@ -18,8 +18,8 @@ namespace cli {
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: pcinfo-cli [--from SNAPSHOT] run CommandN... | all | buttons | classes\n"
-    "       pcinfo-cli [--from SNAPSHOT] dump [--namespace NS] [--info DIR] CLASS";
+    "usage: pcinfo-cli [--from SNAPSHOT] run CommandN... | all | buttons | classes"
+    " | dump [--namespace NS] [--info DIR] CLASS";
 
 Options ParseOptions(int argc, char** argv) {
   Options o;
