@@ -123,26 +123,6 @@ std::unique_ptr<Connection> WbemProvider::ConnectNamespace(const std::string& ns
   return std::make_unique<WbemConnection>(ConnectServices(ns), ns);
 }
 
-std::vector<std::string> WbemProvider::ClassNames(const std::string& ns) {
-  ComPtr<IWbemServices> services = ConnectServices(ns);
-  ComPtr<IEnumWbemClassObject> enumerator;
-  HRESULT hr = services->CreateClassEnum(nullptr, static_cast<long>(WBEM_FLAG_DEEP) | WBEM_FLAG_RETURN_IMMEDIATELY | WBEM_FLAG_FORWARD_ONLY,
-                                         nullptr, enumerator.Out());
-  if (FAILED(hr)) Fail(QueryErrorCode(hr), "CreateClassEnum in " + ns, hr);
-  std::vector<std::string> names;
-  for (;;) {
-    ComPtr<IWbemClassObject> cls;
-    ULONG returned = 0;
-    hr = enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, cls.Out(), &returned);
-    if (FAILED(hr)) Fail(QueryErrorCode(hr), "CreateClassEnum in " + ns, hr);
-    if (returned == 0 || !cls) break;
-    Variant name;
-    if (SUCCEEDED(cls->Get(L"__CLASS", 0, name.Out(), nullptr, nullptr)) && V_VT(&name.get()) == VT_BSTR)
-      names.push_back(Utf8FromBstr(V_BSTR(&name.get())));
-  }
-  return names;
-}
-
 }  // namespace wmi::windows
 
 namespace wmi {

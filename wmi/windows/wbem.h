@@ -5,7 +5,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "wmi/instance.h"
 #include "wmi/provider.h"
@@ -20,10 +19,6 @@ Instance InstanceFromObject(IWbemClassObject& object);
 class WbemProvider : public Provider {
  public:
   WbemProvider();
-
-  // The names of every class of the namespace `ns` (e.g. "root\cimv2"), in the
-  // service's order. Throws Error(ConnectFailed) or a query failure.
-  std::vector<std::string> ClassNames(const std::string& ns);
 
  protected:
   std::unique_ptr<Connection> ConnectNamespace(const std::string& ns) override;
