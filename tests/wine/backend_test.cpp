@@ -8,6 +8,7 @@
 #include <optional>
 #include <type_traits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "wmi/error.h"
@@ -352,12 +353,23 @@ void CaptureRules() {
         "capture of a namespace the provider lacks fails to connect");
 }
 
+bool IsSingleThreadedApartment() {
+  APTTYPE type;
+  APTTYPEQUALIFIER qualifier;
+  return SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
+}
+
 }  // namespace
 
 int main() {
   HRESULT hr = EnsureComForThisThread();
   Check(SUCCEEDED(hr), "COM initialises on the main thread");
   Check(EnsureComForThisThread() == hr, "COM initialises once per thread");
+  Check(IsSingleThreadedApartment(), "the main thread joins a single-threaded apartment");
+  bool worker_ok = false;
+  std::thread worker([&] { worker_ok = EnsureComForThisThread() == S_OK && IsSingleThreadedApartment(); });
+  worker.join();
+  Check(worker_ok, "another thread joins its own single-threaded apartment");
   VariantConversion();
   HResults();
   CaptureRules();
