@@ -301,6 +301,19 @@ void LiveService() {
     }
   }
 
+  // A uint16 array property of the live service: integers of 16 bits.
+  std::vector<wmi::Instance> enclosures;
+  Check(!FailureOf([&] { enclosures = All(*cimv2->ExecQuery("Select * from Win32_SystemEnclosure", wmi::kCategoryFlags)); }),
+        "Select * from Win32_SystemEnclosure runs");
+  for (const wmi::Instance& e : enclosures) {
+    const wmi::Property* types = e.Find("ChassisTypes");
+    bool ok = types && types->value.is_array() && !types->value.elements().empty();
+    if (ok)
+      for (const Value& t : types->value.elements())
+        ok = ok && t.kind() == Value::Kind::Integer && t.integer() >= 0 && t.integer() <= 65535;
+    Check(ok, "Win32_SystemEnclosure.ChassisTypes is an array of uint16 integers");
+  }
+
   std::vector<wmi::Instance> systems;
   Check(!FailureOf([&] {
           systems = All(*provider.Connect("Winmgmts:")->InstancesOf("Win32_OperatingSystem", wmi::kReturnImmediately));

@@ -67,8 +67,10 @@ command -v wine > /dev/null || need+=(wine)
 { command -v localedef > /dev/null && [[ -f /usr/share/i18n/locales/ja_JP ]]; } || need+=(locales)
 if [[ ${#need[@]} -gt 0 ]]; then
   echo "installing ${need[*]}"
-  if ! { DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"; } > /dev/null; then
+  as_root=()
+  [[ $(id -u) -ne 0 ]] && command -v sudo > /dev/null && as_root=(sudo)
+  if ! { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"; } > /dev/null; then
     fail "install ${need[*]}"
     finish
   fi
@@ -311,6 +313,19 @@ for snap in tests/data/*.json; do
     fi
   done
 done
+
+# Without --info the dump goes into the info folder beside the program,
+# wherever the program is started from.
+info_dir=$exe_dir/info
+mkdir -p "$info_dir"
+rm -f "$info_dir/Win32_BIOS.txt"
+(cd "$work" && wine "$root/$cli_exe" --from "$root/tests/data/wine-check.json" dump Win32_BIOS \
+  > beside.out 2> beside.err < /dev/null)
+if [[ $? -eq 0 && -f $info_dir/Win32_BIOS.txt ]] && cmp -s "$info_dir/Win32_BIOS.txt" "$work/info-win-wine-check/Win32_BIOS.txt"; then
+  pass "dump without --info writes info\\Win32_BIOS.txt beside pcinfo-cli.exe"
+else
+  fail "dump without --info" "no $info_dir/Win32_BIOS.txt like $work/info-win-wine-check/Win32_BIOS.txt"
+fi
 
 # --- dump file in the ANSI code page: Japanese under code page 932 ----------
 
