@@ -27,7 +27,12 @@ if(EXISTS ${PCINFO_HOST_NLOHMANN}/json.hpp AND NOT EXISTS /usr/${PCINFO_MINGW_TR
     file(MAKE_DIRECTORY ${_pcinfo_pkg}/include)
     file(CREATE_LINK ${PCINFO_HOST_NLOHMANN} ${_pcinfo_pkg}/include/nlohmann SYMBOLIC)
   endif()
-  file(READ ${PCINFO_HOST_NLOHMANN}/detail/abi_macros.hpp _pcinfo_abi)
+  # The version macros: detail/abi_macros.hpp from 3.11 on, json.hpp before.
+  if(EXISTS ${PCINFO_HOST_NLOHMANN}/detail/abi_macros.hpp)
+    file(READ ${PCINFO_HOST_NLOHMANN}/detail/abi_macros.hpp _pcinfo_abi)
+  else()
+    file(READ ${PCINFO_HOST_NLOHMANN}/json.hpp _pcinfo_abi)
+  endif()
   string(REGEX MATCH "NLOHMANN_JSON_VERSION_MAJOR ([0-9]+)" _ ${_pcinfo_abi})
   set(_pcinfo_major ${CMAKE_MATCH_1})
   string(REGEX MATCH "NLOHMANN_JSON_VERSION_MINOR ([0-9]+)" _ ${_pcinfo_abi})
