@@ -55,7 +55,9 @@ on_exit() {
     exit 1
   fi
 }
-stop_wine() { [[ -n ${WINEPREFIX:-} ]] && wineserver -k > /dev/null 2>&1 || true; }
+# Stops the wineserver of the stage's own prefix, once that prefix is in use.
+stage_prefix=
+stop_wine() { [[ -n $stage_prefix ]] && WINEPREFIX=$stage_prefix wineserver -k > /dev/null 2>&1 || true; }
 trap on_exit EXIT
 
 # --- tools ----------------------------------------------------------------
@@ -115,6 +117,7 @@ fi
 # --- Wine -----------------------------------------------------------------
 
 export WINEPREFIX=$work_abs/prefix
+stage_prefix=$WINEPREFIX
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer
 unset DISPLAY WAYLAND_DISPLAY
