@@ -13,6 +13,13 @@
 #include "wmi/live.h"
 #include "wmi/recorded/snapshot.h"
 
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#endif
+
 namespace cli {
 
 namespace {
@@ -80,8 +87,25 @@ std::unique_ptr<wmi::Provider> OpenProvider(const Options& options) {
 
 std::string ProgramDirectory(const char* argv0) {
   std::error_code ec;
+#ifdef _WIN32
+  std::filesystem::path self;
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) {
+      self = std::filesystem::absolute(argv0, ec);
+      break;
+    }
+    if (n < buffer.size()) {
+      self = std::filesystem::path(buffer.substr(0, n));
+      break;
+    }
+    buffer.resize(buffer.size() * 2);
+  }
+#else
   auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) self = std::filesystem::absolute(argv0, ec);
+#endif
   return self.parent_path().string();
 }
 

@@ -1,0 +1,361 @@
+#!/usr/bin/env bash
+# The Wine test stage: cross-builds pcinfo-cli.exe with mingw-w64, runs it in
+# a fresh Wine prefix against Wine's WMI service, and compares the Windows
+# build with the Linux build on the recorded snapshots of tests/data.
+#
+# Usage, from the repository root:
+#   tests/wine/run-stage.sh [LINUX_PCINFO_CLI]
+# The Linux build's pcinfo-cli is the argument, else $PCINFO_LINUX_CLI, else
+# build/default/bin/pcinfo-cli (built with the default preset when absent).
+# PCINFO_WINE_REFRESH=1 also copies the capture of Wine's service into
+# tests/data/wine-wmi.json.
+#
+# Prints one line per check and closes with "N passed, N failed"; the exit
+# status is 1 when any check failed.
+set -u
+
+root=$(pwd)
+if [[ ! -f "$root/CMakePresets.json" || ! -d "$root/wmi" ]]; then
+  echo "run-stage.sh: run it from the repository root" >&2
+  exit 2
+fi
+
+linux_cli=${1:-${PCINFO_LINUX_CLI:-build/default/bin/pcinfo-cli}}
+work=build/wine-stage
+exe_dir=build/mingw/bin
+cli_exe=$exe_dir/pcinfo-cli.exe
+started=$(date +%s)
+
+passed=0
+failed=0
+pass() {
+  passed=$((passed + 1))
+  echo "PASS $1"
+}
+fail() {
+  failed=$((failed + 1))
+  echo "FAIL $1${2:+: $2}"
+}
+finished=0
+finish() {
+  finished=1
+  echo "stage took $(($(date +%s) - started)) s"
+  echo "$passed passed, $failed failed"
+  [[ $failed -eq 0 ]]
+  exit $?
+}
+# A stage that stops before its end has failed.
+on_exit() {
+  local status=$?
+  stop_wine
+  if [[ $finished -eq 0 ]]; then
+    failed=$((failed + 1))
+    echo "FAIL the stage stopped before its end (status $status)"
+    echo "$passed passed, $failed failed"
+    exit 1
+  fi
+}
+# Stops the wineserver of the stage's own prefix, once that prefix is in use.
+stage_prefix=
+stop_wine() { [[ -n $stage_prefix ]] && WINEPREFIX=$stage_prefix wineserver -k > /dev/null 2>&1 || true; }
+trap on_exit EXIT
+
+# --- tools ----------------------------------------------------------------
+
+need=()
+command -v x86_64-w64-mingw32-g++-posix > /dev/null || need+=(g++-mingw-w64-x86-64-posix)
+command -v wine > /dev/null || need+=(wine)
+[[ -x /usr/lib/wine/wine64 ]] || command -v wine64 > /dev/null || need+=(wine64)
+{ command -v localedef > /dev/null && [[ -f /usr/share/i18n/locales/ja_JP ]]; } || need+=(locales)
+if [[ ${#need[@]} -gt 0 ]]; then
+  echo "installing ${need[*]}"
+  as_root=()
+  [[ $(id -u) -ne 0 ]] && command -v sudo > /dev/null && as_root=(sudo)
+  if ! { "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"; } > /dev/null; then
+    fail "install ${need[*]}"
+    finish
+  fi
+fi
+
+rm -rf "$work"
+mkdir -p "$work"
+work_abs=$root/$work
+
+# --- builds ---------------------------------------------------------------
+
+if cmake --preset mingw > "$work/mingw-configure.log" 2>&1 &&
+  cmake --build --preset mingw --target pcinfo-cli wmi_windows_test pcinfo-wmi-capture > "$work/mingw-build.log" 2>&1; then
+  pass "cross build of pcinfo-cli.exe, wmi_windows_test.exe, pcinfo-wmi-capture.exe"
+else
+  fail "cross build" "see $work/mingw-configure.log and $work/mingw-build.log"
+  tail -20 "$work/mingw-build.log" 2> /dev/null
+  finish
+fi
+
+# Fully static: no DLL of the compiler's run time beside the program.
+dlls=$(x86_64-w64-mingw32-objdump -p "$cli_exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
+if [[ -n $dlls && ! $dlls =~ (libstdc|libgcc|libwinpthread|nlohmann) ]]; then
+  pass "pcinfo-cli.exe needs only system DLLs ($dlls)"
+else
+  fail "pcinfo-cli.exe imports" "$dlls"
+fi
+
+if [[ ! -x $linux_cli ]]; then
+  if [[ $linux_cli == build/default/bin/pcinfo-cli ]]; then
+    cmake --preset default > "$work/linux-configure.log" 2>&1 &&
+      cmake --build --preset default --target pcinfo-cli > "$work/linux-build.log" 2>&1
+  fi
+fi
+if [[ -x $linux_cli ]]; then
+  pass "Linux pcinfo-cli at $linux_cli"
+else
+  fail "Linux pcinfo-cli" "$linux_cli is missing (see $work/linux-build.log)"
+  finish
+fi
+
+# --- Wine -----------------------------------------------------------------
+
+export WINEPREFIX=$work_abs/prefix
+stage_prefix=$WINEPREFIX
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installer
+unset DISPLAY WAYLAND_DISPLAY
+
+# Wine's helpers (wineserver, services) outlive the program; they must not
+# hold a pipe of ours open, so every output goes to a file.
+if wineboot -i > "$work/wineboot.log" 2>&1 < /dev/null; then
+  pass "fresh Wine prefix"
+else
+  fail "wineboot -i" "see $work/wineboot.log"
+  finish
+fi
+
+# wine_run NAME ARGS...: runs pcinfo-cli.exe with ARGS; stdout in
+# $work/NAME.out, stderr in $work/NAME.err, status in $work/NAME.rc.
+wine_run() {
+  local name=$1
+  shift
+  wine "$cli_exe" "$@" > "$work/$name.out" 2> "$work/$name.err" < /dev/null
+  echo $? > "$work/$name.rc"
+}
+linux_run() {
+  local name=$1
+  shift
+  "$linux_cli" "$@" > "$work/$name.out" 2> "$work/$name.err" < /dev/null
+  echo $? > "$work/$name.rc"
+}
+rc_of() { cat "$work/$1.rc"; }
+exists() { [[ -e $1 ]] && echo yes || echo no; }
+
+# Lines of a captured output without their CR LF; fails when a line does not
+# end in exactly one CR LF (no bare LF, no CR CR LF).
+crlf_lines() {
+  local file=$1
+  if [[ -s $file ]] && ! LC_ALL=C awk 'BEGIN { bad = 0 } !/[^\r]\r$/ && !/^\r$/ { bad = 1 } /\r\r$/ { bad = 1 } END { exit bad }' "$file"; then
+    return 1
+  fi
+  [[ ! -s $file || $(tail -c 2 "$file" | od -An -tx1 | tr -d ' \n') == 0d0a ]] || return 1
+  LC_ALL=C sed 's/\r$//' "$file" > "$file.lines"
+}
+
+hyphens() { printf '%*s' "$1" '' | tr ' ' '-'; }
+header_tail=$(hyphens 90)
+separator=$(hyphens 31)
+
+wine "$exe_dir/wmi_windows_test.exe" > "$work/backend.out" 2> "$work/backend.err" < /dev/null
+if [[ $? -eq 0 ]]; then
+  pass "backend checks under Wine ($(tail -1 "$work/backend.out"))"
+else
+  fail "backend checks under Wine" "$(grep -c '^FAIL' "$work/backend.out") failed"
+  grep '^FAIL' "$work/backend.out" | head -20
+fi
+
+# Captions of the buttons, from the Linux build (control TAB group TAB caption TAB query).
+linux_run buttons buttons
+caption_of() { awk -F'\t' -v c="$1" '$1 == c { print $3 }' "$work/buttons.out"; }
+
+# --- live outputs: structure, not Wine's values ---------------------------
+
+wine_run live-cpu run Command40
+if [[ $(rc_of live-cpu) -eq 0 ]] && crlf_lines "$work/live-cpu.out"; then
+  f=$work/live-cpu.out.lines
+  header=$(caption_of Command40)$header_tail
+  separators=$(grep -cx -- "$separator" "$f")
+  others=$(grep -vx -- "$separator" "$f" | tail -n +2 | grep -cvE '^[A-Za-z0-9_]+: ')
+  if [[ $(sed -n 1p "$f") == "$header" && $(sed -n 2p "$f") == "$separator" && $separators -ge 1 && $others -eq 0 ]] &&
+    grep -qE '^Name: [^[:space:]]' "$f"; then
+    pass "run Command40: header, separator, processor lines with a non-empty Name"
+  else
+    fail "run Command40" "unexpected structure, see $f"
+  fi
+else
+  fail "run Command40" "status $(rc_of live-cpu) or line ends, see $work/live-cpu.out"
+fi
+
+wine_run live-disk run Command10
+if [[ $(rc_of live-disk) -eq 0 ]] && crlf_lines "$work/live-disk.out"; then
+  f=$work/live-disk.out.lines
+  header=$(caption_of Command10)$header_tail
+  blocks=$(grep -cx -- "$separator" "$f")
+  ids=$(grep -c '^DeviceID: ' "$f")
+  # Each block: the separator, then property lines, one DeviceID among them.
+  shape=$(tail -n +2 "$f" | awk -v sep="$separator" '
+    $0 == sep { if (n && ids != 1) bad = 1; n++; ids = 0; next }
+    !n || $0 !~ /^[A-Za-z0-9_]+: / { bad = 1 }
+    /^DeviceID: / { ids++ }
+    END { if (!n || ids != 1) bad = 1; print bad ? "bad" : "ok" }')
+  if [[ $(sed -n 1p "$f") == "$header" && $blocks -ge 1 && $blocks -eq $ids && $shape == ok ]]; then
+    pass "run Command10: one block per disk ($blocks)"
+  else
+    fail "run Command10" "blocks $blocks, DeviceID lines $ids, shape $shape; see $f"
+  fi
+else
+  fail "run Command10" "status $(rc_of live-disk) or line ends, see $work/live-disk.out"
+fi
+
+wine_run live-os run Command60
+if [[ $(rc_of live-os) -eq 0 ]] && crlf_lines "$work/live-os.out"; then
+  f=$work/live-os.out.lines
+  header=$(caption_of Command60)$header_tail
+  lines=$(tail -n +2 "$f" | grep -cE '^[A-Za-z0-9_]+ = ')
+  others=$(tail -n +2 "$f" | grep -cvE '^[A-Za-z0-9_]+ = ')
+  if [[ $(sed -n 1p "$f") == "$header" && $lines -ge 10 && $others -eq 0 ]] && grep -q '^Caption = .' "$f"; then
+    pass "run Command60: header and $lines name = value lines"
+  else
+    fail "run Command60" "$lines name = value lines, $others others; see $f"
+  fi
+else
+  fail "run Command60" "status $(rc_of live-os) or line ends, see $work/live-os.out"
+fi
+
+mkdir -p "$work/info-nosuch"
+wine_run live-nosuch dump --namespace nosuch --info "$work/info-nosuch" Win32_Processor
+if [[ $(rc_of live-nosuch) -eq 0 && $(od -An -c "$work/live-nosuch.out" | tr -d ' \n') == \
+  "$(printf '%s\r\n%s\r\n' "$header_tail" "$separator" | od -An -c | tr -d ' \n')" ]]; then
+  pass "dump --namespace nosuch: header and one separator"
+else
+  fail "dump --namespace nosuch" "status $(rc_of live-nosuch), see $work/live-nosuch.out and .err"
+fi
+
+live_all_started=$(date +%s)
+wine_run live-all all
+live_all_took=$(($(date +%s) - live_all_started))
+for n in $(seq 1 60); do caption_of "Command$n"; done | sed "s/\$/$header_tail/" > "$work/headers.want"
+if [[ $(rc_of live-all) -eq 0 ]] && crlf_lines "$work/live-all.out"; then
+  grep -- "$header_tail\$" "$work/live-all.out.lines" > "$work/headers.got"
+  if [[ $(wc -l < "$work/headers.want") -eq 60 ]] && cmp -s "$work/headers.want" "$work/headers.got"; then
+    pass "all: ran to the end with the 60 headers in order (${live_all_took} s)"
+  else
+    fail "all" "headers differ from Command1..Command60, see $work/headers.got"
+  fi
+else
+  fail "all" "status $(rc_of live-all) or line ends, see $work/live-all.out"
+fi
+
+# --- the capture replays Wine's answers -----------------------------------
+
+# Labels only: values such as free memory and clock readings change between runs.
+mask_values() { sed -E 's/^([A-Za-z0-9_]+)(: | = |:).*$/\1\2/' "$1"; }
+
+wine "$exe_dir/pcinfo-wmi-capture.exe" "$work/capture.json" > "$work/capture.out" 2> "$work/capture.err" < /dev/null
+if [[ $? -eq 0 && -s $work/capture.json ]]; then
+  linux_run replay --from "$work/capture.json" all
+  if [[ $(rc_of replay) -eq 0 ]] && cmp -s <(mask_values "$work/replay.out") <(mask_values "$work/live-all.out"); then
+    pass "capture of Wine's service: the Linux build replays it as Wine answered (labels of all)"
+  else
+    fail "capture replay" "compare $work/replay.out with $work/live-all.out"
+  fi
+else
+  fail "pcinfo-wmi-capture.exe" "see $work/capture.err"
+fi
+
+wine_run snapshot snapshot
+cp "$work/snapshot.out" "$work/wine-wmi.json"
+linux_run snapshot-cpu --from "$work/wine-wmi.json" run Command40
+if [[ $(rc_of snapshot) -eq 0 && $(rc_of snapshot-cpu) -eq 0 ]] && grep -qE '^Name: [^[:space:]]' "$work/snapshot-cpu.out"; then
+  pass "snapshot under Wine: a snapshot the Linux build reads, with the processor"
+  if [[ ${PCINFO_WINE_REFRESH:-0} == 1 ]]; then
+    cp "$work/wine-wmi.json" tests/data/wine-wmi.json && echo "tests/data/wine-wmi.json refreshed"
+  fi
+else
+  fail "snapshot under Wine" "status $(rc_of snapshot), then $(rc_of snapshot-cpu) reading it; see $work/snapshot.err"
+fi
+
+# --- one behaviour on both platforms: the recorded snapshots ---------------
+
+dump_classes=(Win32_Processor Win32_DiskDrive Win32_BIOS Win32_OperatingSystem Win32_Printer Win32_Fan Win32_NoSuchClass)
+for snap in tests/data/*.json; do
+  s=$(basename "$snap" .json)
+  linux_run "lin-$s-all" --from "$snap" all
+  wine_run "win-$s-all" --from "$snap" all
+  if [[ $(rc_of "lin-$s-all") -eq 0 && $(rc_of "win-$s-all") -eq 0 ]] &&
+    cmp -s "$work/lin-$s-all.out" "$work/win-$s-all.out"; then
+    pass "--from $snap all: Windows and Linux byte for byte"
+  else
+    fail "--from $snap all" "status $(rc_of "lin-$s-all")/$(rc_of "win-$s-all"); cmp $work/lin-$s-all.out $work/win-$s-all.out"
+  fi
+  for cls in "${dump_classes[@]}"; do
+    mkdir -p "$work/info-lin-$s" "$work/info-win-$s"
+    linux_run "lin-$s-$cls" --from "$snap" dump --info "$work/info-lin-$s" "$cls"
+    wine_run "win-$s-$cls" --from "$snap" dump --info "$work/info-win-$s" "$cls"
+    lf=$work/info-lin-$s/$cls.txt
+    wf=$work/info-win-$s/$cls.txt
+    why=
+    [[ $(rc_of "lin-$s-$cls") -eq 0 && $(rc_of "win-$s-$cls") -eq 0 ]] || why="status $(rc_of "lin-$s-$cls")/$(rc_of "win-$s-$cls")"
+    [[ -z $why ]] && ! cmp -s "$work/lin-$s-$cls.out" "$work/win-$s-$cls.out" && why="pane text differs"
+    [[ -z $why && $(exists "$lf") != $(exists "$wf") ]] && why="only one side wrote $cls.txt"
+    # The file is in the ANSI code page: the same bytes wherever the text is ASCII.
+    if [[ -z $why && -f $lf ]] && ! LC_ALL=C grep -q '[^ -~'$'\t\r'']' "$lf" && ! cmp -s "$lf" "$wf"; then
+      why="$cls.txt differs"
+    fi
+    if [[ -z $why ]]; then
+      pass "--from $snap dump $cls: Windows and Linux alike"
+    else
+      fail "--from $snap dump $cls" "$why"
+    fi
+  done
+done
+
+# Without --info the dump goes into the info folder beside the program,
+# wherever the program is started from.
+info_dir=$exe_dir/info
+mkdir -p "$info_dir"
+rm -f "$info_dir/Win32_BIOS.txt"
+(cd "$work" && wine "$root/$cli_exe" --from "$root/tests/data/wine-check.json" dump Win32_BIOS \
+  > beside.out 2> beside.err < /dev/null)
+if [[ $? -eq 0 && -f $info_dir/Win32_BIOS.txt ]] && cmp -s "$info_dir/Win32_BIOS.txt" "$work/info-win-wine-check/Win32_BIOS.txt"; then
+  pass "dump without --info writes info\\Win32_BIOS.txt beside pcinfo-cli.exe"
+else
+  fail "dump without --info" "no $info_dir/Win32_BIOS.txt like $work/info-win-wine-check/Win32_BIOS.txt"
+fi
+
+# --- dump file in the ANSI code page: Japanese under code page 932 ----------
+
+locales=$work_abs/locale
+if mkdir -p "$locales" && localedef -i ja_JP -f UTF-8 "$locales/ja_JP.UTF-8" > "$work/localedef.log" 2>&1; then
+  mkdir -p "$work/info-ja"
+  # Wine takes its code page from the locale: 932 for Japanese.
+  env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8 \
+    wine "$cli_exe" --from tests/data/wine-check.json dump --info "$work/info-ja" Win32_Printer \
+    > "$work/ja-dump.out" 2> "$work/ja-dump.err" < /dev/null
+  echo $? > "$work/ja-dump.rc"
+  file=$work/info-ja/Win32_Printer.txt
+  if [[ $(rc_of ja-dump) -eq 0 && -f $file ]] && crlf_lines "$work/ja-dump.out"; then
+    # The file holds the pane's property lines, quoted, CR LF, in Shift_JIS.
+    grep -vx -e "$header_tail" -e "$separator" "$work/ja-dump.out.lines" | sed 's/.*/"&"\r/' |
+      iconv -f UTF-8 -t CP932 > "$work/ja-dump.want"
+    known=$(printf '"Caption:日本語プリンター"\r\n' | iconv -f UTF-8 -t CP932)
+    if [[ -s $work/ja-dump.want ]] && cmp -s "$work/ja-dump.want" "$file" && grep -qF "$known" "$file"; then
+      pass "dump under LANG=ja_JP.UTF-8: Win32_Printer.txt in CP932, quoted, CR LF"
+    else
+      fail "dump under LANG=ja_JP.UTF-8" "compare $file with $work/ja-dump.want"
+    fi
+  else
+    fail "dump under LANG=ja_JP.UTF-8" "status $(rc_of ja-dump), file $( [[ -f $file ]] && echo present || echo missing)"
+  fi
+else
+  fail "ja_JP.UTF-8 locale" "see $work/localedef.log"
+fi
+
+finish

@@ -1,0 +1,40 @@
+#include "wmi/windows/capture.h"
+
+#include "wmi/error.h"
+
+namespace wmi::windows {
+
+RecordedNamespace CaptureNamespace(Provider& provider, const std::string& ns, const std::vector<std::string>& classes) {
+  std::unique_ptr<Connection> connection = provider.Connect("winmgmts:\\\\.\\" + ns);
+  RecordedNamespace out{ns, {}};
+  for (const std::string& name : classes) {
+    bool seen = false;
+    for (const RecordedClass& c : out.classes) seen = seen || EqualsIgnoreCase(c.name, name);
+    if (seen) continue;
+    RecordedClass cls{name, {}};
+    try {
+      std::unique_ptr<ResultSet> results = connection->ExecQuery("Select * from " + name, kCategoryFlags);
+      std::optional<Instance> instance = results->Next();
+      while (instance) {
+        cls.instances.push_back(std::move(*instance));
+        try {
+          instance = results->Next();
+        } catch (const Error&) {
+          break;
+        }
+      }
+    } catch (const Error&) {
+      continue;
+    }
+    out.classes.push_back(std::move(cls));
+  }
+  return out;
+}
+
+Snapshot CaptureSnapshot(Provider& provider, const std::string& ns, const std::vector<std::string>& classes) {
+  Snapshot s;
+  s.namespaces.push_back(CaptureNamespace(provider, ns, classes));
+  return s;
+}
+
+}  // namespace wmi::windows

@@ -1,0 +1,136 @@
+#include "wmi/windows/com.h"
+
+#include <cstdio>
+#include <mutex>
+
+namespace wmi::windows {
+
+namespace {
+
+// The calling thread's membership of a COM apartment, left when the thread ends.
+class Apartment {
+ public:
+  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+  // S_OK and S_FALSE both count one initialisation to balance; RPC_E_CHANGED_MODE
+  // (the thread already runs COM multithreaded) does not.
+  ~Apartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  HRESULT result() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+void InitialiseSecurityOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // RPC_E_TOO_LATE: the application (or a library) has set it already; the
+    // proxy blanket of each connection still asks for impersonation.
+    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
+                         nullptr, EOAC_NONE, nullptr);
+  });
+}
+
+struct NamedResult {
+  HRESULT hr;
+  const char* name;
+};
+
+constexpr NamedResult kNames[] = {
+    {static_cast<HRESULT>(WBEM_E_FAILED), "WBEM_E_FAILED"},
+    {static_cast<HRESULT>(WBEM_E_NOT_FOUND), "WBEM_E_NOT_FOUND"},
+    {static_cast<HRESULT>(WBEM_E_ACCESS_DENIED), "WBEM_E_ACCESS_DENIED"},
+    {static_cast<HRESULT>(WBEM_E_PROVIDER_FAILURE), "WBEM_E_PROVIDER_FAILURE"},
+    {static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH), "WBEM_E_TYPE_MISMATCH"},
+    {static_cast<HRESULT>(WBEM_E_OUT_OF_MEMORY), "WBEM_E_OUT_OF_MEMORY"},
+    {static_cast<HRESULT>(WBEM_E_INVALID_CONTEXT), "WBEM_E_INVALID_CONTEXT"},
+    {static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER), "WBEM_E_INVALID_PARAMETER"},
+    {static_cast<HRESULT>(WBEM_E_NOT_AVAILABLE), "WBEM_E_NOT_AVAILABLE"},
+    {static_cast<HRESULT>(WBEM_E_CRITICAL_ERROR), "WBEM_E_CRITICAL_ERROR"},
+    {static_cast<HRESULT>(WBEM_E_NOT_SUPPORTED), "WBEM_E_NOT_SUPPORTED"},
+    {static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE), "WBEM_E_INVALID_NAMESPACE"},
+    {static_cast<HRESULT>(WBEM_E_INVALID_CLASS), "WBEM_E_INVALID_CLASS"},
+    {static_cast<HRESULT>(WBEM_E_INVALID_QUERY), "WBEM_E_INVALID_QUERY"},
+    {static_cast<HRESULT>(WBEM_E_INVALID_QUERY_TYPE), "WBEM_E_INVALID_QUERY_TYPE"},
+    {static_cast<HRESULT>(WBEM_E_SHUTTING_DOWN), "WBEM_E_SHUTTING_DOWN"},
+    {static_cast<HRESULT>(WBEM_E_TRANSPORT_FAILURE), "WBEM_E_TRANSPORT_FAILURE"},
+    {static_cast<HRESULT>(WBEM_E_INVALID_OPERATION), "WBEM_E_INVALID_OPERATION"},
+    {static_cast<HRESULT>(WBEM_E_INVALID_OBJECT_PATH), "WBEM_E_INVALID_OBJECT_PATH"},
+    {static_cast<HRESULT>(WBEM_E_QUOTA_VIOLATION), "WBEM_E_QUOTA_VIOLATION"},
+    {static_cast<HRESULT>(WBEM_E_TIMED_OUT), "WBEM_E_TIMED_OUT"},
+    {E_NOINTERFACE, "E_NOINTERFACE"},
+    {E_OUTOFMEMORY, "E_OUTOFMEMORY"},
+    {E_INVALIDARG, "E_INVALIDARG"},
+    {E_POINTER, "E_POINTER"},
+    {E_FAIL, "E_FAIL"},
+    {E_ACCESSDENIED, "E_ACCESSDENIED"},
+    {REGDB_E_CLASSNOTREG, "REGDB_E_CLASSNOTREG"},
+    {CO_E_NOTINITIALIZED, "CO_E_NOTINITIALIZED"},
+    {RPC_E_CHANGED_MODE, "RPC_E_CHANGED_MODE"},
+    {DISP_E_BADVARTYPE, "DISP_E_BADVARTYPE"},
+};
+
+}  // namespace
+
+HRESULT EnsureComForThisThread() {
+  static thread_local Apartment apartment;
+  if (SUCCEEDED(apartment.result()) || apartment.result() == RPC_E_CHANGED_MODE) InitialiseSecurityOnce();
+  return apartment.result() == RPC_E_CHANGED_MODE ? S_FALSE : apartment.result();
+}
+
+Bstr::Bstr(std::wstring_view text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+  if (!b_) throw Error(ErrorCode::ProviderFailure, "out of memory for a BSTR");
+}
+
+std::string Utf8FromWide(std::wstring_view text) {
+  if (text.empty()) return {};
+  int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::string Utf8FromBstr(BSTR text) {
+  if (!text) return {};
+  return Utf8FromWide(std::wstring_view(text, SysStringLen(text)));
+}
+
+std::wstring WideFromUtf8(std::string_view text) {
+  if (text.empty()) return {};
+  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return {};
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
+  return out;
+}
+
+std::string HResultText(HRESULT hr) {
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "0x%08lx", static_cast<unsigned long>(static_cast<ULONG>(hr)));
+  for (const NamedResult& n : kNames)
+    if (n.hr == hr) return std::string(hex) + " (" + n.name + ")";
+  return hex;
+}
+
+void Fail(ErrorCode code, const std::string& what, HRESULT hr) {
+  throw Error(code, what + ": " + HResultText(hr));
+}
+
+ErrorCode QueryErrorCode(HRESULT hr) {
+  switch (static_cast<ULONG>(hr)) {
+    case static_cast<ULONG>(WBEM_E_INVALID_CLASS):
+    case static_cast<ULONG>(WBEM_E_NOT_FOUND):
+      return ErrorCode::InvalidClass;
+    case static_cast<ULONG>(WBEM_E_INVALID_QUERY):
+    case static_cast<ULONG>(WBEM_E_INVALID_QUERY_TYPE):
+      return ErrorCode::InvalidQuery;
+    default:
+      return ErrorCode::ProviderFailure;
+  }
+}
+
+}  // namespace wmi::windows
