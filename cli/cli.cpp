@@ -75,6 +75,8 @@ int Buttons(std::ostream& out) {
 
 }  // namespace
 
+int SnapshotCommand(const Options& options, std::ostream& out, std::ostream& err);  // snapshot_command.cpp
+
 std::unique_ptr<wmi::Provider> OpenProvider(const Options& options) {
   if (options.from) {
     try {
@@ -102,6 +104,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     Options o = ParseOptions(argc, argv);
     const std::string& cmd = o.args[0];
     if (cmd == "buttons") return Buttons(out);
+    if (cmd == "snapshot") return SnapshotCommand(o, out, err);
     if (cmd == "run" || cmd == "all") {
       std::vector<const queries::Button*> buttons;
       if (cmd == "run") {
