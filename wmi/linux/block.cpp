@@ -55,10 +55,11 @@ std::vector<BlockDisk> ReadDisks(const Tree& tree) {
     if (!d.firmware) d.firmware = tree.Line(dir + "/device/rev");
     for (const std::string& part : tree.List(dir)) {
       std::string pdir = dir + "/" + part;
-      if (!StartsWith(part, name) || !tree.Exists(pdir + "/partition")) continue;
+      auto number = StartsWith(part, name) ? tree.Number(pdir + "/partition") : std::nullopt;
+      if (!number) continue;
       BlockPartition p;
       p.name = part;
-      p.number = tree.Number(pdir + "/partition").value_or(0);
+      p.number = *number;
       p.start = static_cast<std::uint64_t>(std::max<std::int64_t>(0, tree.Number(pdir + "/start").value_or(0)));
       p.sectors = static_cast<std::uint64_t>(std::max<std::int64_t>(0, tree.Number(pdir + "/size").value_or(0)));
       p.dev = tree.Line(pdir + "/dev").value_or("");

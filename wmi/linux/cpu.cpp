@@ -36,7 +36,12 @@ std::vector<Block> CpuInfo(const Tree& tree) {
     else common.emplace(key, value);
   }
   if (!current.empty()) blocks.push_back(std::move(current));
-  blocks.erase(std::remove_if(blocks.begin(), blocks.end(), [](const Block& b) { return !b.count("processor"); }),
+  // A block is a logical processor only when it has a number.
+  blocks.erase(std::remove_if(blocks.begin(), blocks.end(),
+                              [](const Block& b) {
+                                auto it = b.find("processor");
+                                return it == b.end() || !ParseInt(it->second) || *ParseInt(it->second) < 0;
+                              }),
                blocks.end());
   for (Block& b : blocks) b.insert(common.begin(), common.end());
   return blocks;

@@ -19,7 +19,8 @@ struct Adapter {
   std::optional<std::string> manufacturer, service, pnp, mac;
   std::optional<std::int64_t> mtu, type;
   std::optional<std::uint64_t> speed;
-  bool up = false, physical = false, wireless = false;
+  std::optional<bool> up;
+  bool physical = false, wireless = false;
   std::optional<std::int64_t> carrier;
 };
 
@@ -36,7 +37,7 @@ std::vector<Adapter> ReadAdapters(Context& ctx) {
     a.type = tree.Number(dir + "/type");
     a.mtu = tree.Number(dir + "/mtu");
     auto flags = tree.Number(dir + "/flags");
-    a.up = flags && (*flags & 1);
+    if (flags) a.up = (*flags & 1) != 0;
     a.carrier = tree.Number(dir + "/carrier");
     a.wireless = tree.Exists(dir + "/wireless") || tree.Exists(dir + "/phy80211");
     if (auto s = tree.Number(dir + "/speed"); s && *s > 0) a.speed = static_cast<std::uint64_t>(*s) * 1000000ull;
@@ -199,9 +200,10 @@ InstanceList BuildNetworkAdapters(const ClassDef& def, Context& ctx) {
     else if (a.type == 1) b.Text("AdapterType", "Ethernet 802.3").Int("AdapterTypeId", 0);
     b.Big("Speed", a.speed);
     b.Bool("NetEnabled", a.up).Bool("Installed", true).Bool("PhysicalAdapter", a.physical);
-    std::int64_t status = !a.up ? 0 : a.carrier == 0 ? 7 : 2;
-    b.Int("NetConnectionStatus", status);
-    b.Int("Availability", a.up ? 3 : 8);  // Running/Full Power, Off Line
+    if (a.up) {
+      b.Int("NetConnectionStatus", !*a.up ? 0 : a.carrier == 0 ? 7 : 2);  // Disconnected, Media disconnected, Connected
+      b.Int("Availability", *a.up ? 3 : 8);  // Running/Full Power, Off Line
+    }
     b.Bool("PowerManagementSupported", false);
     if (boot) b.Text("TimeOfLastReset", ctx.DateTime(*boot));
     out.push_back(b.Build());

@@ -1,5 +1,6 @@
 // USB devices from /sys/bus/usb/devices (names from the device's own strings,
 // else udev's hardware database), and Win32_USBControllerDevice.
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -54,7 +55,7 @@ std::vector<UsbDevice> ReadUsbDevices(Context& ctx) {
     d.device_id = std::string(head) + "\\" + instance;
     // The driver that serves it: that of its first interface (hub, usbhid, usb-storage ...).
     for (const std::string& e : tree.List(dir))
-      if (StartsWith(e, name + ":")) {
+      if (e.find(':') != std::string::npos) {
         if (auto drv = tree.Resolve(dir + "/" + e + "/driver")) {
           d.driver = Basename(*drv);
           break;
@@ -62,6 +63,8 @@ std::vector<UsbDevice> ReadUsbDevices(Context& ctx) {
       }
     out.push_back(std::move(d));
   }
+  // Parents before their children: a controller's root hub first, then the devices below it.
+  std::sort(out.begin(), out.end(), [](const UsbDevice& a, const UsbDevice& b) { return a.sysfs < b.sysfs; });
   return out;
 }
 
