@@ -56,10 +56,23 @@ BuildFn FindBuilder(std::string_view name) {
   return nullptr;
 }
 
+}  // namespace
+
+// What the connections of one short span of time share.
+struct Session {
+  Session(const std::string& root, std::shared_ptr<System> sys)
+      : system(std::move(sys)), ctx(Tree(root), *system), born(std::chrono::steady_clock::now()) {}
+  std::shared_ptr<System> system;
+  Context ctx;
+  std::map<std::string, InstanceList> built;
+  std::chrono::steady_clock::time_point born;
+};
+
+namespace {
+
 class LinuxConnection : public Connection {
  public:
-  LinuxConnection(const std::string& root, std::shared_ptr<System> system)
-      : system_(std::move(system)), ctx_(Tree(root), *system_) {}
+  explicit LinuxConnection(std::shared_ptr<Session> session) : session_(std::move(session)) {}
 
   std::unique_ptr<ResultSet> ExecQuery(std::string_view query, int /*flags*/) override {
     WqlQuery q = ParseWql(query);
@@ -95,23 +108,22 @@ class LinuxConnection : public Connection {
   }
 
   const InstanceList& Built(const ClassDef& def) {
-    auto it = cache_.find(def.name);
-    if (it != cache_.end()) return it->second;
+    auto& cache = session_->built;
+    auto it = cache.find(def.name);
+    if (it != cache.end()) return it->second;
     BuildFn build = FindBuilder(def.name);
     InstanceList built;
     try {
-      if (build) built = build(def, ctx_);
+      if (build) built = build(def, session_->ctx);
     } catch (const Error&) {
       throw;
     } catch (const std::exception& e) {
       throw Error(ErrorCode::ProviderFailure, def.name + ": " + e.what());
     }
-    return cache_.emplace(def.name, std::move(built)).first->second;
+    return cache.emplace(def.name, std::move(built)).first->second;
   }
 
-  std::shared_ptr<System> system_;
-  Context ctx_;
-  std::map<std::string, InstanceList> cache_;
+  std::shared_ptr<Session> session_;
 };
 
 }  // namespace
@@ -120,10 +132,17 @@ std::unique_ptr<LinuxProvider> LinuxProvider::ForTree(const std::string& root) {
   return std::make_unique<LinuxProvider>(root, std::shared_ptr<System>(MakeTreeSystem(root)));
 }
 
+LinuxProvider::LinuxProvider(std::string root, std::shared_ptr<System> system, std::chrono::milliseconds reuse)
+    : root_(std::move(root)), system_(std::move(system)), reuse_(reuse) {}
+
+LinuxProvider::~LinuxProvider() = default;
+
 std::unique_ptr<Connection> LinuxProvider::ConnectNamespace(const std::string& ns) {
   if (!EqualsIgnoreCase(ns, "root\\cimv2"))
     throw Error(ErrorCode::ConnectFailed, "namespace not provided on Linux: " + ns);
-  return std::make_unique<LinuxConnection>(root_, system_);
+  if (!session_ || std::chrono::steady_clock::now() - session_->born > reuse_)
+    session_ = std::make_shared<Session>(root_, system_);
+  return std::make_unique<LinuxConnection>(session_);
 }
 
 std::vector<std::string> KnownClassNames() {

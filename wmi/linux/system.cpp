@@ -102,8 +102,17 @@ class RealSystem : public System {
     return static_cast<int>(local.tm_gmtoff / 60);
   }
 
+  // PCI names: udev's hardware database when the system has one (a binary
+  // index, read in place), else libpci over pci.ids (parsed whole at the first lookup).
   IdNames PciNames(unsigned vendor, unsigned device) override {
     IdNames n;
+    char modalias[64];
+    std::snprintf(modalias, sizeof modalias, "pci:v%08Xd%08X", vendor & 0xFFFF, device & 0xFFFF);
+    if (auto props = HwdbLookup(modalias)) {
+      n.vendor = Prop(*props, "ID_VENDOR_FROM_DATABASE");
+      n.device = Prop(*props, "ID_MODEL_FROM_DATABASE");
+      return n;
+    }
     pci_access* a = Pci();
     if (!a) return n;
     char buf[512];
@@ -113,6 +122,13 @@ class RealSystem : public System {
   }
 
   std::optional<std::string> PciClassName(unsigned class_code) override {
+    char modalias[64];
+    std::snprintf(modalias, sizeof modalias, "pci:v*d*sv*sd*bc%02Xsc%02Xi%02X", class_code >> 16 & 0xFF,
+                  class_code >> 8 & 0xFF, class_code & 0xFF);
+    if (auto props = HwdbLookup(modalias)) {
+      if (auto sub = Prop(*props, "ID_PCI_SUBCLASS_FROM_DATABASE")) return sub;
+      return Prop(*props, "ID_PCI_CLASS_FROM_DATABASE");
+    }
     pci_access* a = Pci();
     if (!a) return std::nullopt;
     char buf[512];
@@ -121,20 +137,36 @@ class RealSystem : public System {
 
   IdNames UsbNames(unsigned vendor, unsigned product) override {
     IdNames n;
-    udev_hwdb* db = Hwdb();
-    if (!db) return n;
     char modalias[64];
-    std::snprintf(modalias, sizeof modalias, "usb:v%04Xp%04X*", vendor & 0xFFFF, product & 0xFFFF);
-    udev_list_entry* e = udev_hwdb_get_properties_list_entry(db, modalias, 0);
-    for (; e; e = udev_list_entry_get_next(e)) {
-      std::string key = udev_list_entry_get_name(e);
-      if (key == "ID_VENDOR_FROM_DATABASE") n.vendor = Cstr(udev_list_entry_get_value(e));
-      if (key == "ID_MODEL_FROM_DATABASE") n.device = Cstr(udev_list_entry_get_value(e));
+    std::snprintf(modalias, sizeof modalias, "usb:v%04Xp%04X", vendor & 0xFFFF, product & 0xFFFF);
+    if (auto props = HwdbLookup(modalias)) {
+      n.vendor = Prop(*props, "ID_VENDOR_FROM_DATABASE");
+      n.device = Prop(*props, "ID_MODEL_FROM_DATABASE");
     }
     return n;
   }
 
  private:
+  using Props = std::map<std::string, std::string>;
+
+  // The properties udev's hardware database holds for a modalias; nullopt without a database.
+  std::optional<Props> HwdbLookup(const char* modalias) {
+    udev_hwdb* db = Hwdb();
+    if (!db) return std::nullopt;
+    Props props;
+    for (udev_list_entry* e = udev_hwdb_get_properties_list_entry(db, modalias, 0); e; e = udev_list_entry_get_next(e)) {
+      const char* name = udev_list_entry_get_name(e);
+      const char* value = udev_list_entry_get_value(e);
+      if (name && value) props.emplace(name, value);
+    }
+    return props;
+  }
+  static std::optional<std::string> Prop(const Props& props, const char* key) {
+    auto it = props.find(key);
+    if (it == props.end() || it->second.empty()) return std::nullopt;
+    return it->second;
+  }
+
   pci_access* Pci() {
     if (!pci_tried_) {
       pci_tried_ = true;
