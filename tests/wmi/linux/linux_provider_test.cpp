@@ -55,11 +55,15 @@ TEST_F(Vm, UnknownClassFailsKnownClassWithoutSourceIsEmpty) {
     EXPECT_TRUE(All(cls).empty()) << cls;
 }
 
-TEST_F(Vm, EveryInstanceCarriesItsWholeSchemaInAlphabeticalOrder) {
+// On every tree of tests/data/linux.
+TEST(Trees, EveryInstanceCarriesItsWholeSchemaInAlphabeticalOrder) {
+  for (const char* tree : {"vm", "laptop", "server", "broken"}) {
+  SCOPED_TRACE(tree);
+  lxtest::TreeFixture t(tree);
   for (const std::string& cls : wmi::lx::KnownClassNames()) {
     const wmi::lx::ClassDef* def = wmi::lx::FindClassDef(cls);
     ASSERT_NE(def, nullptr) << cls;
-    for (const wmi::Instance& inst : All(cls)) {
+    for (const wmi::Instance& inst : t.All(cls)) {
       const auto& props = inst.Properties();
       ASSERT_EQ(props.size(), def->properties.size()) << cls;
       for (std::size_t i = 0; i < props.size(); ++i) {
@@ -105,6 +109,7 @@ TEST_F(Vm, EveryInstanceCarriesItsWholeSchemaInAlphabeticalOrder) {
       }
       if (def->Find("CreationClassName")) EXPECT_PROP(inst, "CreationClassName", def->name);
     }
+  }
   }
 }
 

@@ -390,3 +390,46 @@ TEST(Broken, UnreadableFilesGiveNull) {
 }
 
 }  // namespace
+
+// The composite USB device button and the partition button, end to end on the laptop.
+#include "queries/buttons.h"
+#include "queries/host.h"
+#include "queries/procedures.h"
+
+namespace {
+
+class PaneHost : public queries::Host {
+ public:
+  explicit PaneHost(wmi::Provider& p) : provider_(p) {}
+  queries::Pane& pane() override { return pane_; }
+  wmi::Provider& provider() override { return provider_; }
+  bool IsAutoClear() override { return false; }
+  std::string text() const { return pane_.text(); }
+
+ private:
+  queries::TextPane pane_;
+  wmi::Provider& provider_;
+};
+
+TEST_F(Laptop, UsbDeviceButtonListsEveryDeviceBehindTheController) {
+  PaneHost host(*provider);
+  ASSERT_TRUE(queries::RunButton(host, *queries::FindButton("Command58")));
+  std::string text = host.text();
+  // Each device's properties follow as "description,Name" and "description,value" lines.
+  EXPECT_NE(text.find("USB Receiver,DeviceID\r\nUSB Receiver,USB\\VID_046D&PID_C52B\\1-1\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Cruzer Blade,Manufacturer\r\nCruzer Blade,SanDisk\r\n"), std::string::npos);
+  EXPECT_NE(text.find("USB Root Hub,Service\r\nUSB Root Hub,hub\r\n"), std::string::npos);
+}
+
+TEST_F(Laptop, PartitionButtonPrintsTheAssociations) {
+  PaneHost host(*provider);
+  ASSERT_TRUE(queries::RunButton(host, *queries::FindButton("Command59")));
+  std::string text = host.text();
+  EXPECT_NE(text.find("Antecedent:\\\\yuki-laptop\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\"\r\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("Dependent:\\\\yuki-laptop\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"/media/yuki/MY STICK\"\r\n"),
+            std::string::npos);
+}
+
+}  // namespace
