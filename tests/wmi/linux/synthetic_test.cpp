@@ -2,7 +2,9 @@
 // make_synthetic.py): a laptop with USB devices and a partitioned SATA disk, a
 // server with two packages, several NICs, IPv6 and a USB hub, and a tree of
 // unreadable, missing and malformed files.
+#include <cstdio>
 #include <filesystem>
+#include <thread>
 #include <unistd.h>
 
 #include "tests/wmi/linux/tree_util.h"
@@ -430,6 +432,40 @@ TEST_F(Laptop, PartitionButtonPrintsTheAssociations) {
       << text;
   EXPECT_NE(text.find("Dependent:\\\\yuki-laptop\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"/media/yuki/MY STICK\"\r\n"),
             std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// Connections within the reuse time share what was read; later ones read again.
+TEST(Session, ConnectionsShareReadsWithinTheReuseTime) {
+  namespace fs = std::filesystem;
+  fs::path tmp = fs::temp_directory_path() / ("pcinfo-session-" + std::to_string(::getpid()));
+  fs::remove_all(tmp);
+  fs::create_directories(tmp / "proc");
+  auto write_dma = [&](const char* text) {
+    std::FILE* f = std::fopen((tmp / "proc/dma").c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text, f);
+    std::fclose(f);
+  };
+  auto count = [](wmi::Provider& p) {
+    auto rs = p.Connect("winmgmts:")->ExecQuery("Select * from Win32_DMAChannel");
+    std::size_t n = 0;
+    while (rs->Next()) ++n;
+    return n;
+  };
+  write_dma(" 4: cascade\n");
+  wmi::lx::LinuxProvider shared(tmp.string(), wmi::lx::MakeTreeSystem(tmp.string()), std::chrono::hours(1));
+  wmi::lx::LinuxProvider fresh(tmp.string(), wmi::lx::MakeTreeSystem(tmp.string()), std::chrono::milliseconds(0));
+  EXPECT_EQ(count(shared), 1u);
+  EXPECT_EQ(count(fresh), 1u);
+  write_dma(" 2: floppy\n 4: cascade\n");
+  EXPECT_EQ(count(shared), 1u);  // the same session
+  std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_EQ(count(fresh), 2u);   // read again
+  fs::remove_all(tmp);
 }
 
 }  // namespace
