@@ -80,12 +80,14 @@ Result Time(const std::string& label, const std::vector<std::string>& argv, int 
 
 int main(int argc, char** argv) {
   int runs = 5;
-  std::string cli = (std::filesystem::path(std::filesystem::read_symlink("/proc/self/exe")).parent_path() /
-                     "pcinfo-cli").string();
+  std::string cli =
+      (std::filesystem::path(std::filesystem::read_symlink("/proc/self/exe")).parent_path() / "pcinfo-cli").string();
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    if (a == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
-    else if (a == "--cli" && i + 1 < argc) cli = argv[++i];
+    if (a == "--runs" && i + 1 < argc)
+      runs = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--cli" && i + 1 < argc)
+      cli = argv[++i];
     else {
       std::fprintf(stderr, "usage: pcinfo_bench [--runs N] [--cli PATH]\n");
       return 2;
@@ -93,9 +95,9 @@ int main(int argc, char** argv) {
   }
   std::vector<Result> results;
   results.push_back(Time("pcinfo-cli all", {cli, "all"}, runs));
-  for (auto [label, program, args] : {std::tuple<const char*, const char*, std::vector<std::string>>{
-                                          "lshw", "lshw", {}},
-                                      {"hwinfo --all", "hwinfo", {"--all"}}}) {
+  for (auto [label, program, args] :
+       {std::tuple<const char*, const char*, std::vector<std::string>>{"lshw", "lshw", {}},
+        {"hwinfo --all", "hwinfo", {"--all"}}}) {
     auto path = OnPath(program);
     if (!path) {
       results.push_back({label, std::nullopt, "not installed"});
@@ -108,8 +110,10 @@ int main(int argc, char** argv) {
 
   std::printf("%-16s %12s\n", "program", "median (ms)");
   for (const Result& r : results) {
-    if (r.median) std::printf("%-16s %12.1f\n", r.label.c_str(), *r.median * 1000);
-    else std::printf("%-16s %12s  (%s)\n", r.label.c_str(), "-", r.note.c_str());
+    if (r.median)
+      std::printf("%-16s %12.1f\n", r.label.c_str(), *r.median * 1000);
+    else
+      std::printf("%-16s %12s  (%s)\n", r.label.c_str(), "-", r.note.c_str());
   }
   const Result& ours = results[0];
   if (!ours.median) {

@@ -83,8 +83,8 @@ std::string ObjectPath(Context& ctx, std::string_view class_name, std::string_vi
 
 // A PCI device, read from /sys/bus/pci/devices.
 struct PciDevice {
-  std::string address;     // "0000:00:03.0"
-  std::string sysfs;       // resolved path inside the tree
+  std::string address;  // "0000:00:03.0"
+  std::string sysfs;    // resolved path inside the tree
   unsigned vendor = 0, device = 0, subsystem_vendor = 0, subsystem_device = 0, revision = 0;
   unsigned class_code = 0;  // 0xCCSSPP
   std::string device_id;    // PCI\VEN_...&DEV_...&SUBSYS_...&REV_..\...
@@ -105,33 +105,33 @@ using InstanceList = std::vector<Instance>;
 using BuildFn = InstanceList (*)(const ClassDef&, Context&);
 
 // The instance builders, by source file.
-InstanceList BuildProcessors(const ClassDef&, Context&);          // cpu.cpp
-InstanceList BuildCacheMemory(const ClassDef&, Context&);         // cpu.cpp
-InstanceList BuildDiskDrives(const ClassDef&, Context&);          // block.cpp
-InstanceList BuildDiskPartitions(const ClassDef&, Context&);      // block.cpp
-InstanceList BuildLogicalDisks(const ClassDef&, Context&);        // mounts.cpp
+InstanceList BuildProcessors(const ClassDef&, Context&);      // cpu.cpp
+InstanceList BuildCacheMemory(const ClassDef&, Context&);     // cpu.cpp
+InstanceList BuildDiskDrives(const ClassDef&, Context&);      // block.cpp
+InstanceList BuildDiskPartitions(const ClassDef&, Context&);  // block.cpp
+InstanceList BuildLogicalDisks(const ClassDef&, Context&);    // mounts.cpp
 InstanceList BuildLogicalDiskToPartition(const ClassDef&, Context&);
-InstanceList BuildNetworkAdapters(const ClassDef&, Context&);     // network.cpp
+InstanceList BuildNetworkAdapters(const ClassDef&, Context&);  // network.cpp
 InstanceList BuildNetworkConfigurations(const ClassDef&, Context&);
-InstanceList BuildPnPEntities(const ClassDef&, Context&);         // pnp.cpp
+InstanceList BuildPnPEntities(const ClassDef&, Context&);  // pnp.cpp
 InstanceList BuildUsbControllers(const ClassDef&, Context&);
 InstanceList BuildIdeControllers(const ClassDef&, Context&);
 InstanceList BuildPcmciaControllers(const ClassDef&, Context&);
 InstanceList BuildUsbControllerDevices(const ClassDef&, Context&);
 InstanceList BuildBuses(const ClassDef&, Context&);
-InstanceList BuildIrqResources(const ClassDef&, Context&);        // resources.cpp
+InstanceList BuildIrqResources(const ClassDef&, Context&);  // resources.cpp
 InstanceList BuildDmaChannels(const ClassDef&, Context&);
 InstanceList BuildPortResources(const ClassDef&, Context&);
 InstanceList BuildDeviceMemoryAddresses(const ClassDef&, Context&);
 InstanceList BuildSystemMemoryResources(const ClassDef&, Context&);
-InstanceList BuildSerialPorts(const ClassDef&, Context&);         // serial.cpp
+InstanceList BuildSerialPorts(const ClassDef&, Context&);  // serial.cpp
 InstanceList BuildSerialPortConfigurations(const ClassDef&, Context&);
-InstanceList BuildOperatingSystem(const ClassDef&, Context&);     // os.cpp
-InstanceList BuildLogonSessions(const ClassDef&, Context&);       // sessions.cpp
+InstanceList BuildOperatingSystem(const ClassDef&, Context&);  // os.cpp
+InstanceList BuildLogonSessions(const ClassDef&, Context&);    // sessions.cpp
 
 // Helpers shared by several sources.
-std::vector<PciDevice> ReadPciDevices(Context& ctx);   // pci.cpp
-std::vector<UsbDevice> ReadUsbDevices(Context& ctx);   // usb.cpp
+std::vector<PciDevice> ReadPciDevices(Context& ctx);  // pci.cpp
+std::vector<UsbDevice> ReadUsbDevices(Context& ctx);  // usb.cpp
 // Class GUID and PnP class name of a PCI class code.
 std::pair<std::optional<std::string>, std::optional<std::string>> PciPnpClass(unsigned class_code);
 

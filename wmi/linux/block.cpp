@@ -1,9 +1,10 @@
 // Win32_DiskDrive and Win32_DiskPartition from /sys/block (udev's database in
 // /run/udev/data for serial numbers where sysfs has none).
+#include "wmi/linux/block.h"
+
 #include <algorithm>
 
 #include "wmi/linux/backend.h"
-#include "wmi/linux/block.h"
 
 namespace wmi::lx {
 
@@ -84,9 +85,12 @@ InstanceList BuildDiskDrives(const ClassDef& def, Context& ctx) {
     const BlockDisk& d = disks[index];
     std::string path = d.device.value_or("");
     std::string interface = "SCSI";
-    if (path.find("/usb") != std::string::npos) interface = "USB";
-    else if (path.find("/ata") != std::string::npos) interface = "IDE";
-    else if (path.find("/ieee1394") != std::string::npos || path.find("/firewire") != std::string::npos) interface = "1394";
+    if (path.find("/usb") != std::string::npos)
+      interface = "USB";
+    else if (path.find("/ata") != std::string::npos)
+      interface = "IDE";
+    else if (path.find("/ieee1394") != std::string::npos || path.find("/firewire") != std::string::npos)
+      interface = "1394";
 
     std::optional<std::string> model = d.model;
     std::optional<std::string> manufacturer;
@@ -133,7 +137,8 @@ InstanceList BuildDiskDrives(const ClassDef& def, Context& ctx) {
     b.Ints("Capabilities", caps).Texts("CapabilityDescriptions", descs);
     // SCSI address H:C:T:L, where the disk hangs on a SCSI device.
     auto hctl = Split(Basename(path), ':');
-    if (hctl.size() == 4 && std::all_of(hctl.begin(), hctl.end(), [](const std::string& s) { return ParseInt(s).has_value(); })) {
+    if (hctl.size() == 4 &&
+        std::all_of(hctl.begin(), hctl.end(), [](const std::string& s) { return ParseInt(s).has_value(); })) {
       b.Int("SCSIPort", ParseInt(hctl[0])).Int("SCSIBus", ParseInt(hctl[1]));
       b.Int("SCSITargetId", ParseInt(hctl[2])).Int("SCSILogicalUnit", ParseInt(hctl[3]));
     }

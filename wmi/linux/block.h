@@ -14,7 +14,7 @@ struct BlockPartition {
   std::string name;  // "sda1"
   std::int64_t number = 0;
   std::uint64_t start = 0, sectors = 0;  // in 512-byte sectors
-  std::string dev;   // "8:1"
+  std::string dev;                       // "8:1"
 };
 
 struct BlockDisk {
@@ -22,7 +22,7 @@ struct BlockDisk {
   std::uint64_t sectors = 0;
   std::int64_t logical_block = 512;
   bool removable = false, read_only = false;
-  std::string dev;  // "8:0"
+  std::string dev;                    // "8:0"
   std::optional<std::string> device;  // resolved sysfs path of the device behind it
   std::optional<std::string> model, vendor, serial, firmware;
   std::vector<BlockPartition> partitions;  // by start

@@ -32,8 +32,10 @@ std::vector<Block> CpuInfo(const Tree& tree) {
       blocks.push_back(std::move(current));
       current.clear();
     }
-    if (key == "processor" || !current.empty()) current.emplace(key, value);
-    else common.emplace(key, value);
+    if (key == "processor" || !current.empty())
+      current.emplace(key, value);
+    else
+      common.emplace(key, value);
   }
   if (!current.empty()) blocks.push_back(std::move(current));
   // A block is a logical processor only when it has a number.
@@ -62,10 +64,10 @@ std::string CpuDir(const std::string& cpu) { return "/sys/devices/system/cpu/cpu
 
 // CPUID leaf 1 EDX, rebuilt from the feature flags the kernel lists.
 std::uint32_t FeatureBits(const std::set<std::string>& flags) {
-  static const char* const kBits[32] = {"fpu",  "vme",  "de",   "pse", "tsc",   "msr",  "pae",  "mce",
-                                        "cx8",  "apic", "",     "sep", "mtrr",  "pge",  "mca",  "cmov",
-                                        "pat",  "pse36", "pn",  "clflush", "", "dts",  "acpi", "mmx",
-                                        "fxsr", "sse",  "sse2", "ss",  "ht",    "tm",   "ia64", "pbe"};
+  static const char* const kBits[32] = {"fpu",  "vme",   "de",   "pse",     "tsc",  "msr", "pae",  "mce",
+                                        "cx8",  "apic",  "",     "sep",     "mtrr", "pge", "mca",  "cmov",
+                                        "pat",  "pse36", "pn",   "clflush", "",     "dts", "acpi", "mmx",
+                                        "fxsr", "sse",   "sse2", "ss",      "ht",   "tm",  "ia64", "pbe"};
   std::uint32_t bits = 0;
   for (int i = 0; i < 32; ++i)
     if (*kBits[i] && flags.count(kBits[i])) bits |= 1u << i;
@@ -135,7 +137,8 @@ std::optional<std::int64_t> SizeKb(std::optional<std::string> text) {
   if (!text) return std::nullopt;
   std::string t = *text;
   std::int64_t mul = 1;
-  if (!t.empty() && (t.back() == 'K' || t.back() == 'k')) t.pop_back();
+  if (!t.empty() && (t.back() == 'K' || t.back() == 'k'))
+    t.pop_back();
   else if (!t.empty() && t.back() == 'M') {
     t.pop_back();
     mul = 1024;
@@ -164,7 +167,8 @@ std::vector<Cache> Caches(const Tree& tree) {
   std::vector<std::string> cpus;
   for (const std::string& e : tree.List("/sys/devices/system/cpu"))
     if (e.size() > 3 && StartsWith(e, "cpu") && ParseInt(e.substr(3))) cpus.push_back(e.substr(3));
-  std::sort(cpus.begin(), cpus.end(), [](const std::string& a, const std::string& b) { return *ParseInt(a) < *ParseInt(b); });
+  std::sort(cpus.begin(), cpus.end(),
+            [](const std::string& a, const std::string& b) { return *ParseInt(a) < *ParseInt(b); });
   for (const std::string& cpu : cpus) {
     std::string base = CpuDir(cpu) + "/cache";
     for (const std::string& idx : tree.List(base)) {
@@ -232,7 +236,8 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
     auto model = GetInt(first, "model");
     auto stepping = GetInt(first, "stepping");
     std::set<std::string> flags;
-    if (auto f = Get(first, "flags")) for (const std::string& w : Words(*f)) flags.insert(w);
+    if (auto f = Get(first, "flags"))
+      for (const std::string& w : Words(*f)) flags.insert(w);
 
     Builder b(def, ctx);
     std::string caption;
@@ -249,11 +254,12 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
     b.Int("Availability", 3).Int("StatusInfo", 3).Int("CpuStatus", 1).Int("ProcessorType", 3);
     b.Text("Role", "CPU").Bool("PowerManagementSupported", false);
     b.Int("Architecture", arch.code).Int("AddressWidth", arch.width).Int("DataWidth", arch.width);
-    if (!vendor.empty()) b.Text("Manufacturer", vendor);
+    if (!vendor.empty())
+      b.Text("Manufacturer", vendor);
     else if (auto impl = GetInt(first, "CPU implementer")) {
       static const std::map<std::int64_t, const char*> kImpl = {
-          {0x41, "ARM"}, {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"}, {0x4e, "NVIDIA"},
-          {0x50, "Ampere"}, {0x51, "Qualcomm"}, {0x61, "Apple"}, {0xc0, "Ampere"}};
+          {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"}, {0x4e, "NVIDIA"},
+          {0x50, "Ampere"}, {0x51, "Qualcomm"}, {0x61, "Apple"},  {0xc0, "Ampere"}};
       auto it = kImpl.find(*impl);
       if (it != kImpl.end()) b.Text("Manufacturer", it->second);
     }
@@ -314,7 +320,8 @@ InstanceList BuildCacheMemory(const ClassDef& def, Context& ctx) {
     Builder b(def, ctx);
     b.Device("Cache Memory " + std::to_string(index++), "Cache Memory");
     b.Text("Purpose", "L" + std::to_string(c.level) + " Cache");
-    b.Int("Level", c.level >= 1 && c.level <= 3 ? std::optional<std::int64_t>(c.level + 2) : std::optional<std::int64_t>(1));
+    b.Int("Level",
+          c.level >= 1 && c.level <= 3 ? std::optional<std::int64_t>(c.level + 2) : std::optional<std::int64_t>(1));
     b.Int("CacheType", c.type == "Instruction" ? 3 : c.type == "Data" ? 4 : c.type == "Unified" ? 5 : 1);
     b.Int("InstalledSize", c.size_kb).Int("MaxCacheSize", c.size_kb);
     b.Big("BlockSize", 1024);
@@ -322,12 +329,15 @@ InstanceList BuildCacheMemory(const ClassDef& def, Context& ctx) {
     b.Int("LineSize", c.line_size);
     std::optional<std::int64_t> assoc;
     if (c.ways) {
-      static const std::map<std::int64_t, std::int64_t> kWays = {{1, 3},  {2, 4},  {4, 5},  {8, 7},  {16, 8}, {12, 9},
-                                                                 {24, 10}, {32, 11}, {48, 12}, {64, 13}, {20, 14}};
+      static const std::map<std::int64_t, std::int64_t> kWays = {
+          {1, 3}, {2, 4}, {4, 5}, {8, 7}, {16, 8}, {12, 9}, {24, 10}, {32, 11}, {48, 12}, {64, 13}, {20, 14}};
       auto it = kWays.find(*c.ways);
-      if (it != kWays.end()) assoc = it->second;
-      else if (*c.ways == 0 || (c.sets && *c.sets == 1)) assoc = 6;
-      else assoc = 1;
+      if (it != kWays.end())
+        assoc = it->second;
+      else if (*c.ways == 0 || (c.sets && *c.sets == 1))
+        assoc = 6;
+      else
+        assoc = 1;
     }
     b.Int("Associativity", assoc);
     b.Int("Location", 0).Int("Availability", 3).Int("StatusInfo", 3).Bool("PowerManagementSupported", false);

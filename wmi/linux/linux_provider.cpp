@@ -233,9 +233,12 @@ std::optional<std::string> Context::DeviceIdAbove(const std::string& sysfs_path)
 Builder::Builder(const ClassDef& def, Context& ctx) : def_(def), values_(def.properties.size()) {
   for (std::size_t i = 0; i < def.properties.size(); ++i) {
     const std::string& n = def.properties[i].name;
-    if (n == "CreationClassName") values_[i] = Value(def.name);
-    else if (n == "SystemCreationClassName" || n == "CSCreationClassName") values_[i] = Value("Win32_ComputerSystem");
-    else if (n == "SystemName" || n == "CSName") values_[i] = Value(ctx.HostName());
+    if (n == "CreationClassName")
+      values_[i] = Value(def.name);
+    else if (n == "SystemCreationClassName" || n == "CSCreationClassName")
+      values_[i] = Value("Win32_ComputerSystem");
+    else if (n == "SystemName" || n == "CSName")
+      values_[i] = Value(ctx.HostName());
   }
 }
 
@@ -292,7 +295,8 @@ Builder& Builder::Ints(std::string_view name, std::optional<std::vector<std::int
   return Set(name, Value(std::move(e)));
 }
 
-Builder& Builder::Device(const std::string& device_id, const std::string& name, std::optional<std::string> description) {
+Builder& Builder::Device(const std::string& device_id, const std::string& name,
+                         std::optional<std::string> description) {
   Text("DeviceID", device_id);
   Text("Name", name);
   Text("Caption", name);

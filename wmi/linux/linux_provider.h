@@ -20,7 +20,8 @@ struct Session;
 // read again once the session is older than `reuse` (one second by default).
 class LinuxProvider : public Provider {
  public:
-  LinuxProvider(std::string root, std::shared_ptr<System> system, std::chrono::milliseconds reuse = std::chrono::seconds(1));
+  LinuxProvider(std::string root, std::shared_ptr<System> system,
+                std::chrono::milliseconds reuse = std::chrono::seconds(1));
   ~LinuxProvider() override;
 
   // A provider over a captured or synthetic tree, its live calls answered from <root>/live.json.

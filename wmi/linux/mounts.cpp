@@ -62,8 +62,9 @@ std::vector<Mount> ReadMounts(const Tree& tree) {
 }
 
 bool IsNetwork(const std::string& fs) {
-  static const std::set<std::string> kNet = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "ncpfs", "9p", "fuse.sshfs",
-                                             "ceph", "glusterfs", "fuse.glusterfs", "afs", "davfs", "fuse.davfs2"};
+  static const std::set<std::string> kNet = {"nfs",   "nfs4",       "cifs", "smb3",      "smbfs",          "ncpfs",
+                                             "9p",    "fuse.sshfs", "ceph", "glusterfs", "fuse.glusterfs", "afs",
+                                             "davfs", "fuse.davfs2"};
   return kNet.count(fs) > 0;
 }
 
@@ -75,10 +76,10 @@ bool IsRealFileSystem(const Mount& m) {
   if (!StartsWith(m.source, "/dev/") || StartsWith(m.source, "/dev/loop") || StartsWith(m.source, "/dev/ram") ||
       StartsWith(m.source, "/dev/zram"))
     return false;
-  static const std::set<std::string> kPseudo = {"proc", "sysfs", "devtmpfs", "devpts", "tmpfs", "cgroup", "cgroup2",
-                                                "securityfs", "debugfs", "tracefs", "pstore", "bpf", "configfs",
-                                                "fusectl", "mqueue", "hugetlbfs", "autofs", "binfmt_misc", "efivarfs",
-                                                "rpc_pipefs", "nsfs", "ramfs", "swap"};
+  static const std::set<std::string> kPseudo = {
+      "proc",    "sysfs",       "devtmpfs", "devpts",     "tmpfs",    "cgroup",  "cgroup2", "securityfs",
+      "debugfs", "tracefs",     "pstore",   "bpf",        "configfs", "fusectl", "mqueue",  "hugetlbfs",
+      "autofs",  "binfmt_misc", "efivarfs", "rpc_pipefs", "nsfs",     "ramfs",   "swap"};
   return kPseudo.count(m.fstype) == 0;
 }
 
@@ -148,20 +149,25 @@ InstanceList BuildLogicalDisks(const ClassDef& def, Context& ctx) {
   InstanceList out;
   for (const Mount& m : RealMounts(tree)) {
     Placement at = Locate(m, disks);
-    bool removable = at.disk && (disks[*at.disk].removable ||
-                                 disks[*at.disk].device.value_or("").find("/usb") != std::string::npos);
+    bool removable =
+        at.disk && (disks[*at.disk].removable || disks[*at.disk].device.value_or("").find("/usb") != std::string::npos);
     std::int64_t type = 3;
-    if (IsNetwork(m.fstype)) type = 4;
-    else if (m.fstype == "iso9660" || m.fstype == "udf" || StartsWith(m.source, "/dev/sr")) type = 5;
-    else if (removable) type = 2;
-    static const char* const kDescriptions[] = {"Unknown", "No Root Directory", "Removable Disk", "Local Fixed Disk",
-                                                "Network Connection", "CD-ROM Disc"};
+    if (IsNetwork(m.fstype))
+      type = 4;
+    else if (m.fstype == "iso9660" || m.fstype == "udf" || StartsWith(m.source, "/dev/sr"))
+      type = 5;
+    else if (removable)
+      type = 2;
+    static const char* const kDescriptions[] = {"Unknown",          "No Root Directory",  "Removable Disk",
+                                                "Local Fixed Disk", "Network Connection", "CD-ROM Disc"};
     Builder b(def, ctx);
     b.Text("DeviceID", m.point).Text("Name", m.point).Text("Caption", m.point);
     b.Text("Description", kDescriptions[type]);
     b.Int("DriveType", type);
-    if (type == 3) b.Int("MediaType", 12);
-    else if (type == 2) b.Int("MediaType", 11);
+    if (type == 3)
+      b.Int("MediaType", 12);
+    else if (type == 2)
+      b.Int("MediaType", 11);
     b.Text("FileSystem", m.fstype);
     b.Int("Access", m.read_only ? 1 : 3);
     if (type == 4) b.Text("ProviderName", m.source);

@@ -64,13 +64,20 @@ std::vector<Adapter> ReadAdapters(Context& ctx) {
     if (a.name.empty()) {
       auto uevent = KeyValues(tree.Read(dir + "/uevent").value_or(""), '=');
       std::string kind = uevent.count("DEVTYPE") ? uevent["DEVTYPE"] : "";
-      if (a.type == 772) a.name = "Software Loopback Interface";
-      else if (kind == "bridge") a.name = "Bridge";
-      else if (kind == "vlan") a.name = "VLAN";
-      else if (kind == "bond") a.name = "Bond";
-      else if (kind == "wlan" || a.wireless) a.name = "Wireless Adapter";
-      else if (tree.Exists(dir + "/tun_flags")) a.name = "TUN/TAP Adapter";
-      else a.name = a.physical ? "Network Adapter" : "Virtual Adapter";
+      if (a.type == 772)
+        a.name = "Software Loopback Interface";
+      else if (kind == "bridge")
+        a.name = "Bridge";
+      else if (kind == "vlan")
+        a.name = "VLAN";
+      else if (kind == "bond")
+        a.name = "Bond";
+      else if (kind == "wlan" || a.wireless)
+        a.name = "Wireless Adapter";
+      else if (tree.Exists(dir + "/tun_flags"))
+        a.name = "TUN/TAP Adapter";
+      else
+        a.name = a.physical ? "Network Adapter" : "Virtual Adapter";
     }
     out.push_back(std::move(a));
   }
@@ -145,9 +152,12 @@ Resolver ReadResolver(const Tree& tree) {
     for (const std::string& line : Lines(text)) {
       auto w = Words(line);
       if (w.size() < 2 || w[0][0] == '#' || w[0][0] == ';') continue;
-      if (w[0] == "nameserver") r.servers.push_back(w[1]);
-      else if (w[0] == "search") r.search.assign(w.begin() + 1, w.end());
-      else if (w[0] == "domain") r.domain = w[1];
+      if (w[0] == "nameserver")
+        r.servers.push_back(w[1]);
+      else if (w[0] == "search")
+        r.search.assign(w.begin() + 1, w.end());
+      else if (w[0] == "domain")
+        r.domain = w[1];
     }
     return r;
   };
@@ -196,13 +206,15 @@ InstanceList BuildNetworkAdapters(const ClassDef& def, Context& ctx) {
     b.Int("Index", a.index).Int("InterfaceIndex", a.index);
     b.Text("MACAddress", a.mac).Text("Manufacturer", a.manufacturer).Text("ServiceName", a.service);
     b.Text("PNPDeviceID", a.pnp);
-    if (a.wireless) b.Text("AdapterType", "Wireless").Int("AdapterTypeId", 9);
-    else if (a.type == 1) b.Text("AdapterType", "Ethernet 802.3").Int("AdapterTypeId", 0);
+    if (a.wireless)
+      b.Text("AdapterType", "Wireless").Int("AdapterTypeId", 9);
+    else if (a.type == 1)
+      b.Text("AdapterType", "Ethernet 802.3").Int("AdapterTypeId", 0);
     b.Big("Speed", a.speed);
     b.Bool("NetEnabled", a.up).Bool("Installed", true).Bool("PhysicalAdapter", a.physical);
     if (a.up) {
       b.Int("NetConnectionStatus", !*a.up ? 0 : a.carrier == 0 ? 7 : 2);  // Disconnected, Media disconnected, Connected
-      b.Int("Availability", *a.up ? 3 : 8);  // Running/Full Power, Off Line
+      b.Int("Availability", *a.up ? 3 : 8);                               // Running/Full Power, Off Line
     }
     b.Bool("PowerManagementSupported", false);
     if (boot) b.Text("TimeOfLastReset", ctx.DateTime(*boot));

@@ -57,7 +57,8 @@ InstanceList BuildOperatingSystem(const ClassDef& def, Context& ctx) {
   const Tree& tree = ctx.tree();
   System& sys = ctx.system();
   Builder b(def, ctx);
-  auto release = KeyValues(tree.Read("/etc/os-release").value_or(tree.Read("/usr/lib/os-release").value_or("")), '=', true);
+  auto release =
+      KeyValues(tree.Read("/etc/os-release").value_or(tree.Read("/usr/lib/os-release").value_or("")), '=', true);
   auto get = [&](const char* k) -> std::optional<std::string> {
     auto it = release.find(k);
     if (it == release.end() || it->second.empty()) return std::nullopt;

@@ -28,9 +28,9 @@ std::vector<PciDevice> ReadPciDevices(Context& ctx) {
     unsigned domain = 0, bus = 0, slot = 0, fn = 0;
     std::sscanf(addr.c_str(), "%x:%x:%x.%x", &domain, &bus, &slot, &fn);
     char id[96];
-    std::snprintf(id, sizeof id, "PCI\\VEN_%04X&DEV_%04X&SUBSYS_%04X%04X&REV_%02X\\3&%04X%02X&0&%02X", d.vendor & 0xFFFF,
-                  d.device & 0xFFFF, d.subsystem_device & 0xFFFF, d.subsystem_vendor & 0xFFFF, d.revision & 0xFF,
-                  domain & 0xFFFF, bus & 0xFF, ((slot & 0x1F) << 3 | (fn & 7)) & 0xFF);
+    std::snprintf(id, sizeof id, "PCI\\VEN_%04X&DEV_%04X&SUBSYS_%04X%04X&REV_%02X\\3&%04X%02X&0&%02X",
+                  d.vendor & 0xFFFF, d.device & 0xFFFF, d.subsystem_device & 0xFFFF, d.subsystem_vendor & 0xFFFF,
+                  d.revision & 0xFF, domain & 0xFFFF, bus & 0xFF, ((slot & 0x1F) << 3 | (fn & 7)) & 0xFF);
     d.device_id = id;
     IdNames names = ctx.system().PciNames(d.vendor, d.device);
     d.vendor_name = names.vendor;
@@ -51,10 +51,14 @@ std::pair<std::optional<std::string>, std::optional<std::string>> PciPnpClass(un
     case 0x01:
       if (sub == 0x01 || sub == 0x06) return guid("{4d36e96a-e325-11ce-bfc1-08002be10318}", "HDC");
       return guid("{4d36e97b-e325-11ce-bfc1-08002be10318}", "SCSIAdapter");
-    case 0x02: return guid("{4d36e972-e325-11ce-bfc1-08002be10318}", "Net");
-    case 0x03: return guid("{4d36e968-e325-11ce-bfc1-08002be10318}", "Display");
-    case 0x04: return guid("{4d36e96c-e325-11ce-bfc1-08002be10318}", "MEDIA");
-    case 0x07: return guid("{4d36e978-e325-11ce-bfc1-08002be10318}", "Ports");
+    case 0x02:
+      return guid("{4d36e972-e325-11ce-bfc1-08002be10318}", "Net");
+    case 0x03:
+      return guid("{4d36e968-e325-11ce-bfc1-08002be10318}", "Display");
+    case 0x04:
+      return guid("{4d36e96c-e325-11ce-bfc1-08002be10318}", "MEDIA");
+    case 0x07:
+      return guid("{4d36e978-e325-11ce-bfc1-08002be10318}", "Ports");
     case 0x0C:
       if (sub == 0x03) return guid("{36fc9e60-c465-11cf-8056-444553540000}", "USB");
       if (sub == 0x00) return guid("{6bdd1fc1-810f-11d0-bec7-08002be2092f}", "1394");
@@ -62,9 +66,16 @@ std::pair<std::optional<std::string>, std::optional<std::string>> PciPnpClass(un
     case 0x0D:
       if (sub == 0x11) return guid("{e0cbf06c-cd8b-4647-bb8a-263b43f0f974}", "Bluetooth");
       return guid("{4d36e972-e325-11ce-bfc1-08002be10318}", "Net");
-    case 0x05: case 0x06: case 0x08: case 0x10: case 0x11: case 0x12: case 0x13:
+    case 0x05:
+    case 0x06:
+    case 0x08:
+    case 0x10:
+    case 0x11:
+    case 0x12:
+    case 0x13:
       return guid("{4d36e97d-e325-11ce-bfc1-08002be10318}", "System");
-    default: return {std::nullopt, std::nullopt};
+    default:
+      return {std::nullopt, std::nullopt};
   }
 }
 
@@ -87,15 +98,18 @@ InstanceList Controllers(const ClassDef& def, Context& ctx, bool (*wanted)(unsig
 }  // namespace
 
 InstanceList BuildUsbControllers(const ClassDef& def, Context& ctx) {
-  return Controllers(def, ctx, [](unsigned c) { return (c >> 8) == 0x0C03; }, 16);
+  return Controllers(
+      def, ctx, [](unsigned c) { return (c >> 8) == 0x0C03; }, 16);
 }
 
 InstanceList BuildIdeControllers(const ClassDef& def, Context& ctx) {
-  return Controllers(def, ctx, [](unsigned c) { return (c >> 8) == 0x0101 || (c >> 8) == 0x0106; }, 37);
+  return Controllers(
+      def, ctx, [](unsigned c) { return (c >> 8) == 0x0101 || (c >> 8) == 0x0106; }, 37);
 }
 
 InstanceList BuildPcmciaControllers(const ClassDef& def, Context& ctx) {
-  return Controllers(def, ctx, [](unsigned c) { return (c >> 8) == 0x0605 || (c >> 8) == 0x0607; }, 15);
+  return Controllers(
+      def, ctx, [](unsigned c) { return (c >> 8) == 0x0605 || (c >> 8) == 0x0607; }, 15);
 }
 
 }  // namespace wmi::lx

@@ -74,7 +74,8 @@ bool IsSystemMemory(const std::string& owner) {
 
 // The memory type of a PCI device's range, from the flags in its sysfs resource file.
 std::string MemoryType(const Tree& tree, const Range& r) {
-  if (!r.start || r.owner.size() != 12 || r.owner[4] != ':' || r.owner[7] != ':' || r.owner[10] != '.') return "ReadWrite";
+  if (!r.start || r.owner.size() != 12 || r.owner[4] != ':' || r.owner[7] != ':' || r.owner[10] != '.')
+    return "ReadWrite";
   auto text = tree.Read("/sys/bus/pci/devices/" + r.owner + "/resource");
   if (!text) return "ReadWrite";
   for (const std::string& line : Lines(*text)) {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#include "wmi/provider.h"
 #include "wmi/linux/tree.h"
+#include "wmi/provider.h"
 
 namespace wmi::lx {
 
@@ -20,7 +20,8 @@ constexpr std::string_view kDevice =
     "DeviceID:s ErrorCleared:b ErrorDescription:s InstallDate:d LastErrorCode:i Name:s PNPDeviceID:s "
     "PowerManagementCapabilities:i[] PowerManagementSupported:b Status:s StatusInfo:i SystemCreationClassName:s "
     "SystemName:s";
-constexpr std::string_view kController = "@dev Manufacturer:s MaxNumberControlled:i ProtocolSupported:i TimeOfLastReset:d";
+constexpr std::string_view kController =
+    "@dev Manufacturer:s MaxNumberControlled:i ProtocolSupported:i TimeOfLastReset:d";
 constexpr std::string_view kResource =
     "Caption:s CreationClassName:s CSCreationClassName:s CSName:s Description:s InstallDate:d Name:s Status:s";
 
@@ -166,13 +167,27 @@ void AddProperties(std::string_view text, std::vector<PropertyDef>& out) {
     bool array = type.size() > 2 && type.substr(type.size() - 2) == "[]";
     CimType t = CimType::Text;
     switch (type[0]) {
-      case 'i': t = CimType::Integer; break;
-      case 'l': t = CimType::Big; break;
-      case 'b': t = CimType::Boolean; break;
-      case 'r': t = CimType::Real; break;
-      case 'd': t = CimType::DateTime; break;
-      case 'o': t = CimType::Reference; break;
-      default: t = CimType::Text; break;
+      case 'i':
+        t = CimType::Integer;
+        break;
+      case 'l':
+        t = CimType::Big;
+        break;
+      case 'b':
+        t = CimType::Boolean;
+        break;
+      case 'r':
+        t = CimType::Real;
+        break;
+      case 'd':
+        t = CimType::DateTime;
+        break;
+      case 'o':
+        t = CimType::Reference;
+        break;
+      default:
+        t = CimType::Text;
+        break;
     }
     auto same = [&](const PropertyDef& p) { return EqualsIgnoreCase(p.name, name); };
     if (std::find_if(out.begin(), out.end(), same) == out.end()) out.push_back({name, t, array});

@@ -12,9 +12,9 @@ namespace wmi::lx {
 
 // How the scripting interface delivers a CIM type.
 enum class CimType {
-  Text,       // string
-  Integer,    // sint8 ... uint32
-  Big,        // uint64, sint64: delivered as text
+  Text,     // string
+  Integer,  // sint8 ... uint32
+  Big,      // uint64, sint64: delivered as text
   Boolean,
   Real,       // real32, real64
   DateTime,   // yyyymmddHHMMSS.mmmmmm+UUU, text
@@ -29,7 +29,7 @@ struct PropertyDef {
 
 struct ClassDef {
   std::string name;
-  std::vector<std::string> ancestors;  // nearest first, e.g. CIM_Processor, CIM_LogicalDevice, ...
+  std::vector<std::string> ancestors;   // nearest first, e.g. CIM_Processor, CIM_LogicalDevice, ...
   std::vector<PropertyDef> properties;  // in alphabetical order, case ignored
 
   const PropertyDef* Find(std::string_view property) const;

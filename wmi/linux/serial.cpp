@@ -121,13 +121,16 @@ InstanceList BuildSerialPorts(const ClassDef& def, Context& ctx) {
     std::string name = std::string(p.usb ? "USB Serial Port (" : "Communications Port (") + p.name + ")";
     b.Device(node, name, p.usb ? "USB Serial Port" : "Communications Port");
     b.Text("PNPDeviceID", p.pnp).Text("ProviderType", "RS232 Serial Port");
-    b.Int("Availability", 3).Bool("Binary", true).Bool("OSAutoDiscovered", true).Bool("PowerManagementSupported", false);
+    b.Int("Availability", 3)
+        .Bool("Binary", true)
+        .Bool("OSAutoDiscovered", true)
+        .Bool("PowerManagementSupported", false);
     if (p.uartclk && *p.uartclk > 0) b.Int("MaxBaudRate", *p.uartclk / 16);
-    for (const char* yes : {"SettableBaudRate", "SettableDataBits", "SettableFlowControl", "SettableParity",
-                            "SettableParityCheck", "SettableRLSD", "SettableStopBits", "SupportsDTRDSR",
-                            "SupportsParityCheck", "SupportsRLSD", "SupportsRTSCTS", "SupportsXOnXOff",
-                            "SupportsXOnXOffSet", "SupportsElapsedTimeouts", "SupportsIntTimeouts",
-                            "SupportsSpecialCharacters"})
+    for (const char* yes :
+         {"SettableBaudRate", "SettableDataBits", "SettableFlowControl", "SettableParity", "SettableParityCheck",
+          "SettableRLSD", "SettableStopBits", "SupportsDTRDSR", "SupportsParityCheck", "SupportsRLSD", "SupportsRTSCTS",
+          "SupportsXOnXOff", "SupportsXOnXOffSet", "SupportsElapsedTimeouts", "SupportsIntTimeouts",
+          "SupportsSpecialCharacters"})
       b.Bool(yes, true);
     b.Bool("Supports16BitMode", false);
     out.push_back(b.Build());

@@ -23,8 +23,10 @@ InstanceList BuildLogonSessions(const ClassDef& def, Context& ctx) {
       b.Text("LogonId", id);
       std::string cls = kv.count("CLASS") ? kv["CLASS"] : "user";
       std::int64_t type = 2;  // Interactive
-      if (kv.count("REMOTE") && kv["REMOTE"] == "1") type = 10;  // RemoteInteractive
-      else if (cls == "background" || cls == "manager" || cls == "manager-early") type = 5;  // Service
+      if (kv.count("REMOTE") && kv["REMOTE"] == "1")
+        type = 10;  // RemoteInteractive
+      else if (cls == "background" || cls == "manager" || cls == "manager-early")
+        type = 5;  // Service
       b.Int("LogonType", type);
       if (kv.count("SERVICE")) b.Text("AuthenticationPackage", kv["SERVICE"]);
       if (kv.count("REALTIME")) {

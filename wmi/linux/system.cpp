@@ -89,8 +89,12 @@ class RealSystem : public System {
     struct sysinfo s;
     if (sysinfo(&s) != 0) return std::nullopt;
     std::uint64_t unit = s.mem_unit ? s.mem_unit : 1;
-    return SysInfo{static_cast<std::int64_t>(s.uptime), s.totalram * unit, s.freeram * unit, s.totalswap * unit,
-                   s.freeswap * unit, s.procs};
+    return SysInfo{static_cast<std::int64_t>(s.uptime),
+                   s.totalram * unit,
+                   s.freeram * unit,
+                   s.totalswap * unit,
+                   s.freeswap * unit,
+                   s.procs};
   }
 
   std::int64_t Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
@@ -154,7 +158,8 @@ class RealSystem : public System {
     udev_hwdb* db = Hwdb();
     if (!db) return std::nullopt;
     Props props;
-    for (udev_list_entry* e = udev_hwdb_get_properties_list_entry(db, modalias, 0); e; e = udev_list_entry_get_next(e)) {
+    for (udev_list_entry* e = udev_hwdb_get_properties_list_entry(db, modalias, 0); e;
+         e = udev_list_entry_get_next(e)) {
       const char* name = udev_list_entry_get_name(e);
       const char* value = udev_list_entry_get_value(e);
       if (name && value) props.emplace(name, value);
@@ -241,8 +246,12 @@ class TreeSystem : public System {
   std::optional<SysInfo> Sysinfo() override {
     const Json& s = At("sysinfo");
     if (!s.is_object()) return std::nullopt;
-    return SysInfo{static_cast<std::int64_t>(Num(s, "uptime")), Num(s, "total_ram"), Num(s, "free_ram"),
-                   Num(s, "total_swap"), Num(s, "free_swap"), static_cast<int>(Num(s, "processes"))};
+    return SysInfo{static_cast<std::int64_t>(Num(s, "uptime")),
+                   Num(s, "total_ram"),
+                   Num(s, "free_ram"),
+                   Num(s, "total_swap"),
+                   Num(s, "free_swap"),
+                   static_cast<int>(Num(s, "processes"))};
   }
 
   std::int64_t Now() override { return static_cast<std::int64_t>(Num(j_, "now")); }

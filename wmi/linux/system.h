@@ -16,8 +16,8 @@ namespace wmi::lx {
 struct InterfaceAddress {
   std::string interface;  // "eth0"
   bool ipv6 = false;
-  std::string address;    // "192.0.2.2", "fe80::1"
-  int prefix = 0;         // prefix length of the netmask
+  std::string address;  // "192.0.2.2", "fe80::1"
+  int prefix = 0;       // prefix length of the netmask
 };
 
 struct FileSystemStats {
@@ -32,7 +32,7 @@ struct UnameInfo {
 };
 
 struct SysInfo {
-  std::int64_t uptime = 0;  // seconds
+  std::int64_t uptime = 0;                                                   // seconds
   std::uint64_t total_ram = 0, free_ram = 0, total_swap = 0, free_swap = 0;  // bytes
   int processes = 0;
 };
@@ -64,11 +64,10 @@ std::unique_ptr<System> MakeRealSystem();
 // Answers from the JSON file `<root>/live.json`:
 //   {"now": 1700000000, "utc_offset_minutes": 540,
 //    "uname": {"sysname": "Linux", "nodename": ..., "release": ..., "version": ..., "machine": ...},
-//    "sysinfo": {"uptime": 1234, "total_ram": ..., "free_ram": ..., "total_swap": ..., "free_swap": ..., "processes": 90},
-//    "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}],
-//    "statvfs": {"/": {"size": ..., "available": ..., "block_size": 4096, "name_max": 255}},
-//    "pci": {"8086:0d57": ["Intel Corporation", "..."]}, "pci_classes": {"060000": "Host bridge"},
-//    "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]}}
+//    "sysinfo": {"uptime": 1234, "total_ram": ..., "free_ram": ..., "total_swap": ..., "free_swap": ..., "processes":
+//    90}, "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}], "statvfs": {"/":
+//    {"size": ..., "available": ..., "block_size": 4096, "name_max": 255}}, "pci": {"8086:0d57": ["Intel Corporation",
+//    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]}}
 // Every part is optional; a missing or malformed file answers as a machine
 // without these sources.
 std::unique_ptr<System> MakeTreeSystem(const std::string& root);

@@ -232,7 +232,8 @@ std::map<std::string, std::string> KeyValues(std::string_view text, char sep, bo
     std::string key = Trim(std::string_view(line).substr(0, p));
     std::string value = Trim(std::string_view(line).substr(p + 1));
     if (key.empty() || key[0] == '#') continue;
-    if (unquote && value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    if (unquote && value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
       value = value.substr(1, value.size() - 2);
     out.emplace(std::move(key), std::move(value));
   }

@@ -45,14 +45,14 @@ class Tree {
 
 // Text helpers.
 std::string Trim(std::string_view s);
-std::vector<std::string> Split(std::string_view s, char sep);   // empty pieces kept
-std::vector<std::string> Words(std::string_view s);             // blank-separated, empty pieces dropped
+std::vector<std::string> Split(std::string_view s, char sep);  // empty pieces kept
+std::vector<std::string> Words(std::string_view s);            // blank-separated, empty pieces dropped
 std::vector<std::string> Lines(std::string_view s);
-std::optional<std::int64_t> ParseInt(std::string_view s);       // decimal, or hex with 0x
-std::optional<std::uint64_t> ParseHex(std::string_view s);      // hex, with or without 0x
+std::optional<std::int64_t> ParseInt(std::string_view s);   // decimal, or hex with 0x
+std::optional<std::uint64_t> ParseHex(std::string_view s);  // hex, with or without 0x
 std::string Upper(std::string_view s);
 std::string Lower(std::string_view s);
-std::string Hex4(unsigned v);                                   // "8086" -> upper-case, 4 digits
+std::string Hex4(unsigned v);  // "8086" -> upper-case, 4 digits
 std::string Basename(std::string_view path);
 bool StartsWith(std::string_view s, std::string_view prefix);
 // "key: value" or "key=value" lines into a map (first occurrence wins); values trimmed,

@@ -58,58 +58,60 @@ TEST_F(Vm, UnknownClassFailsKnownClassWithoutSourceIsEmpty) {
 // On every tree of tests/data/linux.
 TEST(Trees, EveryInstanceCarriesItsWholeSchemaInAlphabeticalOrder) {
   for (const char* tree : {"vm", "laptop", "server", "broken"}) {
-  SCOPED_TRACE(tree);
-  lxtest::TreeFixture t(tree);
-  for (const std::string& cls : wmi::lx::KnownClassNames()) {
-    const wmi::lx::ClassDef* def = wmi::lx::FindClassDef(cls);
-    ASSERT_NE(def, nullptr) << cls;
-    for (const wmi::Instance& inst : t.All(cls)) {
-      const auto& props = inst.Properties();
-      ASSERT_EQ(props.size(), def->properties.size()) << cls;
-      for (std::size_t i = 0; i < props.size(); ++i) {
-        EXPECT_EQ(props[i].name, def->properties[i].name) << cls;
-        if (i > 0) {
-          std::string a = props[i - 1].name, b = props[i].name;
-          std::transform(a.begin(), a.end(), a.begin(), ::tolower);
-          std::transform(b.begin(), b.end(), b.begin(), ::tolower);
-          EXPECT_LT(a, b) << cls;
-        }
-        // Types as the scripting interface delivers them.
-        const wmi::Value& v = props[i].value;
-        if (v.is_null()) continue;
-        auto check = [&](const wmi::Value& e) {
-          switch (def->properties[i].type) {
-            case wmi::lx::CimType::Text:
-            case wmi::lx::CimType::Big:
-            case wmi::lx::CimType::DateTime:
-            case wmi::lx::CimType::Reference:
-              EXPECT_EQ(e.kind(), wmi::Value::Kind::Text) << cls << "." << props[i].name;
-              break;
-            case wmi::lx::CimType::Integer:
-              EXPECT_EQ(e.kind(), wmi::Value::Kind::Integer) << cls << "." << props[i].name;
-              break;
-            case wmi::lx::CimType::Boolean:
-              EXPECT_EQ(e.kind(), wmi::Value::Kind::Boolean) << cls << "." << props[i].name;
-              break;
-            case wmi::lx::CimType::Real:
-              EXPECT_EQ(e.kind(), wmi::Value::Kind::Real) << cls << "." << props[i].name;
-              break;
+    SCOPED_TRACE(tree);
+    lxtest::TreeFixture t(tree);
+    for (const std::string& cls : wmi::lx::KnownClassNames()) {
+      const wmi::lx::ClassDef* def = wmi::lx::FindClassDef(cls);
+      ASSERT_NE(def, nullptr) << cls;
+      for (const wmi::Instance& inst : t.All(cls)) {
+        const auto& props = inst.Properties();
+        ASSERT_EQ(props.size(), def->properties.size()) << cls;
+        for (std::size_t i = 0; i < props.size(); ++i) {
+          EXPECT_EQ(props[i].name, def->properties[i].name) << cls;
+          if (i > 0) {
+            std::string a = props[i - 1].name, b = props[i].name;
+            std::transform(a.begin(), a.end(), a.begin(), ::tolower);
+            std::transform(b.begin(), b.end(), b.begin(), ::tolower);
+            EXPECT_LT(a, b) << cls;
           }
-        };
-        EXPECT_EQ(v.is_array(), def->properties[i].array) << cls << "." << props[i].name;
-        if (v.is_array()) {
-          for (const wmi::Value& e : v.elements()) check(e);
-        } else {
-          check(v);
+          // Types as the scripting interface delivers them.
+          const wmi::Value& v = props[i].value;
+          if (v.is_null()) continue;
+          auto check = [&](const wmi::Value& e) {
+            switch (def->properties[i].type) {
+              case wmi::lx::CimType::Text:
+              case wmi::lx::CimType::Big:
+              case wmi::lx::CimType::DateTime:
+              case wmi::lx::CimType::Reference:
+                EXPECT_EQ(e.kind(), wmi::Value::Kind::Text) << cls << "." << props[i].name;
+                break;
+              case wmi::lx::CimType::Integer:
+                EXPECT_EQ(e.kind(), wmi::Value::Kind::Integer) << cls << "." << props[i].name;
+                break;
+              case wmi::lx::CimType::Boolean:
+                EXPECT_EQ(e.kind(), wmi::Value::Kind::Boolean) << cls << "." << props[i].name;
+                break;
+              case wmi::lx::CimType::Real:
+                EXPECT_EQ(e.kind(), wmi::Value::Kind::Real) << cls << "." << props[i].name;
+                break;
+            }
+          };
+          EXPECT_EQ(v.is_array(), def->properties[i].array) << cls << "." << props[i].name;
+          if (v.is_array()) {
+            for (const wmi::Value& e : v.elements()) check(e);
+          } else {
+            check(v);
+          }
+          if (def->properties[i].type == wmi::lx::CimType::DateTime) {
+            ASSERT_EQ(v.text().size(), 25u) << v.text();
+            EXPECT_EQ(v.text()[14], '.');
+          }
         }
-        if (def->properties[i].type == wmi::lx::CimType::DateTime) {
-          ASSERT_EQ(v.text().size(), 25u) << v.text();
-          EXPECT_EQ(v.text()[14], '.');
+        if (def->Find("CreationClassName")) {
+          EXPECT_PROP(inst, "CreationClassName", def->name);
         }
       }
-      if (def->Find("CreationClassName")) EXPECT_PROP(inst, "CreationClassName", def->name);
     }
-  }
   }
 }
 
@@ -242,7 +244,8 @@ TEST_F(Vm, NetworkAdaptersShareTheirIndexWithTheirConfiguration) {
 TEST_F(Vm, PnPEntitiesFromPciAndAcpi) {
   auto devices = All("Win32_PnPEntity");
   ASSERT_EQ(devices.size(), 12u);  // six PCI functions, six ACPI devices
-  wmi::Instance host = One("Win32_PnPEntity", "DeviceID", "PCI\\VEN_8086&DEV_0D57&SUBSYS_00000000&REV_00\\3&000000&0&00");
+  wmi::Instance host =
+      One("Win32_PnPEntity", "DeviceID", "PCI\\VEN_8086&DEV_0D57&SUBSYS_00000000&REV_00\\3&000000&0&00");
   EXPECT_PROP(host, "Manufacturer", "Intel Corporation");
   EXPECT_PROP(host, "Name", "Host bridge");  // no device name in the database: the class name
   EXPECT_PROP(host, "PNPClass", "System");
@@ -330,7 +333,7 @@ TEST_F(Vm, OperatingSystem) {
   EXPECT_PROP(o, "CurrentTimeZone", 0);
   EXPECT_PROP(o, "NumberOfProcesses", 81);
   EXPECT_PROP(o, "OSType", 36);
-  EXPECT_NULL(o, "Locale");  // C.UTF-8 has no LCID
+  EXPECT_NULL(o, "Locale");   // C.UTF-8 has no LCID
   EXPECT_NULL(o, "CodeSet");  // /etc/default/locale sets no LANG
 }
 

@@ -1,10 +1,11 @@
 // The live backend on this machine: the real system calls answer, and every
 // class the backend knows is answered without failing.
+#include "wmi/live.h"
+
 #include <gtest/gtest.h>
 
 #include "wmi/linux/linux_provider.h"
 #include "wmi/linux/system.h"
-#include "wmi/live.h"
 
 namespace {
 

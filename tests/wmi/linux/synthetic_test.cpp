@@ -2,10 +2,11 @@
 // make_synthetic.py): a laptop with USB devices and a partitioned SATA disk, a
 // server with two packages, several NICs, IPv6 and a USB hub, and a tree of
 // unreadable, missing and malformed files.
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <thread>
-#include <unistd.h>
 
 #include "tests/wmi/linux/tree_util.h"
 
@@ -89,7 +90,8 @@ TEST_F(Laptop, LogicalDisksAndTheirPartitions) {
 
   auto links = All("Win32_LogicalDiskToPartition");
   ASSERT_EQ(links.size(), 3u);
-  EXPECT_PROP(links[0], "Antecedent", "\\\\yuki-laptop\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #1\"");
+  EXPECT_PROP(links[0], "Antecedent",
+              "\\\\yuki-laptop\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #0, Partition #1\"");
   EXPECT_PROP(links[0], "Dependent", "\\\\yuki-laptop\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"/\"");
   EXPECT_PROP(links[0], "StartingAddress", "537919488");
   EXPECT_PROP(links[0], "EndingAddress", "511058116607");
@@ -113,7 +115,8 @@ TEST_F(Laptop, UsbDevicesBehindTheirController) {
   std::string antecedent = "\\\\yuki-laptop\\root\\cimv2:Win32_USBController.DeviceID=\"" +
                            std::string("PCI\\\\VEN_8086&DEV_02ED&SUBSYS_229217AA&REV_00\\\\3&000000&0&A0") + "\"";
   EXPECT_PROP(links[1], "Antecedent", antecedent);
-  EXPECT_PROP(links[1], "Dependent", "\\\\yuki-laptop\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\VID_046D&PID_C52B\\\\1-1\"");
+  EXPECT_PROP(links[1], "Dependent",
+              "\\\\yuki-laptop\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\VID_046D&PID_C52B\\\\1-1\"");
   // Every dependent is found again the way the USB device button asks for it.
   for (const wmi::Instance& link : links) {
     std::string path = link.Get("Dependent").text();
@@ -352,7 +355,7 @@ TEST(Broken, EveryClassAnswersWithoutFailing) {
   ASSERT_EQ(logical.size(), 0u);  // the one full line has no source
   auto adapters = t.All("Win32_NetworkAdapter");
   ASSERT_EQ(adapters.size(), 1u);  // eth1 alone has an ifindex
-  EXPECT_NULL(adapters[0], "NetEnabled") ;
+  EXPECT_NULL(adapters[0], "NetEnabled");
   EXPECT_PROP(adapters[0], "MACAddress", "00:11:22:33:44:55");
   auto configs = t.All("Win32_NetworkAdapterConfiguration");
   EXPECT_NULL(configs[0], "MTU");
@@ -418,7 +421,8 @@ TEST_F(Laptop, UsbDeviceButtonListsEveryDeviceBehindTheController) {
   ASSERT_TRUE(queries::RunButton(host, *queries::FindButton("Command58")));
   std::string text = host.text();
   // Each device's properties follow as "description,Name" and "description,value" lines.
-  EXPECT_NE(text.find("USB Receiver,DeviceID\r\nUSB Receiver,USB\\VID_046D&PID_C52B\\1-1\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("USB Receiver,DeviceID\r\nUSB Receiver,USB\\VID_046D&PID_C52B\\1-1\r\n"), std::string::npos)
+      << text;
   EXPECT_NE(text.find("Cruzer Blade,Manufacturer\r\nCruzer Blade,SanDisk\r\n"), std::string::npos);
   EXPECT_NE(text.find("USB Root Hub,Service\r\nUSB Root Hub,hub\r\n"), std::string::npos);
 }
@@ -427,8 +431,9 @@ TEST_F(Laptop, PartitionButtonPrintsTheAssociations) {
   PaneHost host(*provider);
   ASSERT_TRUE(queries::RunButton(host, *queries::FindButton("Command59")));
   std::string text = host.text();
-  EXPECT_NE(text.find("Antecedent:\\\\yuki-laptop\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\"\r\n"),
-            std::string::npos)
+  EXPECT_NE(
+      text.find("Antecedent:\\\\yuki-laptop\\root\\cimv2:Win32_DiskPartition.DeviceID=\"Disk #1, Partition #0\"\r\n"),
+      std::string::npos)
       << text;
   EXPECT_NE(text.find("Dependent:\\\\yuki-laptop\\root\\cimv2:Win32_LogicalDisk.DeviceID=\"/media/yuki/MY STICK\"\r\n"),
             std::string::npos);
@@ -464,7 +469,7 @@ TEST(Session, ConnectionsShareReadsWithinTheReuseTime) {
   write_dma(" 2: floppy\n 4: cascade\n");
   EXPECT_EQ(count(shared), 1u);  // the same session
   std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  EXPECT_EQ(count(fresh), 2u);   // read again
+  EXPECT_EQ(count(fresh), 2u);  // read again
   fs::remove_all(tmp);
 }
 

@@ -57,4 +57,5 @@ inline wmi::Value Ints(std::vector<std::int64_t> items) {
 }  // namespace lxtest
 
 #define EXPECT_PROP(inst, name, expected) EXPECT_EQ((inst).Get(name), wmi::Value(expected)) << (name)
-#define EXPECT_NULL(inst, name) EXPECT_TRUE((inst).Get(name).is_null()) << (name) << " = " << wmi::Describe((inst).Get(name))
+#define EXPECT_NULL(inst, name) \
+  EXPECT_TRUE((inst).Get(name).is_null()) << (name) << " = " << wmi::Describe((inst).Get(name))
