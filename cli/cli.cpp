@@ -70,6 +70,8 @@ int Buttons(std::ostream& out) {
 
 }  // namespace
 
+int SnapshotCommand(const Options& options, std::ostream& out, std::ostream& err);  // snapshot_command.cpp
+
 std::unique_ptr<wmi::Provider> OpenProvider(const Options& options) {
   if (options.from) {
     try {
@@ -116,6 +118,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (cmd == "buttons") return Buttons(out);
     if (cmd == "classes") return ClassesCommand(o.args, out);
     if (cmd == "dump") return DumpCommand(o.args, o.from, ProgramDirectory(argv[0]), out);
+    if (cmd == "snapshot") return SnapshotCommand(o, out, err);
     if (cmd == "run" || cmd == "all") {
       std::vector<const queries::Button*> buttons;
       if (cmd == "run") {

@@ -1,0 +1,349 @@
+// Win32_Processor and Win32_CacheMemory from /proc/cpuinfo and
+// /sys/devices/system/cpu (topology, cpufreq, cache).
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "wmi/linux/backend.h"
+
+namespace wmi::lx {
+
+namespace {
+
+using Block = std::map<std::string, std::string>;
+
+// The blocks of /proc/cpuinfo, one per logical processor ("processor" lines start them).
+std::vector<Block> CpuInfo(const Tree& tree) {
+  std::vector<Block> blocks;
+  auto text = tree.Read("/proc/cpuinfo");
+  if (!text) return blocks;
+  Block common;  // lines before the first "processor" or outside blocks (ARM's "Hardware")
+  Block current;
+  for (const std::string& line : Lines(*text)) {
+    auto colon = line.find(':');
+    if (colon == std::string::npos) {
+      if (!current.empty()) blocks.push_back(std::move(current));
+      current.clear();
+      continue;
+    }
+    std::string key = Trim(std::string_view(line).substr(0, colon));
+    std::string value = Trim(std::string_view(line).substr(colon + 1));
+    if (key == "processor" && current.count("processor")) {
+      blocks.push_back(std::move(current));
+      current.clear();
+    }
+    if (key == "processor" || !current.empty())
+      current.emplace(key, value);
+    else
+      common.emplace(key, value);
+  }
+  if (!current.empty()) blocks.push_back(std::move(current));
+  // A block is a logical processor only when it has a number.
+  blocks.erase(std::remove_if(blocks.begin(), blocks.end(),
+                              [](const Block& b) {
+                                auto it = b.find("processor");
+                                return it == b.end() || !ParseInt(it->second) || *ParseInt(it->second) < 0;
+                              }),
+               blocks.end());
+  for (Block& b : blocks) b.insert(common.begin(), common.end());
+  return blocks;
+}
+
+std::optional<std::string> Get(const Block& b, const char* key) {
+  auto it = b.find(key);
+  if (it == b.end() || it->second.empty()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<std::int64_t> GetInt(const Block& b, const char* key) {
+  auto v = Get(b, key);
+  return v ? ParseInt(*v) : std::nullopt;
+}
+
+std::string CpuDir(const std::string& cpu) { return "/sys/devices/system/cpu/cpu" + cpu; }
+
+// CPUID leaf 1 EDX, rebuilt from the feature flags the kernel lists.
+std::uint32_t FeatureBits(const std::set<std::string>& flags) {
+  static const char* const kBits[32] = {"fpu",  "vme",   "de",   "pse",     "tsc",  "msr", "pae",  "mce",
+                                        "cx8",  "apic",  "",     "sep",     "mtrr", "pge", "mca",  "cmov",
+                                        "pat",  "pse36", "pn",   "clflush", "",     "dts", "acpi", "mmx",
+                                        "fxsr", "sse",   "sse2", "ss",      "ht",   "tm",  "ia64", "pbe"};
+  std::uint32_t bits = 0;
+  for (int i = 0; i < 32; ++i)
+    if (*kBits[i] && flags.count(kBits[i])) bits |= 1u << i;
+  return bits;
+}
+
+// CPUID leaf 1 EAX (the processor signature), from family, model and stepping.
+std::uint32_t Signature(std::int64_t family, std::int64_t model, std::int64_t stepping) {
+  std::uint32_t base_family = family >= 0xF ? 0xF : static_cast<std::uint32_t>(family);
+  std::uint32_t ext_family = family >= 0xF ? static_cast<std::uint32_t>(family - 0xF) : 0;
+  std::uint32_t m = static_cast<std::uint32_t>(model);
+  return static_cast<std::uint32_t>(stepping & 0xF) | (m & 0xF) << 4 | base_family << 8 | (m >> 4 & 0xF) << 16 |
+         (ext_family & 0xFF) << 20;
+}
+
+// The SMBIOS processor family code WMI reports, as far as /proc/cpuinfo tells it.
+std::int64_t FamilyCode(const std::string& vendor, std::int64_t family, const std::string& name) {
+  auto has = [&](const char* s) { return name.find(s) != std::string::npos; };
+  if (vendor == "AuthenticAMD") {
+    if (family >= 0x17) return 107;  // AMD Zen Processor Family
+    if (has("Opteron")) return 132;
+    if (has("Athlon")) return 29;
+    return 1;
+  }
+  if (vendor == "GenuineIntel") {
+    if (has("Xeon")) return 179;
+    if (has("Core(TM) i3")) return 206;
+    if (has("Core(TM) i5")) return 205;
+    if (has("Core(TM) i7")) return 198;
+    if (has("Core(TM) i9")) return 207;
+    if (has("Pentium")) return 11;
+    if (has("Celeron")) return 15;
+    if (has("Atom")) return 43;
+    return 1;
+  }
+  return 2;
+}
+
+struct Architecture {
+  std::optional<std::int64_t> code;
+  int width = 64;
+};
+
+Architecture ArchitectureOf(Context& ctx) {
+  auto u = ctx.system().Uname();
+  std::string m = u ? u->machine : "";
+  if (m == "x86_64") return {9, 64};
+  if (m.size() == 4 && m[0] == 'i' && m.substr(2) == "86") return {0, 32};
+  if (m == "aarch64" || m == "arm64") return {12, 64};
+  if (StartsWith(m, "arm")) return {5, 32};
+  if (m == "ia64") return {6, 64};
+  if (m == "ppc64" || m == "ppc64le") return {3, 64};
+  if (m == "riscv64") return {std::nullopt, 64};
+  return {std::nullopt, 64};
+}
+
+// A cache as /sys/devices/system/cpu/cpuN/cache/indexM describes it.
+struct Cache {
+  int level = 0;
+  std::string type;  // Data, Instruction, Unified
+  std::optional<std::int64_t> size_kb, line_size, ways, sets;
+  std::string shared;  // shared_cpu_list
+  std::set<int> cpus;
+};
+
+std::optional<std::int64_t> SizeKb(std::optional<std::string> text) {
+  if (!text) return std::nullopt;
+  std::string t = *text;
+  std::int64_t mul = 1;
+  if (!t.empty() && (t.back() == 'K' || t.back() == 'k'))
+    t.pop_back();
+  else if (!t.empty() && t.back() == 'M') {
+    t.pop_back();
+    mul = 1024;
+  }
+  auto v = ParseInt(t);
+  if (!v) return std::nullopt;
+  return *v * mul;
+}
+
+std::set<int> CpuList(const std::string& list) {
+  std::set<int> out;
+  for (const std::string& part : Split(list, ',')) {
+    auto dash = part.find('-');
+    auto a = ParseInt(part.substr(0, dash));
+    auto b = dash == std::string::npos ? a : ParseInt(part.substr(dash + 1));
+    if (!a || !b || *b < *a || *b - *a > 4096) continue;
+    for (auto i = *a; i <= *b; ++i) out.insert(static_cast<int>(i));
+  }
+  return out;
+}
+
+// Every distinct cache of the machine, in the order of the first cpu that has it.
+std::vector<Cache> Caches(const Tree& tree) {
+  std::vector<Cache> caches;
+  std::set<std::string> seen;
+  std::vector<std::string> cpus;
+  for (const std::string& e : tree.List("/sys/devices/system/cpu"))
+    if (e.size() > 3 && StartsWith(e, "cpu") && ParseInt(e.substr(3))) cpus.push_back(e.substr(3));
+  std::sort(cpus.begin(), cpus.end(),
+            [](const std::string& a, const std::string& b) { return *ParseInt(a) < *ParseInt(b); });
+  for (const std::string& cpu : cpus) {
+    std::string base = CpuDir(cpu) + "/cache";
+    for (const std::string& idx : tree.List(base)) {
+      if (!StartsWith(idx, "index")) continue;
+      std::string dir = base + "/" + idx;
+      Cache c;
+      auto level = tree.Number(dir + "/level");
+      auto type = tree.Line(dir + "/type");
+      if (!level || !type) continue;
+      c.level = static_cast<int>(*level);
+      c.type = *type;
+      c.size_kb = SizeKb(tree.Line(dir + "/size"));
+      c.line_size = tree.Number(dir + "/coherency_line_size");
+      c.ways = tree.Number(dir + "/ways_of_associativity");
+      c.sets = tree.Number(dir + "/number_of_sets");
+      c.shared = tree.Line(dir + "/shared_cpu_list").value_or(cpu);
+      c.cpus = CpuList(c.shared);
+      if (c.cpus.empty()) c.cpus.insert(static_cast<int>(*ParseInt(cpu)));
+      std::string key = std::to_string(c.level) + "/" + c.type + "/" + c.shared;
+      if (seen.insert(key).second) caches.push_back(std::move(c));
+    }
+  }
+  return caches;
+}
+
+std::optional<std::int64_t> Mhz(const Tree& tree, const std::string& cpu, const char* file) {
+  auto khz = tree.Number(CpuDir(cpu) + "/cpufreq/" + file);
+  if (!khz || *khz <= 0) return std::nullopt;
+  return (*khz + 500) / 1000;
+}
+
+}  // namespace
+
+InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
+  const Tree& tree = ctx.tree();
+  std::vector<Block> blocks = CpuInfo(tree);
+  // Logical processors by physical package, in package order.
+  std::map<std::int64_t, std::vector<const Block*>> packages;
+  for (const Block& b : blocks) {
+    std::string cpu = Get(b, "processor").value_or("0");
+    auto pkg = GetInt(b, "physical id");
+    if (!pkg) pkg = tree.Number(CpuDir(cpu) + "/topology/physical_package_id");
+    packages[pkg && *pkg >= 0 ? *pkg : 0].push_back(&b);
+  }
+  std::vector<Cache> caches = Caches(tree);
+  Architecture arch = ArchitectureOf(ctx);
+  InstanceList out;
+  int index = 0;
+  for (const auto& [pkg, cpus] : packages) {
+    const Block& first = *cpus.front();
+    std::string cpu0 = Get(first, "processor").value_or("0");
+    std::set<int> logical;
+    std::set<std::string> cores;
+    for (const Block* b : cpus) {
+      std::string n = Get(*b, "processor").value_or("0");
+      logical.insert(static_cast<int>(ParseInt(n).value_or(0)));
+      auto core = Get(*b, "core id");
+      if (!core) core = tree.Line(CpuDir(n) + "/topology/core_id");
+      cores.insert(core.value_or(n));
+    }
+    std::string vendor = Get(first, "vendor_id").value_or("");
+    std::optional<std::string> name = Get(first, "model name");
+    if (!name) name = Get(first, "Hardware");
+    auto family = GetInt(first, "cpu family");
+    auto model = GetInt(first, "model");
+    auto stepping = GetInt(first, "stepping");
+    std::set<std::string> flags;
+    if (auto f = Get(first, "flags"))
+      for (const std::string& w : Words(*f)) flags.insert(w);
+
+    Builder b(def, ctx);
+    std::string caption;
+    if (family && model && stepping) {
+      std::string prefix = arch.code == 9 ? (vendor == "AuthenticAMD" ? "AMD64" : "Intel64") : "x86";
+      caption = prefix + " Family " + std::to_string(*family) + " Model " + std::to_string(*model) + " Stepping " +
+                std::to_string(*stepping);
+    } else {
+      caption = name.value_or("Processor");
+    }
+    b.Device("CPU" + std::to_string(index), name.value_or(caption), caption);
+    b.Text("Caption", caption);
+    b.Text("Name", name);
+    b.Int("Availability", 3).Int("StatusInfo", 3).Int("CpuStatus", 1).Int("ProcessorType", 3);
+    b.Text("Role", "CPU").Bool("PowerManagementSupported", false);
+    b.Int("Architecture", arch.code).Int("AddressWidth", arch.width).Int("DataWidth", arch.width);
+    if (!vendor.empty())
+      b.Text("Manufacturer", vendor);
+    else if (auto impl = GetInt(first, "CPU implementer")) {
+      static const std::map<std::int64_t, const char*> kImpl = {
+          {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"}, {0x4e, "NVIDIA"},
+          {0x50, "Ampere"}, {0x51, "Qualcomm"}, {0x61, "Apple"},  {0xc0, "Ampere"}};
+      auto it = kImpl.find(*impl);
+      if (it != kImpl.end()) b.Text("Manufacturer", it->second);
+    }
+    if (family) {
+      b.Int("Family", FamilyCode(vendor, *family, name.value_or("")));
+      b.Int("Level", *family);
+    }
+    if (model && stepping) {
+      b.Int("Revision", (*model << 8) | (*stepping & 0xFF));
+      b.Text("Stepping", std::to_string(*stepping));
+      b.Text("Version", "Model " + std::to_string(*model) + ", Stepping " + std::to_string(*stepping));
+    }
+    if (family && model && stepping && !flags.empty()) {
+      char id[17];
+      std::snprintf(id, sizeof id, "%08X%08X", FeatureBits(flags), Signature(*family, *model, *stepping));
+      b.Text("ProcessorId", id);
+    }
+    // Clock speeds: cpufreq when the kernel has it, else the "cpu MHz" line.
+    std::optional<std::int64_t> mhz;
+    if (auto m = Get(first, "cpu MHz")) {
+      try {
+        mhz = std::llround(std::stod(*m));
+      } catch (...) {
+      }
+    }
+    auto cur = Mhz(tree, cpu0, "scaling_cur_freq");
+    auto max = Mhz(tree, cpu0, "cpuinfo_max_freq");
+    b.Int("CurrentClockSpeed", cur ? cur : mhz);
+    b.Int("MaxClockSpeed", max ? max : mhz);
+    b.Int("NumberOfCores", static_cast<std::int64_t>(cores.size()));
+    b.Int("NumberOfEnabledCore", static_cast<std::int64_t>(cores.size()));
+    b.Int("NumberOfLogicalProcessors", static_cast<std::int64_t>(logical.size()));
+    b.Int("ThreadCount", static_cast<std::int64_t>(logical.size()));
+    if (!flags.empty()) {
+      b.Bool("VMMonitorModeExtensions", flags.count("vmx") || flags.count("svm"));
+      b.Bool("SecondLevelAddressTranslationExtensions", flags.count("ept") || flags.count("npt"));
+    }
+    // L2 and L3: the sizes of the distinct caches of that level used by this package, in KB.
+    for (int level : {2, 3}) {
+      std::optional<std::int64_t> total;
+      for (const Cache& c : caches) {
+        if (c.level != level || !c.size_kb) continue;
+        bool ours = std::any_of(c.cpus.begin(), c.cpus.end(), [&](int n) { return logical.count(n) > 0; });
+        if (ours) total = total.value_or(0) + *c.size_kb;
+      }
+      b.Int(level == 2 ? "L2CacheSize" : "L3CacheSize", total);
+    }
+    out.push_back(b.Build());
+    ++index;
+  }
+  return out;
+}
+
+InstanceList BuildCacheMemory(const ClassDef& def, Context& ctx) {
+  InstanceList out;
+  int index = 0;
+  for (const Cache& c : Caches(ctx.tree())) {
+    Builder b(def, ctx);
+    b.Device("Cache Memory " + std::to_string(index++), "Cache Memory");
+    b.Text("Purpose", "L" + std::to_string(c.level) + " Cache");
+    b.Int("Level",
+          c.level >= 1 && c.level <= 3 ? std::optional<std::int64_t>(c.level + 2) : std::optional<std::int64_t>(1));
+    b.Int("CacheType", c.type == "Instruction" ? 3 : c.type == "Data" ? 4 : c.type == "Unified" ? 5 : 1);
+    b.Int("InstalledSize", c.size_kb).Int("MaxCacheSize", c.size_kb);
+    b.Big("BlockSize", 1024);
+    if (c.size_kb) b.Big("NumberOfBlocks", static_cast<std::uint64_t>(*c.size_kb));
+    b.Int("LineSize", c.line_size);
+    std::optional<std::int64_t> assoc;
+    if (c.ways) {
+      static const std::map<std::int64_t, std::int64_t> kWays = {
+          {1, 3}, {2, 4}, {4, 5}, {8, 7}, {16, 8}, {12, 9}, {24, 10}, {32, 11}, {48, 12}, {64, 13}, {20, 14}};
+      auto it = kWays.find(*c.ways);
+      if (it != kWays.end())
+        assoc = it->second;
+      else if (*c.ways == 0 || (c.sets && *c.sets == 1))
+        assoc = 6;
+      else
+        assoc = 1;
+    }
+    b.Int("Associativity", assoc);
+    b.Int("Location", 0).Int("Availability", 3).Int("StatusInfo", 3).Bool("PowerManagementSupported", false);
+    out.push_back(b.Build());
+  }
+  return out;
+}
+
+}  // namespace wmi::lx

@@ -1,0 +1,243 @@
+#include "wmi/linux/tree.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace wmi::lx {
+
+namespace {
+constexpr std::size_t kMaxFile = 4u << 20;
+}
+
+Tree::Tree(std::string root) : root_(std::move(root)) {
+  while (!root_.empty() && root_.back() == '/') root_.pop_back();
+}
+
+std::string Tree::HostPath(std::string_view rel) const {
+  std::string p = root_;
+  if (rel.empty() || rel.front() != '/') p += '/';
+  p += rel;
+  return p;
+}
+
+std::optional<std::string> Tree::Read(std::string_view rel) const {
+  std::string path = HostPath(rel);
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  std::string out;
+  char buf[8192];
+  bool ok = true;
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+    if (out.size() > kMaxFile) {
+      out.resize(kMaxFile);
+      break;
+    }
+  }
+  ::close(fd);
+  if (!ok) return std::nullopt;
+  return out;
+}
+
+std::optional<std::string> Tree::Line(std::string_view rel) const {
+  auto text = Read(rel);
+  if (!text) return std::nullopt;
+  auto nl = text->find('\n');
+  std::string line = Trim(std::string_view(*text).substr(0, nl));
+  if (line.empty()) return std::nullopt;
+  return line;
+}
+
+std::optional<std::int64_t> Tree::Number(std::string_view rel) const {
+  auto line = Line(rel);
+  return line ? ParseInt(*line) : std::nullopt;
+}
+
+std::optional<std::uint64_t> Tree::Hex(std::string_view rel) const {
+  auto line = Line(rel);
+  return line ? ParseHex(*line) : std::nullopt;
+}
+
+std::vector<std::string> Tree::List(std::string_view rel) const {
+  std::vector<std::string> names;
+  DIR* d = ::opendir(HostPath(rel).c_str());
+  if (!d) return names;
+  while (dirent* e = ::readdir(d)) {
+    std::string n = e->d_name;
+    if (n != "." && n != "..") names.push_back(std::move(n));
+  }
+  ::closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool Tree::Exists(std::string_view rel) const {
+  struct stat st;
+  return ::stat(HostPath(rel).c_str(), &st) == 0;
+}
+
+bool Tree::IsDir(std::string_view rel) const {
+  struct stat st;
+  return ::stat(HostPath(rel).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::optional<std::string> Tree::Link(std::string_view rel) const {
+  char buf[PATH_MAX];
+  ssize_t n = ::readlink(HostPath(rel).c_str(), buf, sizeof buf - 1);
+  if (n <= 0) return std::nullopt;
+  return std::string(buf, static_cast<std::size_t>(n));
+}
+
+std::optional<std::string> Tree::Resolve(std::string_view rel) const {
+  char* real = ::realpath(HostPath(rel).c_str(), nullptr);
+  if (!real) return std::nullopt;
+  std::string r = real;
+  std::free(real);
+  if (root_.empty()) return r;
+  char* base = ::realpath(root_.c_str(), nullptr);
+  if (!base) return std::nullopt;
+  std::string b = base;
+  std::free(base);
+  if (r == b) return std::string("/");
+  if (r.size() <= b.size() || r.compare(0, b.size(), b) != 0 || r[b.size()] != '/') return std::nullopt;
+  return r.substr(b.size());
+}
+
+std::string Trim(std::string_view s) {
+  std::size_t a = 0, b = s.size();
+  while (a < b && std::isspace(static_cast<unsigned char>(s[a]))) ++a;
+  while (b > a && (std::isspace(static_cast<unsigned char>(s[b - 1])) || s[b - 1] == '\0')) --b;
+  return std::string(s.substr(a, b - a));
+}
+
+std::vector<std::string> Split(std::string_view s, char sep) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (;;) {
+    auto p = s.find(sep, start);
+    out.emplace_back(s.substr(start, p == std::string_view::npos ? std::string_view::npos : p - start));
+    if (p == std::string_view::npos) break;
+    start = p + 1;
+  }
+  return out;
+}
+
+std::vector<std::string> Words(std::string_view s) {
+  std::vector<std::string> out;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    std::size_t start = i;
+    while (i < s.size() && !std::isspace(static_cast<unsigned char>(s[i]))) ++i;
+    if (i > start) out.emplace_back(s.substr(start, i - start));
+  }
+  return out;
+}
+
+std::vector<std::string> Lines(std::string_view s) {
+  std::vector<std::string> out = Split(s, '\n');
+  if (!out.empty() && out.back().empty()) out.pop_back();
+  return out;
+}
+
+std::optional<std::int64_t> ParseInt(std::string_view s) {
+  std::string t = Trim(s);
+  if (t.empty()) return std::nullopt;
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) {
+    auto h = ParseHex(t);
+    if (!h || *h > static_cast<std::uint64_t>(INT64_MAX)) return std::nullopt;
+    return static_cast<std::int64_t>(*h);
+  }
+  std::size_t i = 0;
+  bool neg = false;
+  if (t[0] == '-' || t[0] == '+') {
+    neg = t[0] == '-';
+    i = 1;
+  }
+  if (i >= t.size()) return std::nullopt;
+  std::uint64_t v = 0;
+  for (; i < t.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(t[i]))) return std::nullopt;
+    if (v > (static_cast<std::uint64_t>(INT64_MAX) - 9) / 10) return std::nullopt;
+    v = v * 10 + static_cast<std::uint64_t>(t[i] - '0');
+  }
+  return neg ? -static_cast<std::int64_t>(v) : static_cast<std::int64_t>(v);
+}
+
+std::optional<std::uint64_t> ParseHex(std::string_view s) {
+  std::string t = Trim(s);
+  std::size_t i = 0;
+  if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) i = 2;
+  if (i >= t.size() || t.size() - i > 16) return std::nullopt;
+  std::uint64_t v = 0;
+  for (; i < t.size(); ++i) {
+    char c = t[i];
+    int d = std::isdigit(static_cast<unsigned char>(c)) ? c - '0'
+            : (c >= 'a' && c <= 'f')                    ? c - 'a' + 10
+            : (c >= 'A' && c <= 'F')                    ? c - 'A' + 10
+                                                        : -1;
+    if (d < 0) return std::nullopt;
+    v = v * 16 + static_cast<std::uint64_t>(d);
+  }
+  return v;
+}
+
+std::string Upper(std::string_view s) {
+  std::string o(s);
+  for (char& c : o) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return o;
+}
+
+std::string Lower(std::string_view s) {
+  std::string o(s);
+  for (char& c : o) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return o;
+}
+
+std::string Hex4(unsigned v) {
+  static const char* d = "0123456789ABCDEF";
+  std::string o(4, '0');
+  for (int i = 3; i >= 0; --i, v >>= 4) o[static_cast<std::size_t>(i)] = d[v & 0xF];
+  return o;
+}
+
+std::string Basename(std::string_view path) {
+  while (!path.empty() && path.back() == '/') path.remove_suffix(1);
+  auto p = path.rfind('/');
+  return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
+
+std::map<std::string, std::string> KeyValues(std::string_view text, char sep, bool unquote) {
+  std::map<std::string, std::string> out;
+  for (const std::string& line : Lines(text)) {
+    auto p = line.find(sep);
+    if (p == std::string::npos) continue;
+    std::string key = Trim(std::string_view(line).substr(0, p));
+    std::string value = Trim(std::string_view(line).substr(p + 1));
+    if (key.empty() || key[0] == '#') continue;
+    if (unquote && value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+        value.back() == value.front())
+      value = value.substr(1, value.size() - 2);
+    out.emplace(std::move(key), std::move(value));
+  }
+  return out;
+}
+
+}  // namespace wmi::lx

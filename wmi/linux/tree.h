@@ -1,0 +1,62 @@
+// Read-only access to a file tree below a root directory ("/" on the live
+// machine, a captured or synthetic copy in tests), and small text helpers.
+// Nothing here throws: a missing, unreadable or odd file gives nullopt.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wmi::lx {
+
+class Tree {
+ public:
+  explicit Tree(std::string root);
+
+  const std::string& root() const { return root_; }
+  // The host path of `rel` (an absolute path inside the tree, e.g. "/proc/cpuinfo").
+  std::string HostPath(std::string_view rel) const;
+
+  // The whole file, when it is a regular file that can be read (at most 4 MB).
+  // Device nodes, FIFOs and sockets are never opened.
+  std::optional<std::string> Read(std::string_view rel) const;
+  // The first line, trimmed; nullopt when the file is missing or the line empty.
+  std::optional<std::string> Line(std::string_view rel) const;
+  // The first line as a number (decimal, or hex with 0x); nullopt when not a number.
+  std::optional<std::int64_t> Number(std::string_view rel) const;
+  std::optional<std::uint64_t> Hex(std::string_view rel) const;
+
+  // Entry names of a directory, sorted ("." and ".." left out).
+  std::vector<std::string> List(std::string_view rel) const;
+  bool Exists(std::string_view rel) const;
+  bool IsDir(std::string_view rel) const;
+  // The target of a symbolic link, as written.
+  std::optional<std::string> Link(std::string_view rel) const;
+  // The path inside the tree that `rel` resolves to, symbolic links followed;
+  // nullopt when it does not exist or leaves the tree.
+  std::optional<std::string> Resolve(std::string_view rel) const;
+
+ private:
+  std::string root_;  // without a trailing slash ("" for "/")
+};
+
+// Text helpers.
+std::string Trim(std::string_view s);
+std::vector<std::string> Split(std::string_view s, char sep);  // empty pieces kept
+std::vector<std::string> Words(std::string_view s);            // blank-separated, empty pieces dropped
+std::vector<std::string> Lines(std::string_view s);
+std::optional<std::int64_t> ParseInt(std::string_view s);   // decimal, or hex with 0x
+std::optional<std::uint64_t> ParseHex(std::string_view s);  // hex, with or without 0x
+std::string Upper(std::string_view s);
+std::string Lower(std::string_view s);
+std::string Hex4(unsigned v);  // "8086" -> upper-case, 4 digits
+std::string Basename(std::string_view path);
+bool StartsWith(std::string_view s, std::string_view prefix);
+// "key: value" or "key=value" lines into a map (first occurrence wins); values trimmed,
+// quotes around values removed when `unquote` is set.
+std::map<std::string, std::string> KeyValues(std::string_view text, char sep, bool unquote = false);
+
+}  // namespace wmi::lx
