@@ -6,6 +6,7 @@
 
 #include "browser/browser.h"
 #include "cli/dump_command.h"
+#include "cli/snapshot_command.h"
 #include "queries/buttons.h"
 #include "queries/host.h"
 #include "queries/procedures.h"
@@ -69,8 +70,6 @@ int Buttons(std::ostream& out) {
 }
 
 }  // namespace
-
-int SnapshotCommand(const Options& options, std::ostream& out, std::ostream& err);  // snapshot_command.cpp
 
 std::unique_ptr<wmi::Provider> OpenProvider(const Options& options) {
   if (options.from) {

@@ -1,5 +1,9 @@
 #include "queries/buttons.h"
 
+#include "wmi/error.h"
+#include "wmi/provider.h"
+#include "wmi/wql.h"
+
 namespace queries {
 
 namespace {
@@ -78,6 +82,24 @@ const Button* FindButton(std::string_view control) {
   for (const Button& b : kButtons)
     if (b.control == control) return &b;
   return nullptr;
+}
+
+std::vector<std::string> QueriedClasses() {
+  std::vector<std::string> classes;
+  auto add = [&](const std::string& name) {
+    for (const std::string& c : classes)
+      if (wmi::EqualsIgnoreCase(c, name)) return;
+    classes.push_back(name);
+  };
+  for (const Button& b : kButtons) {
+    try {
+      add(wmi::ParseWql(b.query).class_name);
+    } catch (const wmi::Error&) {
+      add(std::string(b.query));  // the OS button names its class alone (InstancesOf)
+    }
+  }
+  add("Win32_PnPEntity");  // the USB device button's second query
+  return classes;
 }
 
 }  // namespace queries

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace queries {
 
@@ -26,5 +28,9 @@ std::span<const Button> Buttons();
 
 // The row of a control name, or nullptr.
 const Button* FindButton(std::string_view control);
+
+// Every class the buttons query, each once: the class of each query text, and
+// the classes the composite buttons query on their own.
+std::vector<std::string> QueriedClasses();
 
 }  // namespace queries

@@ -236,3 +236,8 @@ live = {
 with open(os.path.join(DEST, "live.json"), "w") as f:
     json.dump(live, f, indent=1, sort_keys=True)
     f.write("\n")
+
+# Git keeps no empty folders: mark each one so the tree survives a clone.
+for folder, dirs, files in os.walk(DEST):
+    if not dirs and not files:
+        open(os.path.join(folder, ".keep"), "w").close()

@@ -476,3 +476,9 @@ def broken():
 laptop()
 server()
 broken()
+
+# Git keeps no empty folders: mark each one so the trees survive a clone.
+for tree in ("laptop", "server", "broken"):
+    for folder, dirs, files in os.walk(os.path.join(HERE, tree)):
+        if not dirs and not files:
+            open(os.path.join(folder, ".keep"), "w").close()

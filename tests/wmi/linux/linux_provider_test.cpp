@@ -10,13 +10,8 @@
 #include "queries/procedures.h"
 #include "tests/wmi/linux/tree_util.h"
 #include "wmi/linux/schema.h"
+#include "wmi/recorded/capture.h"
 #include "wmi/recorded/snapshot.h"
-
-namespace cli {
-// From cli/snapshot_command.cpp, which has no header.
-std::vector<std::string> DefaultSnapshotClasses();
-wmi::Snapshot CaptureSnapshot(wmi::Provider& provider, const std::vector<std::string>& classes, std::ostream* err);
-}  // namespace cli
 
 namespace {
 
@@ -359,7 +354,7 @@ std::string AllButtons(wmi::Provider& provider) {
 
 TEST_F(Vm, SnapshotReplaysToTheSameOutput) {
   std::string live = AllButtons(*provider);
-  wmi::Snapshot snap = cli::CaptureSnapshot(*provider, cli::DefaultSnapshotClasses(), nullptr);
+  wmi::Snapshot snap = wmi::CaptureSnapshot(*provider, "root\\cimv2", queries::QueriedClasses());
   std::string json = wmi::SerializeSnapshot(snap);
   wmi::RecordedProvider replay(std::make_shared<wmi::Snapshot>(wmi::ParseSnapshot(json, "capture")));
   EXPECT_EQ(AllButtons(replay), live);

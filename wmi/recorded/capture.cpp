@@ -1,8 +1,8 @@
-#include "wmi/windows/capture.h"
+#include "wmi/recorded/capture.h"
 
 #include "wmi/error.h"
 
-namespace wmi::windows {
+namespace wmi {
 
 RecordedNamespace CaptureNamespace(Provider& provider, const std::string& ns, const std::vector<std::string>& classes) {
   std::unique_ptr<Connection> connection = provider.Connect("winmgmts:\\\\.\\" + ns);
@@ -37,4 +37,4 @@ Snapshot CaptureSnapshot(Provider& provider, const std::string& ns, const std::v
   return s;
 }
 
-}  // namespace wmi::windows
+}  // namespace wmi

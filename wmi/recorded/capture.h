@@ -8,7 +8,7 @@
 #include "wmi/provider.h"
 #include "wmi/recorded/snapshot.h"
 
-namespace wmi::windows {
+namespace wmi {
 
 // Runs "Select * from <class>" (flags 48) on namespace `ns` (e.g. "root\cimv2")
 // for each class in turn and records the instances in the order delivered. A
@@ -21,4 +21,4 @@ RecordedNamespace CaptureNamespace(Provider& provider, const std::string& ns, co
 // The snapshot of one namespace, ready for SerializeSnapshot.
 Snapshot CaptureSnapshot(Provider& provider, const std::string& ns, const std::vector<std::string>& classes);
 
-}  // namespace wmi::windows
+}  // namespace wmi
