@@ -22,6 +22,7 @@
 #include "browser/code_page.h"
 #include "queries/buttons.h"
 #include "wmi/recorded/snapshot.h"
+#include "tests/support/test_host.h"
 
 // Font configuration keeps caches for the life of the process; the leak
 // checker is told not to count them.
@@ -42,20 +43,7 @@ QApplication& App() {
 
 std::string Data(const std::string& file) { return std::string(PCINFO_TEST_DATA) + "/browser/" + file; }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start) + "<no CR LF>");
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
+using testing_support::Lines;
 
 std::string ReadBytes(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);

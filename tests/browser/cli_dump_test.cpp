@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "tests/support/cli_runner.h"
 #include "fake_window.h"
 
 namespace {
@@ -11,19 +12,8 @@ using browser_test::Lines;
 using browser_test::ReadBytes;
 using browser_test::TempFolder;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result RunCli(std::vector<std::string> args) {
-  args.insert(args.begin(), "pcinfo-cli");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  int status = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using testing_support::RunCli;
+using Result = testing_support::CliResult;
 
 const std::string kHeader(90, '-');
 const std::string kSeparator(31, '-');

@@ -16,6 +16,7 @@
 #include "browser/browser.h"
 #include "browser/catalogue.h"
 #include "queries/pane.h"
+#include "tests/support/test_host.h"
 #include "wmi/recorded/snapshot.h"
 
 namespace browser_test {
@@ -28,20 +29,7 @@ inline std::vector<std::string> Catalogue() {
   return names;
 }
 
-inline std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(text.substr(start) + "<no CR LF>");
-      break;
-    }
-    lines.push_back(text.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
-}
+using testing_support::Lines;
 
 inline std::string ReadBytes(const std::filesystem::path& p) {
   std::ifstream in(p, std::ios::binary);

@@ -7,23 +7,13 @@
 #include <sstream>
 
 #include "queries/buttons.h"
+#include "tests/support/cli_runner.h"
 #include "tests/support/test_host.h"
 
 namespace {
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result Cli(std::vector<std::string> args) {
-  args.insert(args.begin(), "pcinfo-cli");
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  std::ostringstream out, err;
-  int status = cli::Run(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
+using Result = testing_support::CliResult;
+const auto Cli = testing_support::RunCli;
 
 class CliTest : public ::testing::Test {
  protected:
