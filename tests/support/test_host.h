@@ -11,6 +11,20 @@
 
 namespace testing_support {
 
+// A host over a provider owned elsewhere, auto-clear off.
+class PaneHost : public queries::Host {
+ public:
+  explicit PaneHost(wmi::Provider& p) : provider_(p) {}
+  queries::Pane& pane() override { return pane_; }
+  wmi::Provider& provider() override { return provider_; }
+  bool IsAutoClear() override { return false; }
+  std::string text() const { return pane_.text(); }
+
+ private:
+  queries::TextPane pane_;
+  wmi::Provider& provider_;
+};
+
 class TestHost : public queries::Host {
  public:
   explicit TestHost(const std::string& snapshot_json, int check_value = 0)

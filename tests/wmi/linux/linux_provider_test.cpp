@@ -8,6 +8,7 @@
 #include "queries/buttons.h"
 #include "queries/host.h"
 #include "queries/procedures.h"
+#include "tests/support/test_host.h"
 #include "tests/wmi/linux/tree_util.h"
 #include "wmi/linux/schema.h"
 #include "wmi/recorded/capture.h"
@@ -333,18 +334,7 @@ TEST_F(Vm, OperatingSystem) {
 }
 
 // A capture of the tree replays to the same output of every button.
-class Host : public queries::Host {
- public:
-  explicit Host(wmi::Provider& p) : provider_(p) {}
-  queries::Pane& pane() override { return pane_; }
-  wmi::Provider& provider() override { return provider_; }
-  bool IsAutoClear() override { return false; }
-  std::string text() const { return pane_.text(); }
-
- private:
-  queries::TextPane pane_;
-  wmi::Provider& provider_;
-};
+using Host = testing_support::PaneHost;
 
 std::string AllButtons(wmi::Provider& provider) {
   Host host(provider);

@@ -400,21 +400,11 @@ TEST(Broken, UnreadableFilesGiveNull) {
 #include "queries/buttons.h"
 #include "queries/host.h"
 #include "queries/procedures.h"
+#include "tests/support/test_host.h"
 
 namespace {
 
-class PaneHost : public queries::Host {
- public:
-  explicit PaneHost(wmi::Provider& p) : provider_(p) {}
-  queries::Pane& pane() override { return pane_; }
-  wmi::Provider& provider() override { return provider_; }
-  bool IsAutoClear() override { return false; }
-  std::string text() const { return pane_.text(); }
-
- private:
-  queries::TextPane pane_;
-  wmi::Provider& provider_;
-};
+using testing_support::PaneHost;
 
 TEST_F(Laptop, UsbDeviceButtonListsEveryDeviceBehindTheController) {
   PaneHost host(*provider);
