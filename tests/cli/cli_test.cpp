@@ -12,7 +12,8 @@
 
 namespace {
 
-using Result = testing_support::CliResult;
+using testing_support::CliResult;
+using Result = CliResult;
 const auto Cli = testing_support::RunCli;
 
 class CliTest : public ::testing::Test {
@@ -52,6 +53,25 @@ TEST_F(CliTest, AllRunsTheSixtyButtonsInOrder) {
   ASSERT_EQ(headers.size(), 60u);
   for (int n = 1; n <= 60; ++n)
     EXPECT_EQ(headers[n - 1], queries::FindButton("Command" + std::to_string(n))->caption) << n;
+}
+
+// The shipped snapshots: the sample desktop, and what Wine's WMI service answered.
+TEST(ShippedSnapshots, AllRunsToTheEndWithTheProcessorNamed) {
+  for (const char* name : {"desktop.json", "wine-wmi.json"}) {
+    std::string path = std::string(PCINFO_TEST_DATA) + "/" + name;
+    CliResult r = Cli({"--from", path, "all"});
+    ASSERT_EQ(r.status, 0) << name << ": " << r.err;
+    auto lines = testing_support::Lines(r.out);
+    int headers = 0;
+    bool named = false;
+    for (const auto& line : lines) {
+      EXPECT_EQ(line.find("<<unterminated>>"), std::string::npos) << name;
+      headers += line.size() >= 90 && line.ends_with(std::string(90, '-'));
+      named = named || (line.starts_with("Name: ") && line.size() > 6 && headers == 40);
+    }
+    EXPECT_EQ(headers, 60) << name;
+    EXPECT_TRUE(named) << name << ": the CPU block names no processor";
+  }
 }
 
 TEST_F(CliTest, ButtonsListsTheSixtyOneRows) {
