@@ -106,17 +106,23 @@ class RealSystem : public System {
     return static_cast<int>(local.tm_gmtoff / 60);
   }
 
+  // Vendor and model names of a modalias from udev's hardware database;
+  // false when the database has no entry for it.
+  bool HwdbNames(const char* modalias, IdNames& n) {
+    auto props = HwdbLookup(modalias);
+    if (!props) return false;
+    n.vendor = Prop(*props, "ID_VENDOR_FROM_DATABASE");
+    n.device = Prop(*props, "ID_MODEL_FROM_DATABASE");
+    return true;
+  }
+
   // PCI names: udev's hardware database when the system has one (a binary
   // index, read in place), else libpci over pci.ids (parsed whole at the first lookup).
   IdNames PciNames(unsigned vendor, unsigned device) override {
     IdNames n;
     char modalias[64];
     std::snprintf(modalias, sizeof modalias, "pci:v%08Xd%08X", vendor & 0xFFFF, device & 0xFFFF);
-    if (auto props = HwdbLookup(modalias)) {
-      n.vendor = Prop(*props, "ID_VENDOR_FROM_DATABASE");
-      n.device = Prop(*props, "ID_MODEL_FROM_DATABASE");
-      return n;
-    }
+    if (HwdbNames(modalias, n)) return n;
     pci_access* a = Pci();
     if (!a) return n;
     char buf[512];
@@ -143,10 +149,7 @@ class RealSystem : public System {
     IdNames n;
     char modalias[64];
     std::snprintf(modalias, sizeof modalias, "usb:v%04Xp%04X", vendor & 0xFFFF, product & 0xFFFF);
-    if (auto props = HwdbLookup(modalias)) {
-      n.vendor = Prop(*props, "ID_VENDOR_FROM_DATABASE");
-      n.device = Prop(*props, "ID_MODEL_FROM_DATABASE");
-    }
+    HwdbNames(modalias, n);
     return n;
   }
 
