@@ -1,6 +1,7 @@
 // Internals shared by the sources of the Linux backend: the context every
 // instance builder reads from, the instance builder that types values by the
-// class schema, and the builders themselves (one file per source).
+// class schema, and the helpers several sources share. The builders are
+// named in classes.inc, one file per source.
 #pragma once
 
 #include <cstdint>
@@ -100,34 +101,6 @@ struct UsbDevice {
   std::optional<std::string> product_name, manufacturer, driver;
   bool root_hub = false;
 };
-
-using InstanceList = std::vector<Instance>;
-using BuildFn = InstanceList (*)(const ClassDef&, Context&);
-
-// The instance builders, by source file.
-InstanceList BuildProcessors(const ClassDef&, Context&);      // cpu.cpp
-InstanceList BuildCacheMemory(const ClassDef&, Context&);     // cpu.cpp
-InstanceList BuildDiskDrives(const ClassDef&, Context&);      // block.cpp
-InstanceList BuildDiskPartitions(const ClassDef&, Context&);  // block.cpp
-InstanceList BuildLogicalDisks(const ClassDef&, Context&);    // mounts.cpp
-InstanceList BuildLogicalDiskToPartition(const ClassDef&, Context&);
-InstanceList BuildNetworkAdapters(const ClassDef&, Context&);  // network.cpp
-InstanceList BuildNetworkConfigurations(const ClassDef&, Context&);
-InstanceList BuildPnPEntities(const ClassDef&, Context&);  // pnp.cpp
-InstanceList BuildUsbControllers(const ClassDef&, Context&);
-InstanceList BuildIdeControllers(const ClassDef&, Context&);
-InstanceList BuildPcmciaControllers(const ClassDef&, Context&);
-InstanceList BuildUsbControllerDevices(const ClassDef&, Context&);
-InstanceList BuildBuses(const ClassDef&, Context&);
-InstanceList BuildIrqResources(const ClassDef&, Context&);  // resources.cpp
-InstanceList BuildDmaChannels(const ClassDef&, Context&);
-InstanceList BuildPortResources(const ClassDef&, Context&);
-InstanceList BuildDeviceMemoryAddresses(const ClassDef&, Context&);
-InstanceList BuildSystemMemoryResources(const ClassDef&, Context&);
-InstanceList BuildSerialPorts(const ClassDef&, Context&);  // serial.cpp
-InstanceList BuildSerialPortConfigurations(const ClassDef&, Context&);
-InstanceList BuildOperatingSystem(const ClassDef&, Context&);  // os.cpp
-InstanceList BuildLogonSessions(const ClassDef&, Context&);    // sessions.cpp
 
 // Helpers shared by several sources.
 std::vector<PciDevice> ReadPciDevices(Context& ctx);  // pci.cpp

@@ -11,52 +11,6 @@
 
 namespace wmi::lx {
 
-namespace {
-
-struct Registration {
-  const char* name;
-  BuildFn build;
-};
-
-InstanceList NoInstances(const ClassDef&, Context&) { return {}; }
-
-constexpr Registration kRegistry[] = {
-    {"Win32_Processor", BuildProcessors},
-    {"Win32_CacheMemory", BuildCacheMemory},
-    {"Win32_DiskDrive", BuildDiskDrives},
-    {"Win32_DiskPartition", BuildDiskPartitions},
-    {"Win32_LogicalDisk", BuildLogicalDisks},
-    {"Win32_LogicalDiskToPartition", BuildLogicalDiskToPartition},
-    {"Win32_NetworkAdapter", BuildNetworkAdapters},
-    {"Win32_NetworkAdapterConfiguration", BuildNetworkConfigurations},
-    {"Win32_PnPEntity", BuildPnPEntities},
-    {"Win32_USBController", BuildUsbControllers},
-    {"Win32_IDEController", BuildIdeControllers},
-    {"Win32_PCMCIAController", BuildPcmciaControllers},
-    {"Win32_USBControllerDevice", BuildUsbControllerDevices},
-    {"Win32_Bus", BuildBuses},
-    {"Win32_IRQResource", BuildIrqResources},
-    {"Win32_DMAChannel", BuildDmaChannels},
-    {"Win32_PortResource", BuildPortResources},
-    {"Win32_DeviceMemoryAddress", BuildDeviceMemoryAddresses},
-    {"Win32_SystemMemoryResource", BuildSystemMemoryResources},
-    {"Win32_SerialPort", BuildSerialPorts},
-    {"Win32_SerialPortConfiguration", BuildSerialPortConfigurations},
-    {"Win32_OperatingSystem", BuildOperatingSystem},
-    {"Win32_LogonSession", BuildLogonSessions},
-    {"Win32_POTSModem", NoInstances},
-    {"Win32_HeatPipe", NoInstances},
-    {"Win32_Refrigeration", NoInstances},
-    {"Win32_PowerManagementEvent", NoInstances},
-};
-
-BuildFn FindBuilder(std::string_view name) {
-  for (const Registration& r : kRegistry)
-    if (EqualsIgnoreCase(r.name, name)) return r.build;
-  return nullptr;
-}
-
-}  // namespace
 
 // What the connections of one short span of time share.
 struct Session {
@@ -111,10 +65,9 @@ class LinuxConnection : public Connection {
     auto& cache = session_->built;
     auto it = cache.find(def.name);
     if (it != cache.end()) return it->second;
-    BuildFn build = FindBuilder(def.name);
     InstanceList built;
     try {
-      if (build) built = build(def, session_->ctx);
+      if (def.build) built = def.build(def, session_->ctx);
     } catch (const Error&) {
       throw;
     } catch (const std::exception& e) {
@@ -147,7 +100,7 @@ std::unique_ptr<Connection> LinuxProvider::ConnectNamespace(const std::string& n
 
 std::vector<std::string> KnownClassNames() {
   std::vector<std::string> names;
-  for (const Registration& r : kRegistry) names.emplace_back(r.name);
+  for (const ClassDef& def : KnownClasses()) names.push_back(def.name);
   return names;
 }
 
