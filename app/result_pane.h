@@ -1,6 +1,9 @@
 // rtxtMsg: the result pane, plain text only. Appending adds at the end of the
 // document (the widget never rebuilds what it already shows); the pane's whole
 // text is also kept as the query procedures read it, UTF-8 with CR LF.
+// Appended lines reach the document in one piece when control next returns to
+// the event loop (a yield, the end of the handler) or when the pane scrolls or
+// is shown: a dump of thousands of lines is one insertion, not thousands.
 #pragma once
 
 #include <QPlainTextEdit>
@@ -19,9 +22,13 @@ class ResultPane : public QPlainTextEdit, public queries::Pane {
   void ScrollToEnd() override;
   void SetVisible(bool visible) override;
   std::string Text() const override { return text_; }
+  // Puts the lines appended since the last flush into the document.
+  void Flush();
 
  private:
   std::string text_;
+  QString pending_;  // appended lines not yet in the document, each ended by '\n'
+  bool flush_queued_ = false;
 };
 
 }  // namespace app

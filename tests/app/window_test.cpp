@@ -233,6 +233,7 @@ TEST_F(Window, ClickOnAClassDumpsItFromCimv2) {
 TEST_F(Window, AppendingAddsAtTheEndWithoutRewritingTheDocument) {
   OpenMachine();
   auto* pane = Find<QPlainTextEdit>("rtxtMsg");
+  QCoreApplication::processEvents();
   struct Change {
     int from, removed, added;
   };
@@ -241,11 +242,16 @@ TEST_F(Window, AppendingAddsAtTheEndWithoutRewritingTheDocument) {
                    [&](int from, int removed, int added) { changes.push_back({from, removed, added}); });
   const int end = pane->document()->characterCount() - 1;  // without the final paragraph mark
   window_->pane().AppendMessage("Name:日本");
+  window_->pane().AppendMessage("ab");
+  // The pane's text has both lines at once; the document gets them together
+  // when control returns to the event loop.
+  EXPECT_TRUE(PaneText().ends_with("\r\nName:日本\r\nab\r\n"));
+  QCoreApplication::processEvents();
   ASSERT_EQ(changes.size(), 1u);
   EXPECT_EQ(changes[0].from, end);
   EXPECT_EQ(changes[0].removed, 0);
-  EXPECT_EQ(changes[0].added, 8);  // seven characters and the line break
-  EXPECT_TRUE(PaneText().ends_with("\r\nName:日本\r\n"));
+  EXPECT_EQ(changes[0].added, 11);  // seven characters, a line break, two characters, a line break
+  EXPECT_TRUE(pane->toPlainText().endsWith(QStringLiteral("\nName:日本\nab\n")));
 }
 
 TEST_F(Window, ClickOnTheSelectedClassDumpsItAgain) {
