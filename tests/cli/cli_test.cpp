@@ -8,6 +8,7 @@
 
 #include "queries/buttons.h"
 #include "tests/support/cli_runner.h"
+#include "tests/support/golden.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -72,6 +73,15 @@ TEST(ShippedSnapshots, AllRunsToTheEndWithTheProcessorNamed) {
     EXPECT_EQ(headers, 60) << name;
     EXPECT_TRUE(named) << name << ": the CPU block names no processor";
   }
+}
+
+// The whole output of `pcinfo-cli --from tests/data/desktop.json all`, as
+// reviewed: every fixed list, composite and all-properties button on one machine.
+TEST(CliGolden, AllOnTheDesktopSnapshot) {
+  CliResult r = Cli({"--from", std::string(PCINFO_TEST_DATA) + "/desktop.json", "all"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  testing_support::ExpectMatchesGolden("desktop.all.txt", r.out);
 }
 
 TEST_F(CliTest, ButtonsListsTheSixtyOneRows) {
