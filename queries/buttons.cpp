@@ -10,6 +10,7 @@ namespace {
 
 // Control name, caption, group, query text, procedure. Captions and query texts
 // are the window's own literals, byte for byte.
+// clang-format off
 constexpr Button kButtons[] = {
     {"Command1", "論理ドライブ", "ドライブ", "Select * from Win32_LogicalDisk", Procedure::AllPropertiesNullMarker},
     {"Command2", "マザーボード", "マザーボード", "Select * from Win32_BaseBoard", Procedure::FixedList},
@@ -73,6 +74,7 @@ constexpr Button kButtons[] = {
     {"Command60", "OS情報", "OS", "Win32_OperatingSystem", Procedure::OperatingSystem},
     {"Command63", "バッテリー", "電源", "Select * from Win32_Battery", Procedure::ClassDump},
 };
+// clang-format on
 
 // The batch runs the table's first sixty rows; the battery button closes the table.
 constexpr std::size_t kBatchRows = 60;
