@@ -305,6 +305,8 @@ struct OutcomeCase {
   std::vector<std::string> pane;
 };
 
+void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name << ": " << c.entry; }
+
 class WindowDumpOutcome : public Window, public testing::WithParamInterface<OutcomeCase> {};
 
 TEST_P(WindowDumpOutcome, LeavesAnEmptyFile) {
