@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -82,6 +83,19 @@ TEST(CliGolden, AllOnTheDesktopSnapshot) {
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   testing_support::ExpectMatchesGolden("desktop.all.txt", r.out);
+}
+
+// The comparison names the first line that changed, so that a change is found.
+TEST(GoldenComparison, NamesTheFirstDifferingLine) {
+  if (testing_support::UpdatingGolden()) GTEST_SKIP() << "the golden files are being rewritten";
+  CliResult r = Cli({"--from", std::string(PCINFO_TEST_DATA) + "/desktop.json", "all"});
+  std::string changed = r.out;
+  const std::size_t second = changed.find("\r\n") + 2;
+  changed.insert(second, "X");
+  EXPECT_NONFATAL_FAILURE(testing_support::ExpectMatchesGolden("desktop.all.txt", changed),
+                          "differs from the output at line 2");
+  EXPECT_NONFATAL_FAILURE(testing_support::ExpectMatchesGolden("desktop.all.txt", r.out + "\r\n"),
+                          "golden: <end of text>");
 }
 
 TEST_F(CliTest, ButtonsListsTheSixtyOneRows) {
