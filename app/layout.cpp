@@ -4,6 +4,7 @@ namespace app {
 
 namespace {
 
+// clang-format off
 constexpr GroupButton kSensors[] = {{"Command55", 300, 285, 3285}, {"Command7", 300, 585, 1575}, {"Command50", 1890, 585, 1695}};
 constexpr GroupButton kInput[] = {{"Command20", 0, 285, 2190}, {"Command31", 0, 585, 2190}};
 constexpr GroupButton kFloppy[] = {{"Command15", 300, 285, 4110}, {"Command16", 300, 585, 4110}};
@@ -52,6 +53,7 @@ constexpr Group kGroups[] = {
     {"Picture3", "Label3", "BIOS", {7305, 1665, 2190, 600}, kBios},
     {"Picture1", "Label1", "CPU", {7305, 600, 2190, 1080}, kCpu},
 };
+// clang-format on
 
 }  // namespace
 

@@ -27,6 +27,7 @@ struct Control {
 };
 
 // Text2, rtxtMsg, cmdAllGet, chkClear, Command61, List2, List1, Command62.
+// clang-format off
 inline constexpr Control kControls[] = {
     {"Text2", {0, 0, 16365, 615}},
     {"rtxtMsg", {9480, 600, 6885, 12015}},
@@ -37,6 +38,7 @@ inline constexpr Control kControls[] = {
     {"List1", {16710, 705, 7455, 11730}},
     {"Command62", {21675, 210, 1215, 495}},
 };
+// clang-format on
 
 struct GroupButton {
   std::string_view control;

@@ -106,16 +106,17 @@ void Command63Click(Window& w) {
 }
 
 void RunCategoryButton(Window& w, const queries::Button& button) {
-  if (!queries::RunButton(w, button)) Command63Click(w);
+  if (button.procedure == queries::Procedure::ClassDump)
+    Command63Click(w);
+  else
+    queries::RunButton(w, button);
 }
 
 void AllGetClick(Window& w) {
   const int saved = w.AutoClearValue();
   w.SetAutoClearValue(static_cast<int>(queries::CheckState::Unchecked));
   w.SetAllGetEnabled(false);
-  for (int n = 1; n <= 60; ++n) {
-    if (const queries::Button* b = queries::FindButton("Command" + std::to_string(n))) RunCategoryButton(w, *b);
-  }
+  for (const queries::Button& b : queries::BatchButtons()) RunCategoryButton(w, b);
   w.SetAllGetEnabled(true);
   w.SetAutoClearValue(saved);
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "browser/browser.h"
+#include "cli/console_window.h"
 #include "cli/dump_command.h"
 #include "cli/snapshot_command.h"
 #include "queries/buttons.h"
@@ -125,7 +126,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
         for (std::size_t i = 1; i < o.args.size(); ++i) buttons.push_back(&ButtonNamed(o.args[i]));
       } else {
         if (o.args.size() != 1) throw UsageError{"all takes no arguments"};
-        for (int n = 1; n <= 60; ++n) buttons.push_back(&ButtonNamed("Command" + std::to_string(n)));
+        for (const queries::Button& b : queries::BatchButtons()) buttons.push_back(&b);
       }
       auto provider = OpenProvider(o);
       RunButtons(*provider, buttons, out);

@@ -6,14 +6,9 @@
 #include "browser/catalogue.h"
 #include "browser/code_page.h"
 #include "cli/cli.h"
+#include "cli/console_window.h"
 
 namespace cli {
-
-void ConsoleWindow::SetDump(std::string class_name, std::string ns, std::filesystem::path info) {
-  class_name_ = std::move(class_name);
-  ns_ = std::move(ns);
-  info_ = std::move(info);
-}
 
 bool IsPlainClassName(const std::string& name) {
   if (name.empty()) return false;

@@ -10,6 +10,7 @@ namespace queries {
 namespace {
 
 // Descriptions of BIOS characteristic codes 0 to 39, blanks included.
+// clang-format off
 constexpr std::string_view kDescriptions[] = {
     "予約済み ",  // 0
     "予約済み ",  // 1
@@ -52,6 +53,7 @@ constexpr std::string_view kDescriptions[] = {
     "1394 ブートがサポートされています ",  // 38
     "スマート バッテリーのサポート ",  // 39
 };
+// clang-format on
 
 }  // namespace
 

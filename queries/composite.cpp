@@ -108,12 +108,4 @@ void RunOperatingSystem(Host& host, const Button& button) {
   }
 }
 
-bool RunComposite(Host& host, const Button& button) {
-  if (button.control == "Command57") RunBaseBoardAdapters(host, button);
-  else if (button.control == "Command58") RunUsbDevices(host, button);
-  else if (button.control == "Command60") RunOperatingSystem(host, button);
-  else return false;
-  return true;
-}
-
 }  // namespace queries

@@ -16,9 +16,6 @@ void RunBaseBoardAdapters(Host& host, const Button& button);  // Command57
 void RunUsbDevices(Host& host, const Button& button);         // Command58
 void RunOperatingSystem(Host& host, const Button& button);    // Command60
 
-// Runs a composite button; false for one this layer does not run (Command63).
-bool RunComposite(Host& host, const Button& button);
-
 // The device id in an association's `Dependent` path: quotes removed, the text
 // between the first and second "=" (backslashes still doubled). Empty optional
 // when the path holds no "=".

@@ -110,7 +110,7 @@ void WalkCategory(Host& host, const Button& button, const std::function<void(con
 
 void RunFixedList(Host& host, const Button& button) {
   BeginOutput(host, button.caption);
-  if (button.control == "Command9") host.pane().AppendMessage(OpeningLine());
+  if (button.procedure == Procedure::FixedListWithOpeningLine) host.pane().AppendMessage(OpeningLine());
   PropertyList list = PropertyListOf(button.control);
   WalkCategory(host, button, [&](const wmi::Instance& inst) {
     PrintEntries(host.pane(), inst, list);
@@ -139,21 +139,30 @@ void RunAllPropertiesText(Host& host, const Button& button) {
   });
 }
 
-bool RunButton(Host& host, const Button& button) {
+void RunButton(Host& host, const Button& button) {
   switch (button.procedure) {
-    case Procedure::kFixedList:
+    case Procedure::FixedList:
+    case Procedure::FixedListWithOpeningLine:
       RunFixedList(host, button);
-      return true;
-    case Procedure::kAllPropertiesNullMarker:
+      break;
+    case Procedure::AllPropertiesNullMarker:
       RunAllPropertiesNullMarker(host, button);
-      return true;
-    case Procedure::kAllPropertiesText:
+      break;
+    case Procedure::AllPropertiesText:
       RunAllPropertiesText(host, button);
-      return true;
-    case Procedure::kComposite:
-      return RunComposite(host, button);
+      break;
+    case Procedure::BaseBoardAdapters:
+      RunBaseBoardAdapters(host, button);
+      break;
+    case Procedure::UsbDevices:
+      RunUsbDevices(host, button);
+      break;
+    case Procedure::OperatingSystem:
+      RunOperatingSystem(host, button);
+      break;
+    case Procedure::ClassDump:
+      break;
   }
-  return false;
 }
 
 }  // namespace queries

@@ -32,8 +32,8 @@ void RunFixedList(Host& host, const Button& button);
 void RunAllPropertiesNullMarker(Host& host, const Button& button);
 void RunAllPropertiesText(Host& host, const Button& button);
 
-// Runs the procedure of any button whose work lies in this layer: every one
-// but the battery button, which is a class dump. Returns false for that one.
-bool RunButton(Host& host, const Button& button);
+// Runs the button's procedure. A ClassDump button is the class browser's to
+// run (browser::RunCategoryButton); here it runs nothing.
+void RunButton(Host& host, const Button& button);
 
 }  // namespace queries

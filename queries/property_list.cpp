@@ -18,6 +18,7 @@ struct ListSource {
   const char* entries;
 };
 
+// clang-format off
 const ListSource kLists[] = {
     {{"Command40"},
      "AddressWidth Architecture Availability Caption ConfigManagerErrorCode "
@@ -328,6 +329,7 @@ const ListSource kLists[] = {
      "StatusInfo SystemCreationClassName SystemName Tolerance UpperThresholdCritical "
      "UpperThresholdFatal UpperThresholdNonCritical"},
 };
+// clang-format on
 
 PropertyEntry ParseEntry(const std::string& word) {
   std::string name = word, label, form;

@@ -1,7 +1,7 @@
 #include "wmi/instance.h"
 
 #include "wmi/error.h"
-#include "wmi/provider.h"
+#include "wmi/text.h"
 
 namespace wmi {
 

@@ -1,18 +1,8 @@
 #include "wmi/provider.h"
 
-#include <cctype>
-
 #include "wmi/error.h"
 
 namespace wmi {
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 namespace {
 bool StartsWithIgnoreCase(std::string_view s, std::string_view prefix) {

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "wmi/instance.h"
+#include "wmi/text.h"
 
 namespace wmi {
 
@@ -53,9 +54,6 @@ class Provider {
 
 // The namespace a moniker names, or nullopt when it is not a local winmgmts moniker.
 std::optional<std::string> NamespaceOfMoniker(std::string_view moniker);
-
-// Compares ASCII text without regard to case (names of classes, properties, namespaces).
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 // A result set over instances held in memory.
 class VectorResultSet : public ResultSet {

@@ -1,5 +1,6 @@
 #include "wmi/text.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -93,6 +94,14 @@ std::string Describe(const Value& v) {
       return "object " + v.object().class_name;
   }
   return "?";
+}
+
+bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
 }
 
 }  // namespace wmi

@@ -36,4 +36,7 @@ std::int32_t SafeUpperBound(const Value& v, std::int16_t dimension = -1);
 // Upper bound of dimension 1; throws Error(TypeMismatch) when not an array.
 std::int32_t UpperBound(const Value& v);
 
+// Compares ASCII text without regard to case (names of classes, properties, namespaces).
+bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+
 }  // namespace wmi

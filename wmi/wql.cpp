@@ -3,7 +3,7 @@
 #include <cctype>
 
 #include "wmi/error.h"
-#include "wmi/provider.h"
+#include "wmi/text.h"
 
 namespace wmi {
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFontDatabase>
@@ -22,6 +23,7 @@
 #include "browser/code_page.h"
 #include "queries/buttons.h"
 #include "wmi/recorded/snapshot.h"
+#include "tests/support/golden.h"
 #include "tests/support/test_host.h"
 
 // Font configuration keeps caches for the life of the process; the leak
@@ -134,38 +136,34 @@ TEST_F(Window, StartUpSelectsTheFirstClassAndCimv2AndOpensNarrow) {
   EXPECT_TRUE(Find<QWidget>("rtxtMsg")->isVisible());
 }
 
-struct Placement {
-  const char* control;
-  const char* parent;  // the frame, or the window
-  int left, top, width, height;
-};
-
-class WindowPlacement : public Window, public testing::WithParamInterface<Placement> {};
-
-TEST_P(WindowPlacement, StandsWhereTheLayoutPutsIt) {
-  auto& w = OpenMachine();
-  const Placement& p = GetParam();
-  QWidget* c = Find<QWidget>(p.control);
-  ASSERT_NE(c, nullptr);
-  EXPECT_EQ(c->parentWidget()->objectName(), p.parent);
-  auto x = [&](int t) { return t * w.logicalDpiX() / 1440; };
-  auto y = [&](int t) { return t * w.logicalDpiY() / 1440; };
-  EXPECT_EQ(c->geometry(), QRect(x(p.left), y(p.top), x(p.width), y(p.height)));
+// Every named control of the window in creation order: name, parent, kind,
+// rectangle in twips (left, top, width, height; pixels at the window's DPI
+// turned back into twips) and, for buttons, labels and the check box, the caption.
+std::string LayoutDump(const QWidget& window) {
+  std::ostringstream out;
+  out << "# " << window.objectName().toStdString() << ": control, parent, kind, left top width height (twips), caption\n";
+  auto tx = [&](int px) { return px * 1440 / window.logicalDpiX(); };
+  auto ty = [&](int px) { return px * 1440 / window.logicalDpiY(); };
+  for (const QWidget* c : window.findChildren<QWidget*>()) {
+    const QString name = c->objectName();
+    if (name.isEmpty() || name.startsWith("qt_")) continue;
+    const QRect g = c->geometry();
+    out << name.toStdString() << '\t' << c->parentWidget()->objectName().toStdString() << '\t'
+        << c->metaObject()->className() << '\t' << tx(g.left()) << ' ' << ty(g.top()) << ' ' << tx(g.width()) << ' '
+        << ty(g.height());
+    QString caption;
+    if (auto* b = qobject_cast<const QAbstractButton*>(c)) caption = b->text();
+    if (auto* l = qobject_cast<const QLabel*>(c)) caption = l->text();
+    if (!caption.isEmpty()) out << '\t' << caption.toStdString();
+    out << '\n';
+  }
+  return out.str();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Controls, WindowPlacement,
-    testing::Values(Placement{"Text2", "frmWMIInfo", 0, 0, 16365, 615},
-                    Placement{"rtxtMsg", "frmWMIInfo", 9480, 600, 6885, 12015},
-                    Placement{"cmdAllGet", "frmWMIInfo", 6930, 12090, 1215, 495},
-                    Placement{"chkClear", "frmWMIInfo", 8190, 12090, 1215, 495},
-                    Placement{"List1", "frmWMIInfo", 16710, 705, 7455, 11730},
-                    Placement{"Picture19", "frmWMIInfo", 5895, 6660, 3600, 1065},
-                    Placement{"Label19", "Picture19", -15, -15, 3600, 300},
-                    Placement{"Command10", "Picture4", 300, 285, 2385, 300},
-                    Placement{"Command63", "Picture16", 3480, 585, 1590, 300},
-                    Placement{"Command48", "Picture6", 270, 1185, 7035, 300},
-                    Placement{"Command33", "Picture14", 300, 1200, 5010, 300}));
+TEST_F(Window, LayoutMatchesTheGoldenDump) {
+  auto& w = OpenMachine();
+  testing_support::ExpectMatchesGolden("app/window.layout.txt", LayoutDump(w));
+}
 
 TEST_F(Window, HoldsEveryCategoryButtonWithItsCaptionInEighteenGroups) {
   OpenMachine();
@@ -312,6 +310,8 @@ struct OutcomeCase {
   const char* entry;
   std::vector<std::string> pane;
 };
+
+void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name << ": " << c.entry; }
 
 class WindowDumpOutcome : public Window, public testing::WithParamInterface<OutcomeCase> {};
 

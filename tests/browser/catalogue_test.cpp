@@ -42,6 +42,8 @@ struct Position {
   std::string_view name;
 };
 
+void PrintTo(const Position& p, std::ostream* os) { *os << "entry " << p.entry << ": " << p.name; }
+
 class CatalogueEntry : public testing::TestWithParam<Position> {};
 
 TEST_P(CatalogueEntry, StandsAtItsPlace) {
@@ -59,6 +61,8 @@ INSTANTIATE_TEST_SUITE_P(Landmarks, CatalogueEntry,
 struct Pair {
   std::string_view first, second;
 };
+
+void PrintTo(const Pair& p, std::ostream* os) { *os << p.first << " before " << p.second; }
 
 class CatalogueOrder : public testing::TestWithParam<Pair> {};
 

@@ -1,5 +1,6 @@
 #include "cli/cli.h"
 
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "queries/buttons.h"
 #include "tests/support/cli_runner.h"
+#include "tests/support/golden.h"
 #include "tests/support/test_host.h"
 
 namespace {
@@ -72,6 +74,28 @@ TEST(ShippedSnapshots, AllRunsToTheEndWithTheProcessorNamed) {
     EXPECT_EQ(headers, 60) << name;
     EXPECT_TRUE(named) << name << ": the CPU block names no processor";
   }
+}
+
+// The whole output of `pcinfo-cli --from tests/data/desktop.json all`, as
+// reviewed: every fixed list, composite and all-properties button on one machine.
+TEST(CliGolden, AllOnTheDesktopSnapshot) {
+  CliResult r = Cli({"--from", std::string(PCINFO_TEST_DATA) + "/desktop.json", "all"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  testing_support::ExpectMatchesGolden("desktop.all.txt", r.out);
+}
+
+// The comparison names the first line that changed, so that a change is found.
+TEST(GoldenComparison, NamesTheFirstDifferingLine) {
+  if (testing_support::UpdatingGolden()) GTEST_SKIP() << "the golden files are being rewritten";
+  CliResult r = Cli({"--from", std::string(PCINFO_TEST_DATA) + "/desktop.json", "all"});
+  std::string changed = r.out;
+  const std::size_t second = changed.find("\r\n") + 2;
+  changed.insert(second, "X");
+  EXPECT_NONFATAL_FAILURE(testing_support::ExpectMatchesGolden("desktop.all.txt", changed),
+                          "differs from the output at line 2");
+  EXPECT_NONFATAL_FAILURE(testing_support::ExpectMatchesGolden("desktop.all.txt", r.out + "\r\n"),
+                          "golden: <end of text>");
 }
 
 TEST_F(CliTest, ButtonsListsTheSixtyOneRows) {

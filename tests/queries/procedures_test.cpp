@@ -135,22 +135,36 @@ TEST(ButtonTable, SixtyOneRowsWithTheirProcedures) {
   ASSERT_EQ(rows.size(), 61u);
   for (int n = 1; n <= 60; ++n) EXPECT_EQ(rows[n - 1].control, "Command" + std::to_string(n));
   EXPECT_EQ(rows[60].control, "Command63");
-  int fixed = 0, composite = 0;
+  using queries::Procedure;
+  int fixed = 0;
   for (const auto& b : rows) {
-    fixed += b.procedure == queries::Procedure::kFixedList;
-    composite += b.procedure == queries::Procedure::kComposite;
+    const bool opening = b.procedure == Procedure::FixedListWithOpeningLine;
+    fixed += b.procedure == Procedure::FixedList || opening;
+    EXPECT_EQ(opening, b.control == "Command9") << b.control;
   }
   EXPECT_EQ(fixed, 54);
-  EXPECT_EQ(composite, 4);
+  EXPECT_EQ(B("Command57").procedure, Procedure::BaseBoardAdapters);
+  EXPECT_EQ(B("Command58").procedure, Procedure::UsbDevices);
+  EXPECT_EQ(B("Command60").procedure, Procedure::OperatingSystem);
+  EXPECT_EQ(B("Command63").procedure, Procedure::ClassDump);
   EXPECT_EQ(B("Command56").query, "Select * from Win32_LogonSession ");
   EXPECT_EQ(B("Command10").caption, "物理ディスクドライブ");
   EXPECT_EQ(B("Command10").group, "ドライブ");
   EXPECT_EQ(B("Command48").caption,
             "ポート、マザーボードのスロット、周辺機器、独自の接続ポイントなど物理的な接続ポイント");
   EXPECT_EQ(B("Command50").caption, "温度センター");
-  EXPECT_EQ(B("Command1").procedure, queries::Procedure::kAllPropertiesNullMarker);
-  EXPECT_EQ(B("Command59").procedure, queries::Procedure::kAllPropertiesText);
+  EXPECT_EQ(B("Command1").procedure, queries::Procedure::AllPropertiesNullMarker);
+  EXPECT_EQ(B("Command59").procedure, queries::Procedure::AllPropertiesText);
   EXPECT_EQ(queries::FindButton("Command61"), nullptr);
+}
+
+TEST(ButtonTable, TheBatchRunsCommand1ToCommand60InOrder) {
+  auto batch = queries::BatchButtons();
+  ASSERT_EQ(batch.size(), 60u);
+  for (std::size_t i = 0; i < batch.size(); ++i) {
+    EXPECT_EQ(batch[i].control, "Command" + std::to_string(i + 1));
+    EXPECT_EQ(&batch[i], queries::FindButton(batch[i].control));
+  }
 }
 
 TEST(Lines, HeaderOfAnEmptyCaptionIsNinetyDashes) {

@@ -20,6 +20,8 @@ struct TextCase {
   std::int32_t upper;                  // SafeUpperBound(value, -1)
 };
 
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+
 const Value kEmptyArray{std::vector<Value>{}};
 
 class TextRules : public ::testing::TestWithParam<TextCase> {};

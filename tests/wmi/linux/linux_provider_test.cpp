@@ -338,7 +338,7 @@ using Host = testing_support::PaneHost;
 
 std::string AllButtons(wmi::Provider& provider) {
   Host host(provider);
-  for (int n = 1; n <= 60; ++n) queries::RunButton(host, *queries::FindButton("Command" + std::to_string(n)));
+  for (const queries::Button& b : queries::BatchButtons()) queries::RunButton(host, b);
   return host.text();
 }
 

@@ -4,7 +4,7 @@
 
 #include "cli/cli.h"
 #include "tests/support/cli_runner.h"
-#include "fake_window.h"
+#include "tests/browser/fake_window.h"
 
 namespace {
 

@@ -1,0 +1,48 @@
+// The window stand-in every console command runs on.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "browser/window.h"
+#include "queries/pane.h"
+
+namespace cli {
+
+// A window with no message pump and auto-clear off. Its class list holds at
+// most one entry (the class a dump names), selected; with none it writes no
+// dump file.
+class ConsoleWindow : public browser::Window {
+ public:
+  explicit ConsoleWindow(wmi::Provider& provider) : provider_(provider) {}
+
+  // For `dump`: the one class, its namespace and the folder of its file.
+  void SetDump(std::string class_name, std::string ns, std::filesystem::path info);
+
+  queries::Pane& pane() override { return pane_; }
+  wmi::Provider& provider() override { return provider_; }
+  void Yield() override {}
+  int ClassCount() override { return class_name_ ? 1 : 0; }
+  int SelectedClassIndex() override { return class_name_ ? 0 : -1; }
+  void SelectClass(int) override {}
+  std::string SelectedClass() override { return class_name_.value_or(""); }
+  std::string SelectedNamespace() override { return ns_; }
+  void SetNamespaceListEnabled(bool) override {}
+  void SetTestButtonEnabled(bool) override {}
+  void SetAllGetEnabled(bool) override {}
+  int AutoClearValue() override { return 0; }
+  void SetAutoClearValue(int) override {}
+  std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
+
+  const std::string& text() const { return pane_.text(); }
+
+ private:
+  queries::TextPane pane_;
+  wmi::Provider& provider_;
+  std::optional<std::string> class_name_;
+  std::string ns_;
+  std::optional<std::filesystem::path> info_;
+};
+
+}  // namespace cli
