@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <cctype>
 
+#include "wmi/instance.h"
 #include "wmi/linux/tree.h"
-#include "wmi/provider.h"
+#include "wmi/text.h"
 
 namespace wmi::lx {
 
