@@ -15,6 +15,10 @@
 #include "wmi/error.h"
 #include "wmi/provider.h"
 
+// Font configuration keeps caches for the life of the process; the leak
+// checker is told not to count them.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+
 namespace {
 
 QApplication& App() {
