@@ -11,14 +11,19 @@ WaitPump::WaitPump(QWidget& window) : QObject(&window), window_(window) { window
 bool WaitPump::KeepWaiting() {
   if (closed_) return false;
   // Esc counts only when pressed during a wait: the application's filter is
-  // there just for this pump.
+  // there just for this pump. A wait begun by an event of this pump (a
+  // nested one) has its own Esc, and leaves the filter to the outer wait.
+  const bool outer_pumping = pumping_;
+  const bool outer_escape = escape_;
   escape_ = false;
   pumping_ = true;
-  QCoreApplication::instance()->installEventFilter(this);
+  if (!outer_pumping) QCoreApplication::instance()->installEventFilter(this);
   QCoreApplication::processEvents();
-  QCoreApplication::instance()->removeEventFilter(this);
-  pumping_ = false;
-  return !escape_ && !closed_;
+  if (!outer_pumping) QCoreApplication::instance()->removeEventFilter(this);
+  pumping_ = outer_pumping;
+  const bool stop = escape_;
+  escape_ = outer_escape;
+  return !stop && !closed_;
 }
 
 bool WaitPump::eventFilter(QObject* watched, QEvent* event) {
