@@ -87,7 +87,11 @@ FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWid
   setFont(GothicFont());
   BuildControls();
   resize(TwipsX(kDesignWidth), TwipsY(kDesignHeight));
+  wait_pump_ = new WaitPump(*this);
+  provider_.SetWaitHook([this] { return wait_pump_->KeepWaiting(); });
 }
+
+FrmWmiInfo::~FrmWmiInfo() { provider_.SetWaitHook(nullptr); }
 
 int FrmWmiInfo::TwipsX(int twips) const { return twips * logicalDpiX() / kTwipsPerInch; }
 int FrmWmiInfo::TwipsY(int twips) const { return twips * logicalDpiY() / kTwipsPerInch; }

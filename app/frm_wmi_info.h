@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/result_pane.h"
+#include "app/wait_pump.h"
 #include "browser/window.h"
 #include "wmi/provider.h"
 
@@ -37,7 +38,9 @@ class FrmWmiInfo : public QWidget, public browser::Window {
  public:
   // `info` is the folder dump files go into (the `info` folder beside the
   // program).
+  // Sets the provider's wait hook (WaitPump) until the window is destroyed.
   FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWidget* parent = nullptr);
+  ~FrmWmiInfo() override;
 
   // Start-up: fills the class list, selects its first entry (which dumps it),
   // adds "cimv2" to the namespace list and selects it, sets the width.
@@ -84,6 +87,7 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   QListWidget* list2_ = nullptr;
   bool width_applied_on_show_ = false;
   int row_before_press_ = -1;  // List1's selection when the mouse went down
+  WaitPump* wait_pump_ = nullptr;
 };
 
 }  // namespace app

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "browser/dump_file.h"
 #include "queries/procedures.h"
@@ -12,6 +13,20 @@
 namespace browser {
 
 namespace {
+
+constexpr std::string_view kSkippedByAutoSave[] = {
+    "CIM_LogicalFile",         "CIM_DataFile",         "CIM_Directory",
+    "Win32_Directory",         "Win32_ShortcutFile",   "CIM_DirectoryContainsFile",
+    "Win32_SubDirectory",      "Win32_CIMLogicalDeviceCIMDataFile",
+    "Win32_NTLogEvent",        "Win32_NTLogEventLog",  "Win32_NTLogEventUser",
+    "Win32_NTLogEventComputer", "Win32_Product",       "Win32_ProductCheck",
+    "Win32_ProductResource",   "Win32_ProductSoftwareFeatures",
+};
+
+// Set by the AutoSave walk just before it moves the selection, and taken by
+// the List1 click that the move raises: that one click, and no other (not a
+// user's click taken during a yield), skips a harmful class.
+thread_local bool g_autosave_step = false;
 
 constexpr std::string_view kRootMoniker = "winmgmts:\\\\.\\root\\";
 constexpr int kYieldEvery = 100;
@@ -95,7 +110,17 @@ void Command61Click(Window& w) {
   w.SetNamespaceListEnabled(true);
 }
 
-void List1Click(Window& w) { Command61Click(w); }
+void List1Click(Window& w) {
+  const bool autosave_step = std::exchange(g_autosave_step, false);
+  if (autosave_step && IsSkippedByAutoSave(w.SelectedClass())) return;
+  Command61Click(w);
+}
+
+bool IsSkippedByAutoSave(std::string_view class_name) {
+  for (std::string_view skipped : kSkippedByAutoSave)
+    if (wmi::EqualsIgnoreCase(skipped, class_name)) return true;
+  return false;
+}
 
 void Command63Click(Window& w) {
   w.SetNamespaceListEnabled(false);
@@ -124,7 +149,9 @@ void AllGetClick(Window& w) {
 void AutoSaveClick(Window& w) {
   // With the last entry selected there is no entry after it: nothing to do.
   while (w.SelectedClassIndex() < w.ClassCount() - 1) {
+    g_autosave_step = true;
     w.SelectClass(w.SelectedClassIndex() + 1);
+    g_autosave_step = false;  // in case the move raised no click
     w.Yield();
   }
 }

@@ -28,7 +28,24 @@ void RunCategoryButton(Window& w, const queries::Button& button);
 // "全自動収集": Command1 to Command60 in order with auto-clear off.
 void AllGetClick(Window& w);
 // "AutoSave": selects the entries after the selected one, one by one, to the
-// end of the list, yielding after each.
+// end of the list, yielding after each. Each selection dumps its class,
+// except for the classes IsSkippedByAutoSave names: the walk selects them and
+// goes on without a dump (no file is written).
 void AutoSaveClick(Window& w);
+
+// The classes whose dump does harm on a real machine, which the AutoSave walk
+// does not dump (a user who selects one in List1 still gets its dump, which
+// Esc stops):
+// - every file and folder of every disk, hours of work and gigabytes of
+//   text: CIM_LogicalFile, CIM_DataFile, CIM_Directory, Win32_Directory,
+//   Win32_ShortcutFile, and the associations over them, CIM_DirectoryContainsFile,
+//   Win32_SubDirectory, Win32_CIMLogicalDeviceCIMDataFile;
+// - every record of every event log: Win32_NTLogEvent and its associations
+//   Win32_NTLogEventLog, Win32_NTLogEventUser, Win32_NTLogEventComputer;
+// - Win32_Product, whose enumeration makes Windows Installer check, and
+//   repair, every installed product, and the associations that enumerate
+//   it: Win32_ProductCheck, Win32_ProductResource, Win32_ProductSoftwareFeatures.
+// Names compare without regard to case.
+bool IsSkippedByAutoSave(std::string_view class_name);
 
 }  // namespace browser

@@ -15,8 +15,10 @@ void AdoptUserLocale();
 // where the active code page is used directly).
 std::string AnsiCodeset();
 
-// UTF-8 text in the ANSI code page. A character the code page cannot hold, or
-// a byte that is not part of valid UTF-8, becomes one "?".
+// UTF-8 text in the ANSI code page. A character the code page cannot hold
+// (itself: a look-alike such as \ for ¥ or R for ® does not count), or a
+// byte that is not part of valid UTF-8, becomes one "?". Windows and Linux
+// follow the same rule, so the same data give the same file.
 std::string ToAnsi(std::string_view utf8);
 
 #ifndef _WIN32

@@ -14,6 +14,7 @@
 #include "wmi/error.h"
 #include "wmi/live.h"
 #include "wmi/recorded/snapshot.h"
+#include "wmi/utf8_path.h"
 
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
@@ -87,7 +88,7 @@ std::unique_ptr<wmi::Provider> OpenProvider(const Options& options) {
   }
 }
 
-std::string ProgramDirectory(const char* argv0) {
+std::filesystem::path ProgramDirectory(const char* argv0) {
   std::error_code ec;
 #ifdef _WIN32
   std::filesystem::path self;
@@ -95,7 +96,7 @@ std::string ProgramDirectory(const char* argv0) {
   for (;;) {
     DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
     if (n == 0) {
-      self = std::filesystem::absolute(argv0, ec);
+      self = std::filesystem::absolute(wmi::PathFromUtf8(argv0), ec);
       break;
     }
     if (n < buffer.size()) {
@@ -108,7 +109,7 @@ std::string ProgramDirectory(const char* argv0) {
   auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (ec) self = std::filesystem::absolute(argv0, ec);
 #endif
-  return self.parent_path().string();
+  return self.parent_path();
 }
 
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {

@@ -2,6 +2,7 @@
 // and returns the exit status; output goes to the given streams.
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <memory>
 #include <optional>
@@ -27,7 +28,7 @@ struct Options {
 std::unique_ptr<wmi::Provider> OpenProvider(const Options& options);
 
 // The program's own directory (where the `info` folder lies).
-std::string ProgramDirectory(const char* argv0);
+std::filesystem::path ProgramDirectory(const char* argv0);
 
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
 

@@ -1,21 +1,179 @@
 #include "cli/console.h"
 
+#include <iostream>
+
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>
 #include <windows.h>
+
+#include "wmi/windows/com.h"
 #endif
 
 namespace cli {
 
-void PrepareConsole() {
 #ifdef _WIN32
-  // Binary mode: no CR CR LF; the bytes are UTF-8 as on every platform.
+
+namespace {
+
+std::string Utf8FromWide(const wchar_t* text) {
+  const int in_len = static_cast<int>(wcslen(text));
+  if (in_len == 0) return {};
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, in_len, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, in_len, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// The length of a well-formed UTF-8 character that `lead` starts, 0 for a
+// byte that starts none.
+std::size_t LeadLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+// A stream buffer over a standard handle: a console gets UTF-16 through
+// WriteConsoleW, anything else the bytes through WriteFile.
+class HandleBuf : public std::streambuf {
+ public:
+  explicit HandleBuf(DWORD which) : handle_(GetStdHandle(which)) {
+    DWORD mode = 0;
+    console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode) != 0;
+  }
+  ~HandleBuf() override { Flush(true); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    pending_ += traits_type::to_char_type(c);
+    if (pending_.size() >= kChunk) Flush(false);
+    return c;
+  }
+  std::streamsize xsputn(const char* s, std::streamsize n) override {
+    pending_.append(s, static_cast<std::size_t>(n));
+    if (pending_.size() >= kChunk) Flush(false);
+    return n;
+  }
+  int sync() override { return Flush(false) ? 0 : -1; }
+
+ private:
+  static constexpr std::size_t kChunk = 64 * 1024;
+
+  // Writes what is pending; a character cut at the end waits for its rest,
+  // unless this is the last write.
+  bool Flush(bool last) {
+    if (pending_.empty()) return true;
+    if (handle_ == nullptr || handle_ == INVALID_HANDLE_VALUE) {
+      pending_.clear();
+      return false;
+    }
+    bool ok = true;
+    if (console_) {
+      std::wstring wide;
+      std::size_t used = WideFromUtf8Prefix(pending_, wide);
+      if (last && used < pending_.size()) {
+        wide += L'\xFFFD';
+        used = pending_.size();
+      }
+      const wchar_t* p = wide.data();
+      std::size_t left = wide.size();
+      while (ok && left > 0) {
+        DWORD written = 0;
+        const DWORD n = static_cast<DWORD>(left < 8192 ? left : 8192);
+        ok = WriteConsoleW(handle_, p, n, &written, nullptr) != 0 && written > 0;
+        p += written;
+        left -= written;
+      }
+      pending_.erase(0, used);
+    } else {
+      const char* p = pending_.data();
+      std::size_t left = pending_.size();
+      while (ok && left > 0) {
+        DWORD written = 0;
+        const DWORD n = static_cast<DWORD>(left < (1u << 20) ? left : (1u << 20));
+        ok = WriteFile(handle_, p, n, &written, nullptr) != 0 && written > 0;
+        p += written;
+        left -= written;
+      }
+      pending_.clear();
+    }
+    return ok;
+  }
+
+  HANDLE handle_;
+  bool console_ = false;
+  std::string pending_;
+};
+
+}  // namespace
+
+std::vector<std::string> Utf8Arguments(int argc, wchar_t** argv) {
+  std::vector<std::string> out;
+  for (int i = 0; i < argc; ++i) out.push_back(Utf8FromWide(argv[i]));
+  return out;
+}
+
+std::size_t WideFromUtf8Prefix(const std::string& utf8, std::wstring& wide) {
+  // Stop before a character that the text cuts off at its end.
+  std::size_t end = utf8.size();
+  for (std::size_t back = 1; back <= 3 && back <= utf8.size(); ++back) {
+    const auto b = static_cast<unsigned char>(utf8[utf8.size() - back]);
+    if ((b & 0xC0) != 0x80) {
+      const std::size_t need = LeadLength(b);
+      if (need > back) end = utf8.size() - back;
+      break;
+    }
+  }
+  wide.clear();
+  if (end == 0) return 0;
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(end), nullptr, 0);
+  if (n > 0) {
+    wide.resize(static_cast<std::size_t>(n));
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(end), wide.data(), n);
+  }
+  return end;
+}
+
+void PrepareConsole() {
+  // Binary mode: no CR CR LF. The console's code page is not touched.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  SetConsoleOutputCP(CP_UTF8);
+  // No window, no message loop: the multithreaded apartment, where calls to
+  // the WMI service need none. A thread already single-threaded keeps it.
+  wmi::windows::EnsureComForThisThread(wmi::windows::Apartment::Multithreaded);
+}
+
+StandardStreams::StandardStreams()
+    : out_buf_(std::make_unique<HandleBuf>(STD_OUTPUT_HANDLE)),
+      err_buf_(std::make_unique<HandleBuf>(STD_ERROR_HANDLE)),
+      own_out_(std::make_unique<std::ostream>(out_buf_.get())),
+      own_err_(std::make_unique<std::ostream>(err_buf_.get())),
+      out_(own_out_.get()),
+      err_(own_err_.get()) {
+  // What goes to the C streams (none of ours does) comes first.
+  std::fflush(stdout);
+  std::fflush(stderr);
+}
+
+#else
+
+void PrepareConsole() {}
+
+StandardStreams::StandardStreams() : out_(&std::cout), err_(&std::cerr) {}
+
 #endif
+
+StandardStreams::~StandardStreams() {
+  out_->flush();
+  err_->flush();
 }
 
 }  // namespace cli

@@ -7,6 +7,7 @@
 #include "browser/code_page.h"
 #include "cli/cli.h"
 #include "cli/console_window.h"
+#include "wmi/utf8_path.h"
 
 namespace cli {
 
@@ -24,9 +25,9 @@ int ClassesCommand(const std::vector<std::string>& args, std::ostream& out) {
 }
 
 int DumpCommand(const std::vector<std::string>& args, const std::optional<std::string>& from,
-                const std::string& program_dir, std::ostream& out) {
+                const std::filesystem::path& program_dir, std::ostream& out) {
   std::string ns = "cimv2";
-  std::filesystem::path info = std::filesystem::path(program_dir) / "info";
+  std::filesystem::path info = program_dir / "info";
   std::optional<std::string> class_name;
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -35,7 +36,7 @@ int DumpCommand(const std::vector<std::string>& args, const std::optional<std::s
       if (a == "--namespace")
         ns = args[++i];
       else
-        info = args[++i];
+        info = wmi::PathFromUtf8(args[++i]);
     } else if (class_name) {
       throw UsageError{"dump takes one class name"};
     } else {

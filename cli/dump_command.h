@@ -17,6 +17,6 @@ int ClassesCommand(const std::vector<std::string>& args, std::ostream& out);
 // `dump [--namespace NS] [--info DIR] CLASS`. `from` is the snapshot option,
 // `program_dir` the folder whose `info` folder is the default DIR.
 int DumpCommand(const std::vector<std::string>& args, const std::optional<std::string>& from,
-                const std::string& program_dir, std::ostream& out);
+                const std::filesystem::path& program_dir, std::ostream& out);
 
 }  // namespace cli

@@ -15,6 +15,7 @@ enum class ErrorCode {
   TypeMismatch,      // text rule or element read on a value of the wrong kind
   OutOfRange,        // array index or dimension out of range
   ProviderFailure,   // anything else the provider reports
+  Cancelled,         // the owner of the provider stopped a wait (Esc, a closed window)
 };
 
 class Error : public std::runtime_error {

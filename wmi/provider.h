@@ -3,6 +3,7 @@
 // Connection; every failure is thrown as wmi::Error.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,9 +40,30 @@ class Connection {
   virtual std::unique_ptr<ResultSet> InstancesOf(std::string_view class_name, int flags = kDefaultFlags) = 0;
 };
 
+// What a call does while it waits on a slow service. The provider's owner
+// (the window) sets it; a backend whose calls can wait calls KeepWaiting
+// between tries, on the provider's thread, so that the window repaints and
+// takes input meanwhile. When it returns false the waiting call stops and
+// throws Error(Cancelled). Without a function set, a wait goes on until the
+// service answers, and nothing is called.
+class WaitHook {
+ public:
+  void Set(std::function<bool()> keep_waiting) { keep_waiting_ = std::move(keep_waiting); }
+  bool KeepWaiting() const { return !keep_waiting_ || keep_waiting_(); }
+
+ private:
+  std::function<bool()> keep_waiting_;
+};
+
 class Provider {
  public:
   virtual ~Provider() = default;
+
+  // Sets the function waiting calls run between tries (see WaitHook); the
+  // connections made before and after both use it.
+  void SetWaitHook(std::function<bool()> keep_waiting) { wait_hook_->Set(std::move(keep_waiting)); }
+  // Shared with the connections and result sets the provider makes.
+  const std::shared_ptr<WaitHook>& wait_hook() const { return wait_hook_; }
   // Connect by moniker: `winmgmts:\\.\root\<ns>` or `Winmgmts:` for the default
   // namespace root\cimv2. Throws Error(ConnectFailed).
   std::unique_ptr<Connection> Connect(std::string_view moniker);
@@ -50,6 +72,9 @@ class Provider {
   // `ns` is the full namespace path as read from the moniker, e.g. "root\cimv2"
   // (or "root\" when the moniker names nothing below root).
   virtual std::unique_ptr<Connection> ConnectNamespace(const std::string& ns) = 0;
+
+ private:
+  std::shared_ptr<WaitHook> wait_hook_ = std::make_shared<WaitHook>();
 };
 
 // The namespace a moniker names, or nullopt when it is not a local winmgmts moniker.

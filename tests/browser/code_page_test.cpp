@@ -34,6 +34,14 @@ INSTANTIATE_TEST_SUITE_P(
         Conversion{"CP932", "a\xf0\x9f\x98\x80" "b", "a?b"},
         Conversion{"ANSI_X3.4-1968", "Caption:内部バッテリー", "Caption:???????"},
         Conversion{"ISO-8859-1", "x日y", "x?y"},
+        // No look-alikes: a character that converts only to another one (¥ to
+        // \, 〜 to ～, − to －, ® to R) is missing from the code page.
+        Conversion{"CP932", "®é¥〜", "????"},
+        Conversion{"CP932", "1−" "2¢", "1?2?"},
+        Conversion{"CP1252", "®é¥〜", "\xae\xe9\xa5?"},
+        Conversion{"ASCII", "®é", "??"},
+        // Not characters: overlong forms and surrogates.
+        Conversion{"CP932", "a\xc0\xaf" "b\xed\xa0\x80" "c", "a??b?c"},
         // Bytes that are not UTF-8: one "?" each.
         Conversion{"CP932", "a\xff\xfe" "b", "a??b"},
         Conversion{"CP932", "end\xe6\x97", "end?"},

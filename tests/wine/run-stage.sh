@@ -67,6 +67,7 @@ command -v x86_64-w64-mingw32-g++-posix > /dev/null || need+=(g++-mingw-w64-x86-
 command -v wine > /dev/null || need+=(wine)
 [[ -x /usr/lib/wine/wine64 ]] || command -v wine64 > /dev/null || need+=(wine64)
 { command -v localedef > /dev/null && [[ -f /usr/share/i18n/locales/ja_JP ]]; } || need+=(locales)
+[[ -f /usr/src/googletest/CMakeLists.txt ]] || need+=(googletest)
 if [[ ${#need[@]} -gt 0 ]]; then
   echo "installing ${need[*]}"
   as_root=()
@@ -85,8 +86,8 @@ work_abs=$root/$work
 # --- builds ---------------------------------------------------------------
 
 if cmake --preset mingw > "$work/mingw-configure.log" 2>&1 &&
-  cmake --build --preset mingw --target pcinfo-cli wmi_windows_test > "$work/mingw-build.log" 2>&1; then
-  pass "cross build of pcinfo-cli.exe, wmi_windows_test.exe"
+  cmake --build --preset mingw --target pcinfo-cli wmi_windows_test wmi_windows_fake_test > "$work/mingw-build.log" 2>&1; then
+  pass "cross build of pcinfo-cli.exe, wmi_windows_test.exe, wmi_windows_fake_test.exe"
 else
   fail "cross build" "see $work/mingw-configure.log and $work/mingw-build.log"
   tail -20 "$work/mingw-build.log" 2> /dev/null
@@ -169,6 +170,16 @@ if [[ $? -eq 0 ]]; then
 else
   fail "backend checks under Wine" "$(grep -c '^FAIL' "$work/backend.out") failed"
   grep '^FAIL' "$work/backend.out" | head -20
+fi
+
+# The backend over fake COM objects (GoogleTest): waits that time out, late
+# COM security, apartments and threads, the window's wait, AutoSave's skips.
+wine "$exe_dir/wmi_windows_fake_test.exe" > "$work/fake-com.out" 2> "$work/fake-com.err" < /dev/null
+if [[ $? -eq 0 ]] && grep -q '^\[  PASSED  \]' "$work/fake-com.out"; then
+  pass "backend over fake COM objects under Wine ($(grep '^\[  PASSED  \]' "$work/fake-com.out"))"
+else
+  fail "backend over fake COM objects under Wine" "see $work/fake-com.out"
+  grep -E '^\[  FAILED  \]|Failure' "$work/fake-com.out" | head -20
 fi
 
 # Captions of the buttons, from the Linux build (control TAB group TAB caption TAB query).
@@ -351,6 +362,87 @@ if mkdir -p "$locales" && localedef -i ja_JP -f UTF-8 "$locales/ja_JP.UTF-8" > "
   fi
 else
   fail "ja_JP.UTF-8 locale" "see $work/localedef.log"
+fi
+
+# --- Japanese folders: the program's own, --info, --from ---------------------
+
+# Wine reads the command line in the Unix locale's character set: UTF-8 here.
+ja_home=$work/山田/デスクトップ
+ja_out=$work/出力
+mkdir -p "$ja_home/info" "$ja_out"
+cp "$cli_exe" "$ja_home/"
+cp tests/data/wine-check.json "$ja_out/スナップ.json"
+LC_ALL=C.UTF-8 wine "$ja_home/pcinfo-cli.exe" --from "$ja_out/スナップ.json" dump Win32_BIOS \
+  > "$work/ja-home.out" 2> "$work/ja-home.err" < /dev/null
+echo $? > "$work/ja-home.rc"
+if [[ $(rc_of ja-home) -eq 0 ]] && cmp -s "$ja_home/info/Win32_BIOS.txt" "$work/info-win-wine-check/Win32_BIOS.txt" &&
+  cmp -s "$work/ja-home.out" "$work/win-wine-check-Win32_BIOS.out"; then
+  pass "program in 山田\\デスクトップ, snapshot in 出力: the dump goes into info beside the program"
+else
+  fail "program in a Japanese folder" "status $(rc_of ja-home); see $work/ja-home.err and $ja_home/info"
+fi
+LC_ALL=C.UTF-8 wine "$cli_exe" --from tests/data/wine-check.json dump --info "$ja_out" Win32_Printer \
+  > "$work/ja-info.out" 2> "$work/ja-info.err" < /dev/null
+echo $? > "$work/ja-info.rc"
+if [[ $(rc_of ja-info) -eq 0 ]] && cmp -s "$ja_out/Win32_Printer.txt" "$work/info-win-wine-check/Win32_Printer.txt"; then
+  pass "dump --info 出力 writes 出力\\Win32_Printer.txt"
+else
+  fail "dump --info into a Japanese folder" "status $(rc_of ja-info); see $work/ja-info.err and $ja_out"
+fi
+
+# --- redirected output is UTF-8 whatever the code pages ----------------------
+
+if [[ -d $locales/ja_JP.UTF-8 ]]; then
+  for cmd in buttons "run Command10 Command48"; do
+    name=redirect-${cmd// /-}
+    # shellcheck disable=SC2086
+    env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8 \
+      wine "$cli_exe" --from tests/data/wine-check.json $cmd > "$work/$name.win" 2> "$work/$name.err" < /dev/null
+    # shellcheck disable=SC2086
+    "$linux_cli" --from tests/data/wine-check.json $cmd > "$work/$name.lin" 2> /dev/null < /dev/null
+    if cmp -s "$work/$name.win" "$work/$name.lin" && grep -q "$(caption_of Command10)" "$work/$name.win"; then
+      pass "$cmd > file under code page 932: UTF-8 bytes, as on Linux"
+    else
+      fail "$cmd > file under code page 932" "cmp $work/$name.win $work/$name.lin"
+    fi
+  done
+fi
+
+# --- dump files: "?" for what the code page lacks, no look-alikes ------------
+
+best_fit=tests/data/wine/best-fit.json
+if [[ -d $locales/ja_JP.UTF-8 ]]; then
+  mkdir -p "$work/info-bestfit-932"
+  env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8 \
+    wine "$cli_exe" --from "$best_fit" dump --info "$work/info-bestfit-932" Win32_Printer \
+    > "$work/bestfit-932.out" 2> "$work/bestfit-932.err" < /dev/null
+  printf '"Caption:Printer? Caf? ?100 ? \x93\xfa\x96\x7b"\r\n"Comment:A?Z \x81\x60 ?"\r\n"Name:P1"\r\n' > "$work/bestfit-932.want"
+  if cmp -s "$work/bestfit-932.want" "$work/info-bestfit-932/Win32_Printer.txt"; then
+    pass "dump under code page 932: ®, é, ¥, 〜, –, ¢ are \"?\", 日本 and ～ are Shift_JIS"
+  else
+    fail "dump under code page 932" "compare $work/info-bestfit-932/Win32_Printer.txt with $work/bestfit-932.want"
+  fi
+fi
+if localedef -i en_US -f CP1252 "$locales/en_US.CP1252" > "$work/localedef-1252.log" 2>&1 ||
+  [[ -d $locales/en_US.CP1252 ]]; then
+  mkdir -p "$work/info-bestfit-1252-win" "$work/info-bestfit-1252-lin"
+  env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=en_US.CP1252 \
+    wine "$cli_exe" --from "$best_fit" dump --info "$work/info-bestfit-1252-win" Win32_Printer \
+    > "$work/bestfit-1252.win" 2> "$work/bestfit-1252.err" < /dev/null
+  env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=en_US.CP1252 \
+    "$linux_cli" --from "$best_fit" dump --info "$work/info-bestfit-1252-lin" Win32_Printer \
+    > "$work/bestfit-1252.lin" 2> /dev/null < /dev/null
+  printf '"Caption:Printer\xae Caf\xe9 \xa5100 ? ??"\r\n"Comment:A\x96Z ? \xa2"\r\n"Name:P1"\r\n' > "$work/bestfit-1252.want"
+  win_file=$work/info-bestfit-1252-win/Win32_Printer.txt
+  lin_file=$work/info-bestfit-1252-lin/Win32_Printer.txt
+  if cmp -s "$work/bestfit-1252.want" "$win_file" && cmp -s "$win_file" "$lin_file" &&
+    cmp -s "$work/bestfit-1252.win" "$work/bestfit-1252.lin"; then
+    pass "dump under code page 1252: the same file from Windows and Linux (〜 and 日本 are \"?\", no ~)"
+  else
+    fail "dump under code page 1252" "compare $win_file, $lin_file and $work/bestfit-1252.want"
+  fi
+else
+  fail "en_US.CP1252 locale" "see $work/localedef-1252.log"
 fi
 
 finish

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "wmi/error.h"
+#include "wmi/utf8_path.h"
 #include "wmi/wql.h"
 
 namespace wmi {
@@ -132,7 +133,7 @@ Snapshot ParseSnapshot(std::string_view text, const std::string& source) {
 }
 
 Snapshot LoadSnapshotFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary);
   if (!in) throw SnapshotError(path + ": cannot be opened");
   std::ostringstream buf;
   buf << in.rdbuf();

@@ -1,21 +1,26 @@
 #include "wmi/windows/com.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <stdexcept>
 
 namespace wmi::windows {
 
 namespace {
 
 // The calling thread's membership of a COM apartment, left when the thread ends.
-class Apartment {
+class ThreadApartment {
  public:
-  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
-  Apartment(const Apartment&) = delete;
-  Apartment& operator=(const Apartment&) = delete;
+  explicit ThreadApartment(Apartment preferred)
+      : hr_(CoInitializeEx(nullptr, (preferred == Apartment::Multithreaded ? COINIT_MULTITHREADED
+                                                                           : COINIT_APARTMENTTHREADED) |
+                                        COINIT_DISABLE_OLE1DDE)) {}
+  ThreadApartment(const ThreadApartment&) = delete;
+  ThreadApartment& operator=(const ThreadApartment&) = delete;
   // S_OK and S_FALSE both count one initialisation to balance; RPC_E_CHANGED_MODE
-  // (the thread already runs COM multithreaded) does not.
-  ~Apartment() {
+  // (the thread already runs COM in the other mode) does not.
+  ~ThreadApartment() {
     if (SUCCEEDED(hr_)) CoUninitialize();
   }
   HRESULT result() const { return hr_; }
@@ -24,13 +29,13 @@ class Apartment {
   HRESULT hr_;
 };
 
+std::atomic<HRESULT> g_security{E_PENDING};
+
 void InitialiseSecurityOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
-    // RPC_E_TOO_LATE: the application (or a library) has set it already; the
-    // proxy blanket of each connection still asks for impersonation.
-    CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT, RPC_C_IMP_LEVEL_IMPERSONATE,
-                         nullptr, EOAC_NONE, nullptr);
+    g_security = CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
   });
 }
 
@@ -75,10 +80,27 @@ constexpr NamedResult kNames[] = {
 
 }  // namespace
 
-HRESULT EnsureComForThisThread() {
-  static thread_local Apartment apartment;
+HRESULT EnsureComForThisThread(Apartment preferred) {
+  static thread_local ThreadApartment apartment(preferred);
   if (SUCCEEDED(apartment.result()) || apartment.result() == RPC_E_CHANGED_MODE) InitialiseSecurityOnce();
   return apartment.result() == RPC_E_CHANGED_MODE ? S_FALSE : apartment.result();
+}
+
+HRESULT ProcessSecurity() { return g_security; }
+
+HRESULT SetProxySecurity(IUnknown* proxy) {
+  HRESULT hr = CoSetProxyBlanket(proxy, RPC_C_AUTHN_DEFAULT, RPC_C_AUTHZ_DEFAULT, COLE_DEFAULT_PRINCIPAL,
+                                 RPC_C_AUTHN_LEVEL_PKT_PRIVACY, RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+  return hr == E_NOINTERFACE ? S_FALSE : hr;
+}
+
+void OwningThread::Check(const char* what) const {
+#if !defined(NDEBUG) || defined(PCINFO_CHECK_THREADS)
+  if (GetCurrentThreadId() != id_)
+    throw std::logic_error(std::string(what) + " of the Windows backend used on a thread other than the one that made it");
+#else
+  (void)what;
+#endif
 }
 
 Bstr::Bstr(std::wstring_view text) : b_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {

@@ -18,12 +18,47 @@
 
 namespace wmi::windows {
 
-// Joins the calling thread to a single-threaded apartment the first time it is
-// called on that thread; the thread leaves the apartment when it ends (for the
-// main thread: at exit). A thread that already has COM, in whatever mode, keeps
-// it. Also sets the process's default COM security once (impersonation, as
-// WMI clients need). Returns the HRESULT of the initialisation.
-HRESULT EnsureComForThisThread();
+// The apartment a thread asks for. The window's thread is single-threaded (its
+// toolkit makes it so for drag and drop and the clipboard); the console has no
+// window and joins the multithreaded apartment, where calls to the service
+// need no message loop.
+enum class Apartment { SingleThreaded, Multithreaded };
+
+// Joins the calling thread to the `preferred` apartment the first time it is
+// called on that thread (later calls return the first result); the thread
+// leaves the apartment when it ends (for the main thread: at exit). A thread
+// that already has COM in the other mode keeps it (RPC_E_CHANGED_MODE, given
+// as S_FALSE). Also sets the process's COM security once (ProcessSecurity).
+// Returns the HRESULT of the initialisation.
+HRESULT EnsureComForThisThread(Apartment preferred = Apartment::SingleThreaded);
+
+// The result of the process's one CoInitializeSecurity (default
+// authentication, packet privacy, impersonation), made by the first thread
+// that joins COM here: S_OK, or RPC_E_TOO_LATE when the program or a library
+// set the security, or marshalled an interface, first. In that case the
+// process's defaults may be weaker than WMI needs, and every proxy gets its
+// own blanket (SetProxySecurity). E_PENDING before the first call.
+HRESULT ProcessSecurity();
+
+// Sets the blanket WMI calls need on one proxy: the default authentication
+// service, packet privacy (so that namespaces that require an encrypted
+// connection can be read), impersonation. An object that lives in this
+// process has no proxy (as under Wine): E_NOINTERFACE, returned as S_FALSE.
+HRESULT SetProxySecurity(IUnknown* proxy);
+
+// The thread a provider and everything it makes belong to. Interface
+// pointers of a single-threaded apartment are valid only on the thread that
+// made them. Builds with checks (debug builds, or PCINFO_CHECK_THREADS)
+// throw std::logic_error when another thread uses them; other builds leave
+// it to COM, which fails such calls with RPC_E_WRONG_THREAD.
+class OwningThread {
+ public:
+  OwningThread() : id_(GetCurrentThreadId()) {}
+  void Check(const char* what) const;
+
+ private:
+  DWORD id_;
+};
 
 // An owning interface pointer: releases on destruction, moves, never copies.
 template <class T>

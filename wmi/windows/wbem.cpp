@@ -7,39 +7,57 @@ namespace wmi::windows {
 
 namespace {
 
-// Walks an IEnumWbemClassObject one object at a time.
+// Walks an IEnumWbemClassObject one object at a time. Each Next waits a short
+// while; a wait that times out (WBEM_S_TIMEDOUT: the service is still
+// working, not the end) runs the wait hook and tries again.
 class WbemResultSet : public ResultSet {
  public:
-  WbemResultSet(ComPtr<IEnumWbemClassObject> enumerator, std::string what)
-      : enumerator_(std::move(enumerator)), what_(std::move(what)) {}
+  WbemResultSet(ComPtr<IEnumWbemClassObject> enumerator, std::string what, std::shared_ptr<const WaitHook> hook,
+                LONG timeout_ms, OwningThread thread)
+      : enumerator_(std::move(enumerator)),
+        what_(std::move(what)),
+        hook_(std::move(hook)),
+        timeout_ms_(timeout_ms),
+        thread_(thread) {}
 
   std::optional<Instance> Next() override {
+    thread_.Check("a result set");
     if (done_) return std::nullopt;
-    ComPtr<IWbemClassObject> object;
-    ULONG returned = 0;
-    HRESULT hr = enumerator_->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.Out(), &returned);
-    if (FAILED(hr)) {
+    for (;;) {
+      ComPtr<IWbemClassObject> object;
+      ULONG returned = 0;
+      HRESULT hr = enumerator_->Next(timeout_ms_, 1, object.Out(), &returned);
+      if (returned == 1 && object) return InstanceFromObject(*object.get());
+      if (hr == WBEM_S_TIMEDOUT) {
+        if (hook_ && !hook_->KeepWaiting()) {
+          done_ = true;
+          throw Error(ErrorCode::Cancelled, what_ + ": the wait was stopped");
+        }
+        continue;
+      }
       done_ = true;
-      Fail(QueryErrorCode(hr), what_, hr);
-    }
-    if (returned == 0 || !object) {
-      done_ = true;
+      if (FAILED(hr)) Fail(QueryErrorCode(hr), what_, hr);
       return std::nullopt;
     }
-    return InstanceFromObject(*object.get());
   }
 
  private:
   ComPtr<IEnumWbemClassObject> enumerator_;
   std::string what_;
+  std::shared_ptr<const WaitHook> hook_;
+  LONG timeout_ms_;
+  OwningThread thread_;
   bool done_ = false;
 };
 
 class WbemConnection : public Connection {
  public:
-  WbemConnection(ComPtr<IWbemServices> services, std::string ns) : services_(std::move(services)), ns_(std::move(ns)) {}
+  WbemConnection(ComPtr<IWbemServices> services, std::string ns, std::shared_ptr<const WaitHook> hook,
+                 CallSettings settings)
+      : services_(std::move(services)), ns_(std::move(ns)), hook_(std::move(hook)), settings_(settings) {}
 
   std::unique_ptr<ResultSet> ExecQuery(std::string_view query, int flags) override {
+    thread_.Check("a connection");
     std::string what = "ExecQuery(" + std::string(query) + ") in " + ns_;
     Bstr language(L"WQL");
     Bstr text(WideFromUtf8(query));
@@ -50,6 +68,7 @@ class WbemConnection : public Connection {
   }
 
   std::unique_ptr<ResultSet> InstancesOf(std::string_view class_name, int flags) override {
+    thread_.Check("a connection");
     std::string what = "InstancesOf(" + std::string(class_name) + ") in " + ns_;
     Bstr name(WideFromUtf8(class_name));
     ComPtr<IEnumWbemClassObject> enumerator;
@@ -59,13 +78,23 @@ class WbemConnection : public Connection {
   }
 
  private:
-  static std::unique_ptr<ResultSet> Results(ComPtr<IEnumWbemClassObject> enumerator, std::string what) {
+  std::unique_ptr<ResultSet> Results(ComPtr<IEnumWbemClassObject> enumerator, std::string what) {
     if (!enumerator) throw Error(ErrorCode::ProviderFailure, what + ": the service returned no enumerator");
-    return std::make_unique<WbemResultSet>(std::move(enumerator), std::move(what));
+    // An enumerator is a proxy of its own, which does not take the services
+    // proxy's blanket.
+    if (settings_.blanket_on_enumerators) {
+      HRESULT hr = SetProxySecurity(enumerator.get());
+      if (FAILED(hr)) Fail(ErrorCode::ProviderFailure, "setting the proxy blanket for " + what, hr);
+    }
+    return std::make_unique<WbemResultSet>(std::move(enumerator), std::move(what), hook_, settings_.next_timeout_ms,
+                                           thread_);
   }
 
   ComPtr<IWbemServices> services_;
   std::string ns_;
+  std::shared_ptr<const WaitHook> hook_;
+  CallSettings settings_;
+  OwningThread thread_;
 };
 
 // System properties (__CLASS, __PATH, ...) are not part of Properties_.
@@ -95,7 +124,21 @@ Instance InstanceFromObject(IWbemClassObject& object) {
   return Instance(std::move(properties));
 }
 
+CallSettings SettingsForSecurity(HRESULT security) {
+  CallSettings settings;
+  settings.blanket_on_enumerators = FAILED(security);
+  return settings;
+}
+
+std::unique_ptr<Connection> MakeConnection(ComPtr<IWbemServices> services, std::string ns,
+                                           std::shared_ptr<const WaitHook> hook, CallSettings settings) {
+  return std::make_unique<WbemConnection>(std::move(services), std::move(ns), std::move(hook), settings);
+}
+
 WbemProvider::WbemProvider() { EnsureComForThisThread(); }
+
+WbemProvider::WbemProvider(ComPtr<IWbemLocator> locator, CallSettings settings)
+    : locator_(std::move(locator)), settings_(settings) {}
 
 ComPtr<IWbemServices> WbemProvider::ConnectServices(const std::string& ns) {
   HRESULT hr = EnsureComForThisThread();
@@ -105,22 +148,25 @@ ComPtr<IWbemServices> WbemProvider::ConnectServices(const std::string& ns) {
                           reinterpret_cast<void**>(locator_.Out()));
     if (FAILED(hr)) Fail(ErrorCode::ConnectFailed, "no WMI service (WbemLocator)", hr);
   }
-  // The local computer ".", as the monikers name it.
+  // The local computer ".", as the monikers name it. The bounded wait: a
+  // service that does not answer fails the connection after two minutes at
+  // most instead of holding the window for ever.
   Bstr path(L"\\\\.\\" + WideFromUtf8(ns));
   ComPtr<IWbemServices> services;
-  hr = locator_->ConnectServer(path.get(), nullptr, nullptr, nullptr, 0, nullptr, nullptr, services.Out());
+  hr = locator_->ConnectServer(path.get(), nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr,
+                               services.Out());
   if (FAILED(hr)) Fail(ErrorCode::ConnectFailed, "connecting to " + ns, hr);
   if (!services) throw Error(ErrorCode::ConnectFailed, "connecting to " + ns + ": no service object");
-  // Impersonation, as the scripting interface's default. A service running in
-  // this process (as under Wine) has no proxy to set it on: E_NOINTERFACE.
-  hr = CoSetProxyBlanket(services.get(), RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_CALL,
-                         RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
-  if (FAILED(hr) && hr != E_NOINTERFACE) Fail(ErrorCode::ConnectFailed, "setting the proxy blanket for " + ns, hr);
+  hr = SetProxySecurity(services.get());
+  if (FAILED(hr)) Fail(ErrorCode::ConnectFailed, "setting the proxy blanket for " + ns, hr);
   return services;
 }
 
 std::unique_ptr<Connection> WbemProvider::ConnectNamespace(const std::string& ns) {
-  return std::make_unique<WbemConnection>(ConnectServices(ns), ns);
+  thread_.Check("a provider");
+  ComPtr<IWbemServices> services = ConnectServices(ns);
+  const CallSettings settings = settings_ ? *settings_ : SettingsForSecurity(ProcessSecurity());
+  return MakeConnection(std::move(services), ns, wait_hook(), settings);
 }
 
 }  // namespace wmi::windows
