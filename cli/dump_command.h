@@ -1,6 +1,7 @@
 // The companion's class browser: the `classes` and `dump` commands.
 #pragma once
 
+#include <filesystem>
 #include <iosfwd>
 #include <optional>
 #include <string>
