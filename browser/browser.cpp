@@ -21,7 +21,8 @@ class Dump {
  public:
   explicit Dump(Window& w) : w_(w) {}
 
-  void Run(std::string_view title, std::string_view ns, std::string_view class_name) {
+  void Run(std::string_view title, std::string_view ns, std::string_view class_name,
+           std::optional<std::string_view> file_stem) {
     queries::Pane& pane = w_.pane();
     if (w_.IsAutoClear()) pane.Clear();
     pane.AppendMessage(queries::HeaderLine(title));
@@ -33,7 +34,8 @@ class Dump {
       if (connection) results = connection->ExecQuery("Select * from " + std::string(class_name), wmi::kCategoryFlags);
     });
 
-    if (auto dir = w_.InfoDirectory()) file_.Open(*dir / (w_.SelectedClass() + ".txt"));
+    if (auto dir = w_.InfoDirectory())
+      file_.Open(*dir / ((file_stem ? std::string(*file_stem) : w_.SelectedClass()) + ".txt"));
     pane.SetVisible(false);
 
     std::optional<wmi::Instance> instance;
@@ -79,10 +81,40 @@ class Dump {
   std::int32_t counter_ = 0;
 };
 
+// The window as the category procedures of a batch see it: its pane yields to
+// the message pump after every 100 lines, as a dump does after every 100
+// properties.
+class YieldingHost : public queries::Host, public queries::Pane {
+ public:
+  explicit YieldingHost(Window& w) : w_(w) {}
+
+  queries::Pane& pane() override { return *this; }
+  wmi::Provider& provider() override { return w_.provider(); }
+  bool IsAutoClear() override { return w_.IsAutoClear(); }
+
+  void AppendMessage(const std::string& line) override {
+    w_.pane().AppendMessage(line);
+    if (++lines_ % kYieldEvery == 0) w_.Yield();
+  }
+  void Clear() override { w_.pane().Clear(); }
+  void ScrollToEnd() override { w_.pane().ScrollToEnd(); }
+  void SetVisible(bool visible) override { w_.pane().SetVisible(visible); }
+  std::string Text() const override { return w_.pane().Text(); }
+
+ private:
+  Window& w_;
+  long lines_ = 0;
+};
+
 }  // namespace
 
 void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name) {
-  Dump(w).Run(title, ns, class_name);
+  Dump(w).Run(title, ns, class_name, std::nullopt);
+}
+
+void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name,
+                  std::string_view file_stem) {
+  Dump(w).Run(title, ns, class_name, file_stem);
 }
 
 void Command61Click(Window& w) {
@@ -100,7 +132,7 @@ void List1Click(Window& w) { Command61Click(w); }
 void Command63Click(Window& w) {
   w.SetNamespaceListEnabled(false);
   w.SetTestButtonEnabled(false);
-  DumpWmiClass(w, "", "cimv2", "Win32_Battery");
+  DumpWmiClass(w, "", "cimv2", "Win32_Battery", "Win32_Battery");
   w.SetTestButtonEnabled(true);
   w.SetNamespaceListEnabled(true);
 }
@@ -110,22 +142,37 @@ void RunCategoryButton(Window& w, const queries::Button& button) {
 }
 
 void AllGetClick(Window& w) {
+  constexpr int kButtons = 60;
   const int saved = w.AutoClearValue();
   w.SetAutoClearValue(static_cast<int>(queries::CheckState::Unchecked));
   w.SetAllGetEnabled(false);
-  for (int n = 1; n <= 60; ++n) {
-    if (const queries::Button* b = queries::FindButton("Command" + std::to_string(n))) RunCategoryButton(w, *b);
+  w.BatchStarted("全自動収集");
+  YieldingHost host(w);
+  for (int n = 1; n <= kButtons; ++n) {
+    w.BatchProgress(n, kButtons);
+    if (const queries::Button* b = queries::FindButton("Command" + std::to_string(n))) {
+      if (!queries::RunButton(host, *b)) Command63Click(w);
+    }
+    w.Yield();
+    if (w.StopRequested()) break;
   }
+  w.BatchEnded();
   w.SetAllGetEnabled(true);
   w.SetAutoClearValue(saved);
 }
 
 void AutoSaveClick(Window& w) {
   // With the last entry selected there is no entry after it: nothing to do.
+  if (w.SelectedClassIndex() >= w.ClassCount() - 1) return;
+  w.BatchStarted("AutoSave");
   while (w.SelectedClassIndex() < w.ClassCount() - 1) {
-    w.SelectClass(w.SelectedClassIndex() + 1);
+    const int next = w.SelectedClassIndex() + 1;
+    w.BatchProgress(next + 1, w.ClassCount());
+    w.SelectClass(next);
     w.Yield();
+    if (w.StopRequested()) break;
   }
+  w.BatchEnded();
 }
 
 }  // namespace browser
