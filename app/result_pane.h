@@ -3,6 +3,9 @@
 // text is also kept as the query procedures read it, UTF-8 with CR LF.
 #pragma once
 
+#include <QAction>
+#include <QList>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <string>
 
@@ -20,7 +23,16 @@ class ResultPane : public QPlainTextEdit, public queries::Pane {
   void SetVisible(bool visible) override;
   std::string Text() const override { return text_; }
 
+  // Actions added below the standard entries of the context menu.
+  void SetMenuActions(QList<QAction*> actions) { menu_actions_ = std::move(actions); }
+  // The context menu as a right click shows it (the caller owns it).
+  QMenu* CreateContextMenu();
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
  private:
+  QList<QAction*> menu_actions_;
   std::string text_;
 };
 
