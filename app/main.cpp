@@ -1,42 +1,29 @@
 // pcinfo: the window on the platform's live WMI backend, or on a recorded
 // capture:  pcinfo [--from SNAPSHOT]
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QStringList>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/frm_wmi_info.h"
 #include "app/info_folder.h"
 #include "app/no_service.h"
 #include "browser/code_page.h"
 #include "wmi/live.h"
 
-namespace {
-
-constexpr char kUsage[] = "pcinfo [--from SNAPSHOT]";
-
-}  // namespace
-
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   browser::AdoptUserLocale();
 
   // QApplication has taken its own options out of the arguments.
-  QString from;
-  QString usage_error;
-  const QStringList args = QCoreApplication::arguments().mid(1);
-  for (qsizetype i = 0; i < args.size(); ++i) {
-    const QString& a = args[i];
-    if (a == QLatin1String("--from") && i + 1 < args.size()) {
-      from = args[++i];
-    } else if (a.startsWith(QLatin1String("--from="))) {
-      from = a.mid(7);
-    } else {
-      usage_error = QStringLiteral("この引数は使えません: %1\n使い方: %2").arg(a, QString::fromUtf8(kUsage));
-      break;
-    }
-  }
+  std::vector<std::string> args;
+  for (const QString& a : QCoreApplication::arguments().mid(1)) args.push_back(QFile::encodeName(a).toStdString());
+  const app::CommandLine line = app::ParseCommandLine(args);
 
   std::unique_ptr<wmi::Provider> provider;
   try {
@@ -53,10 +40,12 @@ int main(int argc, char** argv) {
   if (info.per_user)
     window.ShowNotice(QStringLiteral("プログラムの info フォルダーに書けないため、ダンプファイルはここに保存します: ") +
                       QString::fromStdU16String(info.path.u16string()));
-  if (!usage_error.isEmpty())
-    QMessageBox::warning(nullptr, QString::fromUtf8(app::kWindowCaption), usage_error);
-  else if (!from.isEmpty())
-    window.OpenCapture(from);  // a bad file is told once; the window then shows this machine
+  if (!line.error.empty())
+    QMessageBox::warning(nullptr, QString::fromUtf8(app::kWindowCaption),
+                         QString::fromLocal8Bit(line.error) + QStringLiteral("\n使い方: ") +
+                             QString::fromUtf8(app::kWindowUsage));
+  else if (line.from)
+    window.OpenCapture(QFile::decodeName(QByteArray::fromStdString(*line.from)));  // a bad file is told once; the window then shows this machine
   window.Load();
   window.show();
   return application.exec();
