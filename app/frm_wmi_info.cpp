@@ -392,6 +392,12 @@ void FrmWmiInfo::ShowNotice(const QString& text) {
   UpdateStatus();
 }
 
+void FrmWmiInfo::TellInfoFolder(const InfoFolder& folder) {
+  if (!folder.per_user) return;
+  ShowNotice(QStringLiteral("プログラムの info フォルダーに書けないため、ダンプファイルはここに保存します: ") +
+             QString::fromStdU16String(folder.path.u16string()));
+}
+
 QString FrmWmiInfo::StatusText() const { return lbl_status_->text(); }
 
 void FrmWmiInfo::BatchStarted(std::string_view name) {
@@ -439,6 +445,7 @@ void FrmWmiInfo::UpdateStatus() {
     QStringList lines;
     if (dump_failures_ > 0)
       lines << QStringLiteral("ダンプファイル %1 件を書けませんでした。最後: %2").arg(dump_failures_).arg(dump_failure_);
+    if (!message_.isEmpty()) lines << message_;
     if (!notice_.isEmpty()) lines << notice_;
     text = lines.join(QChar('\n'));
   }
@@ -454,7 +461,8 @@ void FrmWmiInfo::UpdateTitle() {
 
 bool FrmWmiInfo::OpenCapture(const QString& file) {
   if (yield_depth_ > 0 || batch_depth_ > 0) {
-    ShowNotice(QStringLiteral("実行中の処理が終わってから記録を開いてください: ") + QFileInfo(file).fileName());
+    message_ = QStringLiteral("実行中の処理が終わってから記録を開いてください: ") + QFileInfo(file).fileName();
+    UpdateStatus();
     return false;
   }
   std::unique_ptr<wmi::Provider> opened;
@@ -466,6 +474,8 @@ bool FrmWmiInfo::OpenCapture(const QString& file) {
   }
   capture_ = std::move(opened);
   capture_name_ = QFileInfo(file).fileName();
+  message_.clear();
+  UpdateStatus();
   UpdateTitle();
   return true;
 }

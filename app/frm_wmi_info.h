@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/info_folder.h"
 #include "app/layout.h"
 #include "app/result_pane.h"
 #include "browser/window.h"
@@ -80,6 +81,9 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   // A line in the status text that stays while no batch runs (where dumps
   // go, for one).
   void ShowNotice(const QString& text);
+  // Tells, in the status text, where dump files go when the folder beside the
+  // program could not be used.
+  void TellInfoFolder(const InfoFolder& folder);
   QString StatusText() const;
 
   // Ctrl+S: asks for a file and saves the pane's text there (UTF-8, CR LF).
@@ -168,6 +172,7 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   QProgressBar* prg_batch_ = nullptr;
   QLabel* lbl_status_ = nullptr;
   QString notice_;           // stays while no batch runs
+  QString message_;          // the last refused action
   QString dump_failure_;     // the last dump file that could not be written
   int dump_failures_ = 0;
   std::vector<std::string> batches_;  // names of the running batches, nested

@@ -37,9 +37,7 @@ int main(int argc, char** argv) {
   const app::InfoFolder info = app::ChooseInfoFolder(beside, app::PerUserInfoFolder());
 
   app::FrmWmiInfo window(*provider, info.path);
-  if (info.per_user)
-    window.ShowNotice(QStringLiteral("プログラムの info フォルダーに書けないため、ダンプファイルはここに保存します: ") +
-                      QString::fromStdU16String(info.path.u16string()));
+  window.TellInfoFolder(info);
   if (!line.error.empty())
     QMessageBox::warning(nullptr, QString::fromUtf8(app::kWindowCaption),
                          QString::fromLocal8Bit(line.error) + QStringLiteral("\n使い方: ") +

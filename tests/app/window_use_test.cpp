@@ -414,6 +414,28 @@ INSTANTIATE_TEST_SUITE_P(
                                false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(WindowUse, WhereTheInfoFolderCannotBeMadeDumpsGoToTheUsersFolderAndTheWindowSaysSo) {
+  // A file named `info` stands beside the program.
+  std::filesystem::create_directories(dir_ / "program");
+  std::ofstream(dir_ / "program" / "info") << "x";
+  const app::InfoFolder folder = app::ChooseInfoFolder(dir_ / "program" / "info", dir_ / "home" / "pcinfo" / "info");
+  ASSERT_TRUE(folder.per_user);
+  provider_ = wmi::RecordedProvider::FromFile(Data("browser/machine.json"));
+  window_ = std::make_unique<HookedWindow>(*provider_, folder.path);
+  window_->TellInfoFolder(folder);
+  window_->Load();
+  window_->show();
+  EXPECT_TRUE(window_->StatusText().contains(QString::fromStdString(folder.path.string())))
+      << window_->StatusText().toStdString();
+  List1()->setCurrentItem(List1()->findItems("Win32_Processor", Qt::MatchExactly).at(0));
+  EXPECT_EQ(Lines(ReadBytes(folder.path / "Win32_Processor.txt")).size(), 15u);
+  // Told once: a walk's progress takes the line while it runs, and the notice
+  // is back, once, at its end.
+  List1()->setCurrentRow(1205);
+  Click("Command62");
+  EXPECT_EQ(window_->StatusText().count(QString::fromStdString(folder.path.string())), 1);
+}
+
 TEST_F(WindowUse, CtrlSSavesThePaneAsUtf8WithCrLf) {
   auto& w = Open();
   window_->SetAutoClearValue(0);
@@ -597,6 +619,7 @@ TEST_F(WindowUse, ACaptureDroppedDuringABatchWaitsForItsEnd) {
   EXPECT_EQ(w.windowTitle(), QString::fromUtf8("PC情報収集プログラム"));
   EXPECT_TRUE(w.StatusText().contains("desktop.json"));
   EXPECT_TRUE(w.OpenCapture(QString::fromStdString(Data("desktop.json"))));
+  EXPECT_FALSE(w.StatusText().contains("desktop.json"));
 }
 
 }  // namespace
