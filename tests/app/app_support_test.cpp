@@ -70,6 +70,8 @@ struct FolderCase {
   bool chosen_writable;  // and a dump file can be made in the chosen one
 };
 
+void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
+
 class ChooseInfoFolder : public testing::TestWithParam<FolderCase> {};
 
 TEST_P(ChooseInfoFolder, PicksAFolderTheUserCanWrite) {
@@ -150,6 +152,8 @@ struct EnvCase {
   std::string expected;
 };
 
+void PrintTo(const EnvCase& c, std::ostream* os) { *os << c.name; }
+
 class PerUserInfoFolder : public testing::TestWithParam<EnvCase> {};
 
 TEST_P(PerUserInfoFolder, FollowsTheDataHome) {
@@ -186,6 +190,8 @@ struct LineCase {
   std::optional<std::string> from;
   bool error;
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 
 class CommandLine : public testing::TestWithParam<LineCase> {};
 

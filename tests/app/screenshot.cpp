@@ -1,11 +1,13 @@
 // Renders the window on a recorded machine to a PNG, for the documentation:
-//   app_screenshot SNAPSHOT OUTPUT.png [--wide] [CommandN...]
+//   app_screenshot SNAPSHOT OUTPUT.png [--wide] [--find TEXT] [CommandN...]
 //   app_screenshot SNAPSHOT OUTPUT.png --autosave FROM_CLASS AT_CLASS
 // The window starts as usual; the named buttons are then clicked in order.
-// --wide widens it to its design width, showing the class browser.
+// --wide widens it to its design width, showing the class browser; --find
+// opens the find bar and finds TEXT.
 // --autosave selects FROM_CLASS, presses AutoSave and takes the picture while
 // the walk dumps AT_CLASS, with its progress showing; the walk then stops.
 #include <QApplication>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
@@ -78,10 +80,15 @@ int main(int argc, char** argv) {
     return status;
   }
   for (int i = 3; i < argc; ++i) {
-    if (std::string_view(argv[i]) == "--wide")
+    if (std::string_view(argv[i]) == "--wide") {
       window.resize(window.TwipsX(24210), window.height());
-    else if (auto* b = window.findChild<QPushButton*>(argv[i]))
+    } else if (std::string_view(argv[i]) == "--find" && i + 1 < argc) {
+      window.ShowFindBar();
+      window.findChild<QLineEdit*>("txtFind")->setText(QString::fromUtf8(argv[++i]));
+      window.FindInPane(false);
+    } else if (auto* b = window.findChild<QPushButton*>(argv[i])) {
       b->click();
+    }
   }
   QTimer::singleShot(500, [&] {
     status = window.grab().save(window.output, "PNG") ? 0 : 1;

@@ -309,6 +309,8 @@ struct ListCase {
   Qt::Key key;  // Qt::Key_unknown: a Ctrl+click on the selected entry
 };
 
+void PrintTo(const ListCase& c, std::ostream* os) { *os << c.name; }
+
 class WindowListBox : public WindowUse, public testing::WithParamInterface<ListCase> {};
 
 TEST_P(WindowListBox, AlwaysShowsOneSelectedEntry) {
@@ -344,6 +346,8 @@ struct EnterCase {
   Qt::Key key;
   const char* first_line;  // the caption of the header the press writes
 };
+
+void PrintTo(const EnterCase& c, std::ostream* os) { *os << c.button; }
 
 class WindowEnter : public WindowUse, public testing::WithParamInterface<EnterCase> {};
 
@@ -385,6 +389,8 @@ struct FolderCase {
   std::function<std::filesystem::path(const std::filesystem::path&)> make;  // from the test folder
   bool file_written;
 };
+
+void PrintTo(const FolderCase& c, std::ostream* os) { *os << c.name; }
 
 class WindowInfoFolder : public WindowUse, public testing::WithParamInterface<FolderCase> {};
 
@@ -562,6 +568,8 @@ struct BadFile {
   const char* name;
   std::function<std::filesystem::path(const std::filesystem::path&)> make;
 };
+
+void PrintTo(const BadFile& c, std::ostream* os) { *os << c.name; }
 
 class WindowBadCapture : public WindowUse, public testing::WithParamInterface<BadFile> {};
 
