@@ -599,7 +599,12 @@ std::string FrmWmiInfo::SelectedClass() { return EntryText(list1_); }
 std::string FrmWmiInfo::SelectedNamespace() { return EntryText(list2_); }
 void FrmWmiInfo::SetNamespaceListEnabled(bool enabled) { list2_->setEnabled(enabled); }
 void FrmWmiInfo::SetTestButtonEnabled(bool enabled) { command61_->setEnabled(enabled); }
-void FrmWmiInfo::SetAllGetEnabled(bool enabled) { cmd_all_get_->setEnabled(enabled); }
+void FrmWmiInfo::SetAllGetEnabled(bool enabled) {
+  // 全自動収集 runs with auto-clear off and yields meanwhile: the switch waits
+  // with the button, so that a click cannot clear the pane half-way.
+  cmd_all_get_->setEnabled(enabled);
+  chk_clear_->setEnabled(enabled);
+}
 int FrmWmiInfo::AutoClearValue() { return chk_clear_->Value(); }
 void FrmWmiInfo::SetAutoClearValue(int value) { chk_clear_->SetValue(value); }
 

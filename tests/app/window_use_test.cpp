@@ -165,6 +165,7 @@ struct Seen {
   QString status;
   bool busy;
   bool all_get_enabled;
+  bool auto_clear_enabled;
 };
 
 Seen Look(app::FrmWmiInfo& w) {
@@ -172,7 +173,8 @@ Seen Look(app::FrmWmiInfo& w) {
   const QCursor* cursor = QApplication::overrideCursor();
   return {bar->isVisible(),     bar->value(),
           bar->maximum(),       w.StatusText(),
-          cursor && cursor->shape() == Qt::BusyCursor, w.findChild<QPushButton*>("cmdAllGet")->isEnabled()};
+          cursor && cursor->shape() == Qt::BusyCursor, w.findChild<QPushButton*>("cmdAllGet")->isEnabled(),
+          w.findChild<QCheckBox*>("chkClear")->isEnabled()};
 }
 
 // Closing the window during a batch: the batch stops once the class or button
@@ -272,11 +274,13 @@ TEST_F(WindowUse, AllGetStaysLiveShowsNOfSixtyAndKeepsItsButtonDisabled) {
     EXPECT_EQ(s.maximum, 60);
     EXPECT_TRUE(s.busy);
     EXPECT_FALSE(s.all_get_enabled);
+    EXPECT_FALSE(s.auto_clear_enabled);
     EXPECT_TRUE(s.status.startsWith(QStringLiteral("全自動収集 %1 / 60").arg(s.value))) << s.status.toStdString();
     between_buttons += s.value == between_buttons + 1;
   }
   EXPECT_EQ(between_buttons, 60);
   EXPECT_TRUE(Find<QPushButton>("cmdAllGet")->isEnabled());
+  EXPECT_TRUE(Find<QCheckBox>("chkClear")->isEnabled());
   EXPECT_FALSE(Look(w).bar_visible);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
