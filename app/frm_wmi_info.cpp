@@ -1,18 +1,37 @@
 #include "app/frm_wmi_info.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QColor>
+#include <QCursor>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPalette>
+#include <QSaveFile>
 #include <QScreen>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QUrl>
+#include <algorithm>
+#include <exception>
 
 #include "app/layout.h"
 #include "browser/browser.h"
 #include "browser/catalogue.h"
 #include "queries/buttons.h"
+#include "wmi/recorded/snapshot.h"
 
 namespace app {
 
@@ -56,6 +75,15 @@ class ListAdapter : public browser::ClassListBox {
   QListWidget& list_;
 };
 
+QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The one local file a drag carries, or "".
+QString DroppedFile(const QMimeData* mime) {
+  if (!mime || !mime->hasUrls() || mime->urls().size() != 1) return {};
+  const QUrl url = mime->urls().front();
+  return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
 std::string EntryText(QListWidget* list) {
   QListWidgetItem* item = list->currentRow() < 0 ? nullptr : list->item(list->currentRow());
   return item ? item->text().toStdString() : std::string();
@@ -78,6 +106,30 @@ void AutoClearBox::SetValue(int value) {
   setCheckState(value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked);
 }
 
+ListBox::ListBox(QWidget* parent) : QListWidget(parent) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  // Whatever clears the selection (code included), the current entry stays
+  // selected: the program reads the current entry.
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (selectedItems().isEmpty() && currentItem()) currentItem()->setSelected(true);
+  });
+}
+
+QItemSelectionModel::SelectionFlags ListBox::selectionCommand(const QModelIndex& index, const QEvent* event) const {
+  const QItemSelectionModel::SelectionFlags flags = QListWidget::selectionCommand(index, event);
+  if (flags & (QItemSelectionModel::Deselect | QItemSelectionModel::Toggle)) return QItemSelectionModel::NoUpdate;
+  return flags;
+}
+
+void CommandButton::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    if (isEnabled()) click();
+    event->accept();
+    return;
+  }
+  QPushButton::keyPressEvent(event);
+}
+
 void AutoClearBox::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 
 FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWidget* parent)
@@ -85,13 +137,19 @@ FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWid
   setObjectName("frmWMIInfo");
   setWindowTitle(QString::fromUtf8(kWindowCaption));
   setFont(GothicFont());
+  setAcceptDrops(true);
   BuildControls();
+  BuildStatusLine();
+  BuildFindBar();
   resize(TwipsX(kDesignWidth), TwipsY(kDesignHeight));
   wait_pump_ = new WaitPump(*this);
   provider_.SetWaitHook([this] { return wait_pump_->KeepWaiting(); });
 }
 
-FrmWmiInfo::~FrmWmiInfo() { provider_.SetWaitHook(nullptr); }
+FrmWmiInfo::~FrmWmiInfo() {
+  provider_.SetWaitHook(nullptr);
+  if (batch_depth_ > 0) QGuiApplication::restoreOverrideCursor();
+}
 
 int FrmWmiInfo::TwipsX(int twips) const { return twips * logicalDpiX() / kTwipsPerInch; }
 int FrmWmiInfo::TwipsY(int twips) const { return twips * logicalDpiY() / kTwipsPerInch; }
@@ -113,6 +171,7 @@ void FrmWmiInfo::BuildControls() {
   text2_->setReadOnly(true);
   text2_->setPlainText(QString::fromUtf8(kHint).remove(QChar('\r')));
   text2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  text2_->setAcceptDrops(false);  // a dropped capture goes to the window
   FillBackground(text2_, kLightGreen);
 
   for (const Group& g : Groups()) {
@@ -126,7 +185,7 @@ void FrmWmiInfo::BuildControls() {
     FillBackground(label, kLightGreen);
     for (const GroupButton& b : g.buttons) {
       const queries::Button* row = queries::FindButton(b.control);
-      auto* button = new QPushButton(QString::fromUtf8(row->caption.data(), static_cast<qsizetype>(row->caption.size())), frame);
+      auto* button = new CommandButton(FromUtf8(row->caption), frame);
       button->setObjectName(QString::fromUtf8(b.control.data(), static_cast<qsizetype>(b.control.size())));
       button->setGeometry(Place(b.left, b.top, b.width, kButtonHeight));
       connect(button, &QPushButton::clicked, this, [this, row] { browser::RunCategoryButton(*this, *row); });
@@ -136,8 +195,9 @@ void FrmWmiInfo::BuildControls() {
   rtxt_msg_ = new ResultPane(this);
   place(rtxt_msg_, "rtxtMsg");
   rtxt_msg_->setFont(GothicFont());
+  rtxt_msg_->setAcceptDrops(false);
 
-  cmd_all_get_ = new QPushButton(QStringLiteral("全自動収集"), this);
+  cmd_all_get_ = new CommandButton(QStringLiteral("全自動収集"), this);
   place(cmd_all_get_, "cmdAllGet");
   connect(cmd_all_get_, &QPushButton::clicked, this, [this] { browser::AllGetClick(*this); });
 
@@ -145,16 +205,15 @@ void FrmWmiInfo::BuildControls() {
   place(chk_clear_, "chkClear");
   chk_clear_->SetValue(1);
 
-  command61_ = new QPushButton(QStringLiteral("テスト"), this);
+  command61_ = new CommandButton(QStringLiteral("テスト"), this);
   place(command61_, "Command61");
   connect(command61_, &QPushButton::clicked, this, [this] { browser::Command61Click(*this); });
 
-  list2_ = new QListWidget(this);
+  list2_ = new ListBox(this);
   place(list2_, "List2");
 
-  list1_ = new QListWidget(this);
+  list1_ = new ListBox(this);
   place(list1_, "List1");
-  list1_->setSelectionMode(QAbstractItemView::SingleSelection);
   list1_->setSortingEnabled(false);
   // A selection change is List1's click, from the mouse, the keys or code;
   // so is a mouse click on the entry already selected.
@@ -166,9 +225,103 @@ void FrmWmiInfo::BuildControls() {
     if (index.row() == row_before_press_ && index.row() == list1_->currentRow()) browser::List1Click(*this);
   });
 
-  command62_ = new QPushButton(QStringLiteral("AutoSave"), this);
+  command62_ = new CommandButton(QStringLiteral("AutoSave"), this);
   place(command62_, "Command62");
   connect(command62_, &QPushButton::clicked, this, [this] { browser::AutoSaveClick(*this); });
+
+  // Esc stops a running batch, or else closes the find bar.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] { EscapePressed(); });
+}
+
+void FrmWmiInfo::BuildStatusLine() {
+  prg_batch_ = new QProgressBar(this);
+  prg_batch_->setObjectName("prgBatch");
+  prg_batch_->setGeometry(Place(kProgressRect));
+  prg_batch_->setFormat(QStringLiteral("%v / %m"));
+  prg_batch_->setAlignment(Qt::AlignCenter);
+  prg_batch_->hide();
+
+  lbl_status_ = new QLabel(this);
+  lbl_status_->setObjectName("lblStatus");
+  lbl_status_->setGeometry(Place(kStatusIdleRect));
+  lbl_status_->setWordWrap(true);
+  lbl_status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  lbl_status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+}
+
+void FrmWmiInfo::BuildFindBar() {
+  act_save_ = new QAction(QStringLiteral("名前を付けて保存(&S)..."), this);
+  act_save_->setObjectName("actSave");
+  act_save_->setShortcut(QKeySequence::Save);
+  act_save_->setShortcutContext(Qt::WindowShortcut);
+  connect(act_save_, &QAction::triggered, this, [this] { SavePane(); });
+  addAction(act_save_);
+
+  act_find_ = new QAction(QStringLiteral("検索(&F)..."), this);
+  act_find_->setObjectName("actFind");
+  act_find_->setShortcut(QKeySequence::Find);
+  act_find_->setShortcutContext(Qt::WindowShortcut);
+  connect(act_find_, &QAction::triggered, this, [this] { ShowFindBar(); });
+  addAction(act_find_);
+
+  rtxt_msg_->SetMenuActions({act_save_, act_find_});
+
+  fra_find_ = new QFrame(this);
+  fra_find_->setObjectName("fraFind");
+  fra_find_->setFrameShape(QFrame::StyledPanel);
+  fra_find_->setAutoFillBackground(true);
+  auto* caption = new QLabel(QStringLiteral("検索:"), fra_find_);
+  txt_find_ = new QLineEdit(fra_find_);
+  txt_find_->setObjectName("txtFind");
+  auto* previous = new CommandButton(QStringLiteral("前へ"), fra_find_);
+  previous->setObjectName("cmdFindPrevious");
+  auto* next = new CommandButton(QStringLiteral("次へ"), fra_find_);
+  next->setObjectName("cmdFindNext");
+  lbl_find_ = new QLabel(fra_find_);
+  lbl_find_->setObjectName("lblFind");
+  auto* close = new CommandButton(QStringLiteral("×"), fra_find_);
+  close->setObjectName("cmdFindClose");
+
+  const int h = fontMetrics().height() + 10;
+  const int pad = 3;
+  const QRect pane = Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top, ControlRect("rtxtMsg")->width,
+                           ControlRect("rtxtMsg")->height);
+  fra_find_->setGeometry(pane.left(), pane.bottom() + 1 - h, pane.width(), h);
+  const int inner = h - 2 * pad;
+  int x = pad;
+  auto lay = [&](QWidget* w, int width) {
+    w->setGeometry(x, pad, width, inner);
+    x += width + pad;
+  };
+  lay(caption, fontMetrics().horizontalAdvance(caption->text()) + 4);
+  const int buttons = fontMetrics().horizontalAdvance(QStringLiteral("前へ")) + 16;
+  const int count = fontMetrics().horizontalAdvance(QStringLiteral("9999 / 9999")) + 4;
+  const int close_w = inner + 4;
+  lay(txt_find_, pane.width() - x - 2 * (buttons + pad) - (count + pad) - (close_w + pad) - pad);
+  lay(previous, buttons);
+  lay(next, buttons);
+  lay(lbl_find_, count);
+  lay(close, close_w);
+  fra_find_->hide();
+
+  connect(next, &QPushButton::clicked, this, [this] { FindInPane(false); });
+  connect(previous, &QPushButton::clicked, this, [this] { FindInPane(true); });
+  connect(close, &QPushButton::clicked, this, [this] { HideFindBar(); });
+  connect(txt_find_, &QLineEdit::returnPressed, this, [this] {
+    FindInPane(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
+  });
+  connect(txt_find_, &QLineEdit::textEdited, this, [this] {
+    // Typing searches from the start of the current match.
+    QTextCursor c = rtxt_msg_->textCursor();
+    c.setPosition(c.selectionStart());
+    rtxt_msg_->setTextCursor(c);
+    FindInPane(false);
+  });
+  auto* f3 = new QShortcut(QKeySequence::FindNext, this);
+  connect(f3, &QShortcut::activated, this, [this] { FindInPane(false); });
+  auto* shift_f3 = new QShortcut(QKeySequence::FindPrevious, this);
+  connect(shift_f3, &QShortcut::activated, this, [this] { FindInPane(true); });
 }
 
 void FrmWmiInfo::Load() {
@@ -200,7 +353,248 @@ bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void FrmWmiInfo::Yield() { QCoreApplication::processEvents(); }
+void FrmWmiInfo::Yield() {
+  // Events taken here run inside the operation that yields.
+  ++yield_depth_;
+  QCoreApplication::processEvents();
+  --yield_depth_;
+}
+
+void FrmWmiInfo::closeEvent(QCloseEvent* event) {
+  // Closing ends the program: a running batch stops after the class or button
+  // at hand, and nothing starts a new one.
+  closing_ = true;
+  QWidget::closeEvent(event);
+}
+
+void FrmWmiInfo::EscapePressed() {
+  if (batch_depth_ > 0) {
+    stop_requested_ = true;
+    UpdateStatus();
+  } else if (fra_find_->isVisible()) {
+    HideFindBar();
+  }
+}
+
+std::optional<std::filesystem::path> FrmWmiInfo::InfoDirectory() {
+  // Made at run time when missing; a folder that cannot be made leaves the
+  // dump to its pane output.
+  std::error_code ec;
+  std::filesystem::create_directories(info_, ec);
+  return info_;
+}
+
+void FrmWmiInfo::DumpFileFailed(const std::filesystem::path& file, const std::string& reason) {
+  ++dump_failures_;
+  dump_failure_ = QString::fromStdU16String(file.u16string()) + QStringLiteral(": ") + FromUtf8(reason);
+  UpdateStatus();
+}
+
+void FrmWmiInfo::ShowNotice(const QString& text) {
+  notice_ = text;
+  UpdateStatus();
+}
+
+void FrmWmiInfo::TellInfoFolder(const InfoFolder& folder) {
+  if (!folder.per_user) return;
+  ShowNotice(QStringLiteral("プログラムの info フォルダーに書けないため、ダンプファイルはここに保存します: ") +
+             QString::fromStdU16String(folder.path.u16string()));
+}
+
+QString FrmWmiInfo::StatusText() const { return lbl_status_->text(); }
+
+void FrmWmiInfo::BatchStarted(std::string_view name) {
+  if (batch_depth_++ == 0) {
+    stop_requested_ = false;
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+  }
+  batches_.emplace_back(name);
+  batch_step_ = 0;
+  batch_total_ = 0;
+  UpdateStatus();
+}
+
+void FrmWmiInfo::BatchProgress(int step, int total) {
+  batch_step_ = step;
+  batch_total_ = total;
+  UpdateStatus();
+}
+
+void FrmWmiInfo::BatchEnded() {
+  if (batch_depth_ == 0) return;
+  batches_.pop_back();
+  if (--batch_depth_ == 0) {
+    stop_requested_ = false;
+    QGuiApplication::restoreOverrideCursor();
+  }
+  UpdateStatus();
+}
+
+void FrmWmiInfo::UpdateStatus() {
+  QString text;
+  if (batch_depth_ > 0) {
+    prg_batch_->setRange(0, std::max(batch_total_, 1));
+    prg_batch_->setValue(std::clamp(batch_step_, 0, std::max(batch_total_, 1)));
+    prg_batch_->show();
+    lbl_status_->setGeometry(Place(kStatusBatchRect));
+    text = FromUtf8(batches_.back());
+    if (batch_total_ > 0) text += QStringLiteral(" %1 / %2").arg(batch_step_).arg(batch_total_);
+    if (batches_.back() == "AutoSave" && batch_step_ >= 1 && batch_step_ <= list1_->count())
+      text += QStringLiteral(" ") + list1_->item(batch_step_ - 1)->text();
+    text += stop_requested_ ? QStringLiteral("\n中止しています…") : QStringLiteral("\nEsc で中止");
+  } else {
+    prg_batch_->hide();
+    lbl_status_->setGeometry(Place(kStatusIdleRect));
+    QStringList lines;
+    if (dump_failures_ > 0)
+      lines << QStringLiteral("ダンプファイル %1 件を書けませんでした。最後: %2").arg(dump_failures_).arg(dump_failure_);
+    if (!message_.isEmpty()) lines << message_;
+    if (!notice_.isEmpty()) lines << notice_;
+    text = lines.join(QChar('\n'));
+  }
+  lbl_status_->setText(text);
+  lbl_status_->setToolTip(text);
+}
+
+void FrmWmiInfo::UpdateTitle() {
+  QString title = QString::fromUtf8(kWindowCaption);
+  if (!capture_name_.isEmpty()) title += QStringLiteral(" - ") + capture_name_;
+  setWindowTitle(title);
+}
+
+bool FrmWmiInfo::OpenCapture(const QString& file) {
+  if (yield_depth_ > 0 || batch_depth_ > 0) {
+    message_ = QStringLiteral("実行中の処理が終わってから記録を開いてください: ") + QFileInfo(file).fileName();
+    UpdateStatus();
+    return false;
+  }
+  std::unique_ptr<wmi::Provider> opened;
+  try {
+    opened = wmi::RecordedProvider::FromFile(QFile::encodeName(file).toStdString());
+  } catch (const std::exception& e) {
+    ShowError(QStringLiteral("記録ファイルを開けません。表示は変わりません。\n\n") + QString::fromUtf8(e.what()));
+    return false;
+  }
+  capture_ = std::move(opened);
+  capture_name_ = QFileInfo(file).fileName();
+  message_.clear();
+  UpdateStatus();
+  UpdateTitle();
+  return true;
+}
+
+void FrmWmiInfo::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void FrmWmiInfo::dropEvent(QDropEvent* event) {
+  const QString file = DroppedFile(event->mimeData());
+  if (file.isEmpty()) return;
+  event->acceptProposedAction();
+  OpenCapture(file);
+}
+
+void FrmWmiInfo::ShowError(const QString& text) {
+  QMessageBox::warning(this, QString::fromUtf8(kWindowCaption), text);
+}
+
+void FrmWmiInfo::SavePane() {
+  const QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  const QString file =
+      QFileDialog::getSaveFileName(this, QStringLiteral("結果を保存"), QDir(dir).filePath(QStringLiteral("pcinfo.txt")),
+                                   QStringLiteral("テキスト (*.txt);;すべてのファイル (*)"));
+  if (file.isEmpty()) return;
+  QString error;
+  if (!SavePaneTo(file, &error)) ShowError(QStringLiteral("保存できません: %1\n%2").arg(file, error));
+}
+
+bool FrmWmiInfo::SavePaneTo(const QString& file, QString* error) {
+  // The pane's text as the procedures wrote it: UTF-8, CR LF. The old file is
+  // replaced only once the new one is complete.
+  QSaveFile out(file);
+  const std::string text = rtxt_msg_->Text();
+  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 || !out.commit()) {
+    if (error) *error = out.errorString();
+    return false;
+  }
+  return true;
+}
+
+void FrmWmiInfo::ShowFindBar() {
+  if (!fra_find_->isVisible()) {
+    const QRect pane = Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top,
+                             ControlRect("rtxtMsg")->width, ControlRect("rtxtMsg")->height);
+    rtxt_msg_->setGeometry(pane.adjusted(0, 0, 0, -fra_find_->height()));
+    fra_find_->show();
+    fra_find_->raise();
+  }
+  // The selected text, when there is a short one, is what to find.
+  const QString selected = rtxt_msg_->textCursor().selectedText();
+  if (!selected.isEmpty() && selected.size() < 200 && !selected.contains(QChar::ParagraphSeparator))
+    txt_find_->setText(selected);
+  txt_find_->setFocus();
+  txt_find_->selectAll();
+}
+
+void FrmWmiInfo::HideFindBar() {
+  fra_find_->hide();
+  rtxt_msg_->setGeometry(Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top,
+                               ControlRect("rtxtMsg")->width, ControlRect("rtxtMsg")->height));
+  rtxt_msg_->setExtraSelections({});
+  lbl_find_->clear();
+  rtxt_msg_->setFocus();
+}
+
+void FrmWmiInfo::HighlightMatches(const QString& needle) {
+  constexpr int kMaxHighlights = 5000;
+  QList<QTextEdit::ExtraSelection> marks;
+  QTextDocument* doc = rtxt_msg_->document();
+  for (QTextCursor c = doc->find(needle, 0); !c.isNull() && marks.size() < kMaxHighlights; c = doc->find(needle, c)) {
+    QTextEdit::ExtraSelection mark;
+    mark.cursor = c;
+    mark.format.setBackground(QColor(255, 240, 120));
+    marks.push_back(mark);
+  }
+  rtxt_msg_->setExtraSelections(marks);
+}
+
+bool FrmWmiInfo::FindInPane(bool backward) {
+  rtxt_msg_->Flush();  // every line appended so far is searched
+  const QString needle = txt_find_->text();
+  QPalette p = txt_find_->palette();
+  p.setColor(QPalette::Base, QApplication::palette().color(QPalette::Base));
+  txt_find_->setPalette(p);
+  if (needle.isEmpty()) {
+    rtxt_msg_->setExtraSelections({});
+    lbl_find_->clear();
+    return false;
+  }
+  QTextDocument* doc = rtxt_msg_->document();
+  const QTextDocument::FindFlags flags = backward ? QTextDocument::FindBackward : QTextDocument::FindFlags();
+  QTextCursor found = doc->find(needle, rtxt_msg_->textCursor(), flags);
+  if (found.isNull()) {
+    // Wrap round to the other end.
+    QTextCursor from(doc);
+    if (backward) from.movePosition(QTextCursor::End);
+    found = doc->find(needle, from, flags);
+  }
+  HighlightMatches(needle);
+  if (found.isNull()) {
+    p.setColor(QPalette::Base, QColor(255, 200, 200));
+    txt_find_->setPalette(p);
+    lbl_find_->setText(QStringLiteral("なし"));
+    return false;
+  }
+  rtxt_msg_->setTextCursor(found);
+  rtxt_msg_->ensureCursorVisible();
+  int index = 0, total = 0;
+  for (QTextCursor c = doc->find(needle, 0); !c.isNull(); c = doc->find(needle, c)) {
+    ++total;
+    if (c.selectionStart() <= found.selectionStart()) ++index;
+  }
+  lbl_find_->setText(QStringLiteral("%1 / %2").arg(index).arg(total));
+  return true;
+}
 
 int FrmWmiInfo::ClassCount() { return list1_->count(); }
 int FrmWmiInfo::SelectedClassIndex() { return list1_->currentRow(); }
@@ -209,7 +603,12 @@ std::string FrmWmiInfo::SelectedClass() { return EntryText(list1_); }
 std::string FrmWmiInfo::SelectedNamespace() { return EntryText(list2_); }
 void FrmWmiInfo::SetNamespaceListEnabled(bool enabled) { list2_->setEnabled(enabled); }
 void FrmWmiInfo::SetTestButtonEnabled(bool enabled) { command61_->setEnabled(enabled); }
-void FrmWmiInfo::SetAllGetEnabled(bool enabled) { cmd_all_get_->setEnabled(enabled); }
+void FrmWmiInfo::SetAllGetEnabled(bool enabled) {
+  // 全自動収集 runs with auto-clear off and yields meanwhile: the switch waits
+  // with the button, so that a click cannot clear the pane half-way.
+  cmd_all_get_->setEnabled(enabled);
+  chk_clear_->setEnabled(enabled);
+}
 int FrmWmiInfo::AutoClearValue() { return chk_clear_->Value(); }
 void FrmWmiInfo::SetAutoClearValue(int value) { chk_clear_->SetValue(value); }
 

@@ -3,16 +3,25 @@
 // class browser right of the visible width.
 #pragma once
 
+#include <QAction>
 #include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "app/info_folder.h"
+#include "app/layout.h"
 #include "app/result_pane.h"
 #include "app/wait_pump.h"
 #include "browser/window.h"
@@ -34,13 +43,64 @@ class AutoClearBox : public QCheckBox {
   void nextCheckState() override;
 };
 
+// A list box that always shows one entry selected once it has a current
+// entry: Ctrl+click or Ctrl+Space on the selected entry leaves it selected.
+class ListBox : public QListWidget {
+ public:
+  explicit ListBox(QWidget* parent = nullptr);
+
+ protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event = nullptr) const override;
+};
+
+// A command button that Enter presses as well as Space, as on Windows.
+class CommandButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
 class FrmWmiInfo : public QWidget, public browser::Window {
  public:
-  // `info` is the folder dump files go into (the `info` folder beside the
-  // program).
-  // Sets the provider's wait hook (WaitPump) until the window is destroyed.
+  // `provider` is this machine's WMI; `info` is the folder dump files go into
+  // (the `info` folder beside the program, or the per-user one); it is made
+  // when missing. Sets the provider's wait hook (WaitPump) until the window
+  // is destroyed.
   FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWidget* parent = nullptr);
   ~FrmWmiInfo() override;
+
+  // Makes every button, dump and batch read the capture in `file` (a recorded
+  // snapshot) instead of this machine; the title names the file. A file that
+  // cannot be read gives one message and changes nothing. Refused while an
+  // operation runs (from inside its yield).
+  bool OpenCapture(const QString& file);
+  // The capture file shown, "" for this machine.
+  QString CaptureName() const { return capture_name_; }
+
+  // A line in the status text that stays while no batch runs (where dumps
+  // go, for one).
+  void ShowNotice(const QString& text);
+  // Tells, in the status text, where dump files go when the folder beside the
+  // program could not be used.
+  void TellInfoFolder(const InfoFolder& folder);
+  QString StatusText() const;
+
+  // Ctrl+S: asks for a file and saves the pane's text there (UTF-8, CR LF).
+  // SavePaneTo writes it; false (with the reason) when it cannot.
+  void SavePane();
+  bool SavePaneTo(const QString& file, QString* error);
+  // Ctrl+F: shows the find bar. FindInPane selects the next (or previous)
+  // match of the find bar's text, wrapping round, and highlights every match;
+  // false when there is none.
+  void ShowFindBar();
+  bool FindInPane(bool backward);
+
+  QAction* SaveAction() const { return act_save_; }
+  QAction* FindAction() const { return act_find_; }
+  bool BatchRunning() const { return batch_depth_ > 0; }
 
   // Start-up: fills the class list, selects its first entry (which dumps it),
   // adds "cimv2" to the namespace list and selects it, sets the width.
@@ -52,7 +112,7 @@ class FrmWmiInfo : public QWidget, public browser::Window {
 
   // browser::Window
   queries::Pane& pane() override { return *rtxt_msg_; }
-  wmi::Provider& provider() override { return provider_; }
+  wmi::Provider& provider() override { return capture_ ? *capture_ : provider_; }
   void Yield() override;
   int ClassCount() override;
   int SelectedClassIndex() override;
@@ -64,18 +124,40 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   void SetAllGetEnabled(bool enabled) override;
   int AutoClearValue() override;
   void SetAutoClearValue(int value) override;
-  std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
+  std::optional<std::filesystem::path> InfoDirectory() override;
+  void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) override;
+  void BatchStarted(std::string_view name) override;
+  void BatchProgress(int step, int total) override;
+  void BatchEnded() override;
+  bool StopRequested() override { return stop_requested_ || closing_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+  // A message the user must read (a capture that cannot be opened, a save
+  // that failed): a warning box.
+  virtual void ShowError(const QString& text);
 
  private:
   void BuildControls();
+  void BuildStatusLine();
+  void BuildFindBar();
   QRect Place(int left, int top, int width, int height) const;
+  QRect Place(const Rect& r) const { return Place(r.left, r.top, r.width, r.height); }
   void ApplyStartWidth();
+  void UpdateTitle();
+  void UpdateStatus();
+  void HideFindBar();
+  void HighlightMatches(const QString& needle);
+  void EscapePressed();
 
   wmi::Provider& provider_;
+  std::unique_ptr<wmi::Provider> capture_;  // the opened capture, when one is
+  QString capture_name_;
   std::filesystem::path info_;
   QPlainTextEdit* text2_ = nullptr;
   ResultPane* rtxt_msg_ = nullptr;
@@ -88,6 +170,27 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   bool width_applied_on_show_ = false;
   int row_before_press_ = -1;  // List1's selection when the mouse went down
   WaitPump* wait_pump_ = nullptr;
+
+  // Status line and batch state.
+  QProgressBar* prg_batch_ = nullptr;
+  QLabel* lbl_status_ = nullptr;
+  QString notice_;           // stays while no batch runs
+  QString message_;          // the last refused action
+  QString dump_failure_;     // the last dump file that could not be written
+  int dump_failures_ = 0;
+  std::vector<std::string> batches_;  // names of the running batches, nested
+  int batch_depth_ = 0;
+  int batch_step_ = 0, batch_total_ = 0;
+  bool stop_requested_ = false;
+  bool closing_ = false;
+  int yield_depth_ = 0;
+
+  // Save and find.
+  QAction* act_save_ = nullptr;
+  QAction* act_find_ = nullptr;
+  QFrame* fra_find_ = nullptr;
+  QLineEdit* txt_find_ = nullptr;
+  QLabel* lbl_find_ = nullptr;
 };
 
 }  // namespace app

@@ -40,6 +40,13 @@ inline constexpr Control kControls[] = {
 };
 // clang-format on
 
+// The status line below the groups, left of cmdAllGet: the batch progress bar
+// and the status text (progress, where dumps go, dump files that failed).
+// While no batch runs the text takes the whole line.
+inline constexpr Rect kProgressRect{60, 12150, 2700, 375};
+inline constexpr Rect kStatusBatchRect{2820, 12090, 4050, 495};
+inline constexpr Rect kStatusIdleRect{60, 12090, 6810, 495};
+
 struct GroupButton {
   std::string_view control;
   int left, top, width;

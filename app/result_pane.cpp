@@ -1,7 +1,9 @@
 #include "app/result_pane.h"
 
 #include <QMetaObject>
+#include <QContextMenuEvent>
 #include <QScrollBar>
+#include <memory>
 #include <QTextCursor>
 
 namespace app {
@@ -47,6 +49,20 @@ void ResultPane::ScrollToEnd() {
   c.movePosition(QTextCursor::End);
   setTextCursor(c);
   ensureCursorVisible();
+}
+
+QMenu* ResultPane::CreateContextMenu() {
+  QMenu* menu = createStandardContextMenu();
+  if (!menu_actions_.isEmpty()) {
+    menu->addSeparator();
+    menu->addActions(menu_actions_);
+  }
+  return menu;
+}
+
+void ResultPane::contextMenuEvent(QContextMenuEvent* event) {
+  std::unique_ptr<QMenu> menu(CreateContextMenu());
+  menu->exec(event->globalPos());
 }
 
 void ResultPane::SetVisible(bool visible) {

@@ -6,6 +6,9 @@
 // is shown: a dump of thousands of lines is one insertion, not thousands.
 #pragma once
 
+#include <QAction>
+#include <QList>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <string>
 
@@ -25,7 +28,16 @@ class ResultPane : public QPlainTextEdit, public queries::Pane {
   // Puts the lines appended since the last flush into the document.
   void Flush();
 
+  // Actions added below the standard entries of the context menu.
+  void SetMenuActions(QList<QAction*> actions) { menu_actions_ = std::move(actions); }
+  // The context menu as a right click shows it (the caller owns it).
+  QMenu* CreateContextMenu();
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
  private:
+  QList<QAction*> menu_actions_;
   std::string text_;
   QString pending_;  // appended lines not yet in the document, each ended by '\n'
   bool flush_queued_ = false;

@@ -36,7 +36,8 @@ class Dump {
  public:
   explicit Dump(Window& w) : w_(w) {}
 
-  void Run(std::string_view title, std::string_view ns, std::string_view class_name) {
+  void Run(std::string_view title, std::string_view ns, std::string_view class_name,
+           std::optional<std::string_view> file_stem) {
     queries::Pane& pane = w_.pane();
     if (w_.IsAutoClear()) pane.Clear();
     pane.AppendMessage(queries::HeaderLine(title));
@@ -48,7 +49,8 @@ class Dump {
       if (connection) results = connection->ExecQuery("Select * from " + std::string(class_name), wmi::kCategoryFlags);
     });
 
-    if (auto dir = w_.InfoDirectory()) file_.Open(*dir / (w_.SelectedClass() + ".txt"));
+    if (auto dir = w_.InfoDirectory())
+      file_.Open(*dir / ((file_stem ? std::string(*file_stem) : w_.SelectedClass()) + ".txt"));
     pane.SetVisible(false);
 
     std::optional<wmi::Instance> instance;
@@ -94,10 +96,40 @@ class Dump {
   std::int32_t counter_ = 0;
 };
 
+// The window as the category procedures of a batch see it: its pane yields to
+// the message pump after every 100 lines, as a dump does after every 100
+// properties.
+class YieldingHost : public queries::Host, public queries::Pane {
+ public:
+  explicit YieldingHost(Window& w) : w_(w) {}
+
+  queries::Pane& pane() override { return *this; }
+  wmi::Provider& provider() override { return w_.provider(); }
+  bool IsAutoClear() override { return w_.IsAutoClear(); }
+
+  void AppendMessage(const std::string& line) override {
+    w_.pane().AppendMessage(line);
+    if (++lines_ % kYieldEvery == 0) w_.Yield();
+  }
+  void Clear() override { w_.pane().Clear(); }
+  void ScrollToEnd() override { w_.pane().ScrollToEnd(); }
+  void SetVisible(bool visible) override { w_.pane().SetVisible(visible); }
+  std::string Text() const override { return w_.pane().Text(); }
+
+ private:
+  Window& w_;
+  long lines_ = 0;
+};
+
 }  // namespace
 
 void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name) {
-  Dump(w).Run(title, ns, class_name);
+  Dump(w).Run(title, ns, class_name, std::nullopt);
+}
+
+void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name,
+                  std::string_view file_stem) {
+  Dump(w).Run(title, ns, class_name, file_stem);
 }
 
 void Command61Click(Window& w) {
@@ -125,35 +157,57 @@ bool IsSkippedByAutoSave(std::string_view class_name) {
 void Command63Click(Window& w) {
   w.SetNamespaceListEnabled(false);
   w.SetTestButtonEnabled(false);
-  DumpWmiClass(w, "", "cimv2", "Win32_Battery");
+  DumpWmiClass(w, "", "cimv2", "Win32_Battery", "Win32_Battery");
   w.SetTestButtonEnabled(true);
   w.SetNamespaceListEnabled(true);
 }
 
-void RunCategoryButton(Window& w, const queries::Button& button) {
+namespace {
+// A category button's procedure, writing through `host` (the window itself, or
+// the batch's yielding host); the battery button's dump goes to the window.
+void RunButtonOn(Window& w, queries::Host& host, const queries::Button& button) {
   if (button.procedure == queries::Procedure::ClassDump)
     Command63Click(w);
   else
-    queries::RunButton(w, button);
+    queries::RunButton(host, button);
 }
+}  // namespace
+
+void RunCategoryButton(Window& w, const queries::Button& button) { RunButtonOn(w, w, button); }
 
 void AllGetClick(Window& w) {
   const int saved = w.AutoClearValue();
   w.SetAutoClearValue(static_cast<int>(queries::CheckState::Unchecked));
   w.SetAllGetEnabled(false);
-  for (const queries::Button& b : queries::BatchButtons()) RunCategoryButton(w, b);
+  w.BatchStarted("全自動収集");
+  YieldingHost host(w);
+  const auto buttons = queries::BatchButtons();
+  int step = 0;
+  for (const queries::Button& b : buttons) {
+    w.BatchProgress(++step, static_cast<int>(buttons.size()));
+    RunButtonOn(w, host, b);
+    w.Yield();
+    if (w.StopRequested()) break;
+  }
+  w.BatchEnded();
   w.SetAllGetEnabled(true);
   w.SetAutoClearValue(saved);
 }
 
 void AutoSaveClick(Window& w) {
   // With the last entry selected there is no entry after it: nothing to do.
+  if (w.SelectedClassIndex() >= w.ClassCount() - 1) return;
+  w.BatchStarted("AutoSave");
   while (w.SelectedClassIndex() < w.ClassCount() - 1) {
+    const int next = w.SelectedClassIndex() + 1;
+    w.BatchProgress(next + 1, w.ClassCount());
     g_autosave_step = true;
-    w.SelectClass(w.SelectedClassIndex() + 1);
+    w.SelectClass(next);
     g_autosave_step = false;  // in case the move raised no click
     w.Yield();
+    if (w.StopRequested()) break;
   }
+  w.BatchEnded();
 }
 
 }  // namespace browser

@@ -10,27 +10,34 @@
 namespace browser {
 
 // Writes every property of every instance of `class_name` in root\<ns> to the
-// pane and, line for line, to <info>/<entry selected in List1>.txt. Yields
-// to the message pump each time its property count reaches a multiple of 100.
+// pane and, line for line, to <info>/<file_stem>.txt (by default the entry
+// selected in List1). Yields to the message pump each time its property count
+// reaches a multiple of 100.
 void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name);
+void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name,
+                  std::string_view file_stem);
 
 // "テスト": dumps the class selected in List1 of the namespace selected in
 // List2, with List2 and Command61 disabled meanwhile.
 void Command61Click(Window& w);
 // A selection change in List1.
 void List1Click(Window& w);
-// The battery button: Win32_Battery of cimv2 through the class dump.
+// The battery button: Win32_Battery of cimv2 through the class dump, into the
+// file Win32_Battery.txt whatever List1 has selected.
 void Command63Click(Window& w);
 
 // The click of any category button, Command1 to Command60 and Command63.
 void RunCategoryButton(Window& w, const queries::Button& button);
 
-// "全自動収集": Command1 to Command60 in order with auto-clear off.
+// "全自動収集": Command1 to Command60 in order with auto-clear off, yielding
+// after each button and every 100 lines a button writes, so the window stays
+// live; stops after the button at hand when the window asks it to.
 void AllGetClick(Window& w);
 // "AutoSave": selects the entries after the selected one, one by one, to the
-// end of the list, yielding after each. Each selection dumps its class,
-// except for the classes IsSkippedByAutoSave names: the walk selects them and
-// goes on without a dump (no file is written).
+// end of the list, yielding after each; stops after the class at hand when the
+// window asks it to. Each selection dumps its class, except for the classes
+// IsSkippedByAutoSave names: the walk selects them and goes on without a dump
+// (no file is written).
 void AutoSaveClick(Window& w);
 
 // The classes whose dump does harm on a real machine, which the AutoSave walk

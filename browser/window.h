@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "queries/host.h"
 
@@ -39,6 +40,20 @@ class Window : public queries::Host {
   // The folder dump files go into (the `info` folder beside the program), or
   // nullopt where dumps write no file.
   virtual std::optional<std::filesystem::path> InfoDirectory() = 0;
+
+  // A dump file could not be written; the pane output is complete.
+  virtual void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) {}
+
+  // The batch commands report how far they are: BatchStarted before the first
+  // step, BatchProgress before each step (step counts from 1 up to total),
+  // BatchEnded after the last step or after a stop. A batch started inside
+  // another one's yield reports the same way, nested.
+  virtual void BatchStarted(std::string_view /*name*/) {}
+  virtual void BatchProgress(int /*step*/, int /*total*/) {}
+  virtual void BatchEnded() {}
+  // True once the user asked the running batch to stop (Esc, closing the
+  // window): the batch ends after the class or button at hand.
+  virtual bool StopRequested() { return false; }
 
   bool IsAutoClear() override { return queries::IsTicked(AutoClearValue()); }
 };

@@ -289,17 +289,18 @@ TEST_F(Window, AutoClearSwitchDecidesWhetherOutputAccumulates) {
   EXPECT_EQ(window_->AutoClearValue(), 0);
 }
 
-TEST_F(Window, BatteryButtonWritesTheFileOfTheSelectedClassInTheCodePage) {
+TEST_F(Window, BatteryButtonWritesTheBatteryFileInTheCodePage) {
   OpenMachine();
   ClickEntry("CIM_Action");
+  const std::string cim_action = ReadBytes(info_ / "CIM_Action.txt");
   QTest::mouseClick(Find<QPushButton>("Command63"), Qt::LeftButton);
   const std::vector<std::string> lines{"Caption:内部バッテリー", "Name:Bat \"A\"", "Status:Null",
                                        "PowerManagementCapabilities:1", "PowerManagementCapabilities:3",
                                        "PowerManagementCapabilities:4", "DesignVoltage:12000", "Chemistry:6"};
   std::string bytes;
   for (const auto& l : lines) bytes += "\"" + browser::ToAnsi(l) + "\"\r\n";
-  EXPECT_EQ(ReadBytes(info_ / "CIM_Action.txt"), bytes);
-  EXPECT_FALSE(std::filesystem::exists(info_ / "Win32_Battery.txt"));
+  EXPECT_EQ(ReadBytes(info_ / "Win32_Battery.txt"), bytes);
+  EXPECT_EQ(ReadBytes(info_ / "CIM_Action.txt"), cim_action);  // the selected class's file is left alone
   auto pane = Lines(PaneText());
   ASSERT_EQ(pane.size(), 2u + lines.size());
   EXPECT_EQ(pane[0], kHeader);
@@ -398,12 +399,12 @@ TEST_F(Window, AClickWaitingDuringADumpRunsItsDumpAtTheYield) {
   EXPECT_TRUE(Find<QWidget>("Command61")->isEnabled());
 }
 
-TEST_F(Window, MissingInfoFolderStillShowsTheWholeDump) {
+TEST_F(Window, MissingInfoFolderIsMadeAndTheDumpSaved) {
   auto missing = FreshInfo() / "info";
   Open(wmi::RecordedProvider::FromFile(Data("machine.json")), missing);
   ClickEntry("Win32_Processor");
   EXPECT_EQ(Lines(PaneText()).size(), 19u);
-  EXPECT_FALSE(std::filesystem::exists(missing));
+  EXPECT_EQ(Lines(ReadBytes(missing / "Win32_Processor.txt")).size(), 15u);
 }
 
 TEST_F(Window, StartsWithoutAWmiServiceAndEveryButtonGivesHeaderAndSeparator) {

@@ -47,7 +47,8 @@ TEST(RunCategoryButton, BatteryButtonIsTheClassDump) {
   browser::RunCategoryButton(w, *queries::FindButton("Command63"));
   EXPECT_EQ(w.dumps_started, 1);
   EXPECT_EQ(Lines(w.pane_.text())[2], "Caption:内部バッテリー");
-  EXPECT_TRUE(std::filesystem::exists(info.path() / "Win32_Fan.txt"));
+  EXPECT_TRUE(std::filesystem::exists(info.path() / "Win32_Battery.txt"));
+  EXPECT_FALSE(std::filesystem::exists(info.path() / "Win32_Fan.txt"));
 }
 
 struct WalkCase {
@@ -163,6 +164,67 @@ TEST(AutoSave, EverySkippedClassIsInTheCatalogue) {
     EXPECT_TRUE(browser::IsSkippedByAutoSave(name)) << name;
   for (const char* name : {"Win32_ProductX", "CIM_DataFil", "Win32_Processor", "Win32_PageFile", "Win32_NTEventlogFile", ""})
     EXPECT_FALSE(browser::IsSkippedByAutoSave(name)) << name;
+}
+
+// The batch reports before each step; the window's stop request ends it after
+// the step at hand.
+struct StopCase {
+  std::string name;
+  bool all_get;    // 全自動収集, else AutoSave from CIM_Action
+  int stop_after;  // steps run before the window asks to stop (0: never)
+  int steps;       // steps run in all
+};
+
+void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+
+class BatchStop : public testing::TestWithParam<StopCase> {};
+
+TEST_P(BatchStop, ReportsEachStepAndStopsAfterTheOneAtHand) {
+  const StopCase& c = GetParam();
+  TempFolder info;
+  FakeWindow w(browser_test::MachineProvider(), browser_test::Catalogue(), info.path());
+  w.PlaceSelection(53);
+  if (c.stop_after > 0)
+    w.stop_when = [&] { return static_cast<int>(w.progress.size()) >= c.stop_after; };
+  if (c.all_get)
+    browser::AllGetClick(w);
+  else
+    browser::AutoSaveClick(w);
+  const int total = c.all_get ? 60 : 1211;
+  ASSERT_EQ(w.progress.size(), static_cast<std::size_t>(c.steps));
+  for (int i = 0; i < c.steps; ++i)
+    EXPECT_EQ(w.progress[static_cast<std::size_t>(i)], std::make_pair((c.all_get ? 1 : 55) + i, total)) << i;
+  EXPECT_EQ(w.batches, (std::vector<std::string>{c.all_get ? "全自動収集" : "AutoSave", "end"}));
+  if (c.all_get) {
+    EXPECT_EQ(HeaderCaptions(w.pane_.text()).size(), static_cast<std::size_t>(c.steps));
+    EXPECT_TRUE(w.all_get_enabled);
+    EXPECT_EQ(w.auto_clear, 1);
+  } else {
+    EXPECT_EQ(info.FileCount(), static_cast<std::size_t>(c.steps));
+    EXPECT_EQ(w.SelectedClassIndex(), 53 + c.steps);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Batches, BatchStop,
+                         testing::Values(StopCase{"AllGetToTheEnd", true, 0, 60}, StopCase{"AllGetStopped", true, 3, 3},
+                                         StopCase{"AutoSaveToTheEnd", false, 0, 1157},
+                                         StopCase{"AutoSaveStopped", false, 2, 2}),
+                         [](const auto& info) { return info.param.name; });
+
+TEST(AllGet, YieldsAfterEachButtonAndEveryHundredLines) {
+  FakeWindow w(std::shared_ptr<wmi::Provider>(wmi::RecordedProvider::FromFile(browser_test::DataFile("rich.json"))),
+               browser_test::Catalogue(), std::nullopt);
+  bool enabled_at_every_yield = false;
+  w.on_yield = [&] { enabled_at_every_yield = enabled_at_every_yield || w.all_get_enabled; };
+  browser::AllGetClick(w);
+  EXPECT_FALSE(enabled_at_every_yield) << "cmdAllGet stays disabled while the batch yields";
+  const std::size_t lines = Lines(w.pane_.text()).size();
+  ASSERT_GT(lines, 100u);
+  // One yield after each of the sixty buttons, and one every 100 lines.
+  EXPECT_EQ(w.yield_lines.size(), 60u + lines / 100);
+  std::size_t at_hundreds = 0;
+  for (std::size_t n : w.yield_lines) at_hundreds += (n > 0 && n % 100 == 0);
+  EXPECT_GE(at_hundreds, lines / 100);
 }
 
 }  // namespace

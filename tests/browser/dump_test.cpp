@@ -236,7 +236,7 @@ TEST(Command61, ListClickDumpsTheNewSelection) {
   EXPECT_EQ(Lines(w.pane_.text()), (std::vector<std::string>{kHeader, kSeparator, "ActionID:a1", "Caption:Null"}));
 }
 
-TEST(Command63, DumpsTheBatteryIntoTheFileOfTheSelectedEntry) {
+TEST(Command63, DumpsTheBatteryIntoItsOwnFileWhateverIsSelected) {
   TempFolder info;
   FakeWindow w(browser_test::MachineProvider(), browser_test::Catalogue(), info.path());
   w.PlaceSelection(53);  // CIM_Action
@@ -248,7 +248,8 @@ TEST(Command63, DumpsTheBatteryIntoTheFileOfTheSelectedEntry) {
   EXPECT_EQ(lines[2], "Caption:内部バッテリー");
   EXPECT_EQ(w.log, (std::vector<std::string>{"List2 off", "Command61 off", "Command61 on", "List2 on"}));
   EXPECT_EQ(info.FileCount(), 1u);
-  EXPECT_EQ(Lines(ReadBytes(info.path() / "CIM_Action.txt")).size(), 8u);
+  EXPECT_EQ(Lines(ReadBytes(info.path() / "Win32_Battery.txt")).size(), 8u);
+  EXPECT_FALSE(std::filesystem::exists(info.path() / "CIM_Action.txt"));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "browser/browser.h"
@@ -105,6 +107,11 @@ class FakeWindow : public browser::Window {
   }
   std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
 
+  void BatchStarted(std::string_view name) override { batches.emplace_back(name); }
+  void BatchProgress(int step, int total) override { progress.emplace_back(step, total); }
+  void BatchEnded() override { batches.emplace_back("end"); }
+  bool StopRequested() override { return stop_when && stop_when(); }
+
   // Sets the selection without raising the click, as a test's starting point.
   void PlaceSelection(int index) { selected_ = index; }
 
@@ -117,6 +124,9 @@ class FakeWindow : public browser::Window {
   std::vector<std::size_t> yield_lines;
   std::vector<bool> yield_visible;
   std::function<void()> on_yield;
+  std::vector<std::string> batches;              // names of started batches, "end" at each end
+  std::vector<std::pair<int, int>> progress;     // step, total
+  std::function<bool()> stop_when;
 
  private:
   std::shared_ptr<wmi::Provider> provider_;
