@@ -28,11 +28,15 @@ bool WaitPump::KeepWaiting() {
 
 bool WaitPump::eventFilter(QObject* watched, QEvent* event) {
   if (watched == &window_ && event->type() == QEvent::Close) closed_ = true;
-  if (pumping_ && event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+  // Esc reaches the window as a shortcut (the window's own Esc, which stops a
+  // batch) or else as a key press: either way it stops this wait. The
+  // shortcut still runs, so that a batch waiting here stops as well.
+  const bool key = event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride;
+  if (pumping_ && key && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
     auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && (widget == &window_ || window_.isAncestorOf(widget))) {
       escape_ = true;
-      return true;
+      return event->type() == QEvent::KeyPress;
     }
   }
   return QObject::eventFilter(watched, event);

@@ -200,7 +200,11 @@ TEST_P(BatchStop, ReportsEachStepAndStopsAfterTheOneAtHand) {
     EXPECT_TRUE(w.all_get_enabled);
     EXPECT_EQ(w.auto_clear, 1);
   } else {
-    EXPECT_EQ(info.FileCount(), static_cast<std::size_t>(c.steps));
+    // Every entry walked gets its file, but for the classes the walk skips.
+    const std::vector<std::string> catalogue = browser_test::Catalogue();
+    std::size_t skipped = 0;
+    for (int i = 54; i < 54 + c.steps; ++i) skipped += browser::IsSkippedByAutoSave(catalogue[static_cast<std::size_t>(i)]);
+    EXPECT_EQ(info.FileCount(), static_cast<std::size_t>(c.steps) - skipped);
     EXPECT_EQ(w.SelectedClassIndex(), 53 + c.steps);
   }
 }
