@@ -40,14 +40,12 @@ std::optional<std::string> SystemLocale(const Tree& tree) {
 
 // The root file system's device, from mountinfo.
 std::optional<std::string> RootDevice(const Tree& tree) {
-  auto text = tree.Read("/proc/self/mountinfo");
-  if (!text) return std::nullopt;
   std::optional<std::string> dev;
-  for (const std::string& line : Lines(*text)) {
+  tree.EachLine("/proc/self/mountinfo", [&](std::string_view line) {
     auto w = Words(line);
     auto dash = std::find(w.begin(), w.end(), "-");
     if (w.size() > 4 && w[4] == "/" && dash != w.end() && w.end() - dash >= 3) dev = *(dash + 2);
-  }
+  });
   return dev;
 }
 

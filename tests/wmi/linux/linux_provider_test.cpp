@@ -226,9 +226,9 @@ TEST_F(Vm, NetworkAdaptersShareTheirIndexWithTheirConfiguration) {
   EXPECT_EQ(c.Get("IPAddress"), Texts({"192.0.2.2", "fd00::2", "fe80::fc:ff:fe00:1"}));
   EXPECT_EQ(c.Get("IPSubnet"), Texts({"255.255.255.0", "64", "64"}));
   EXPECT_EQ(c.Get("DefaultIPGateway"), Texts({"192.0.2.1", "fd00::1"}));
-  EXPECT_EQ(c.Get("GatewayCostMetric"), Ints({0, 1024}));
+  EXPECT_EQ(c.Get("GatewayCostMetric"), Ints({1, 1024}));  // route metrics 0 and 1024, in Windows' 1-9999
   EXPECT_EQ(c.Get("DNSServerSearchOrder"), Texts({"10.255.255.53"}));
-  EXPECT_EQ(c.Get("DNSDomainSuffixSearchOrder"), Texts({}));
+  EXPECT_NULL(c, "DNSDomainSuffixSearchOrder");  // resolv.conf has no search line
   EXPECT_PROP(c, "DNSHostName", "vm");
   const wmi::Instance& off = configs[1];  // ifb0: no IP settings at all
   EXPECT_PROP(off, "IPEnabled", false);

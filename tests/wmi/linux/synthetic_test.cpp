@@ -143,7 +143,7 @@ TEST_F(Laptop, WirelessAdapterWithDhcp) {
   EXPECT_PROP(wifi, "AdapterTypeId", 9);
   EXPECT_PROP(wifi, "Name", "Comet Lake PCH-LP CNVi WiFi");
   EXPECT_PROP(wifi, "ServiceName", "iwlwifi");
-  EXPECT_PROP(wifi, "TimeOfLastReset", "20231115071320.000000+540");  // btime 1700000000 in JST
+  EXPECT_NULL(wifi, "TimeOfLastReset");  // Linux keeps no time of an adapter's last reset
   auto configs = All("Win32_NetworkAdapterConfiguration");
   ASSERT_EQ(configs.size(), 2u);
   const wmi::Instance& c = configs[1];
