@@ -172,7 +172,8 @@ InstanceList BuildLogicalDisks(const ClassDef& def, Context& ctx) {
     b.Int("Access", m.read_only ? 1 : 3);
     if (type == 4) b.Text("ProviderName", m.source);
     if (auto st = ctx.system().FileSystem(m.point)) {
-      b.Big("Size", st->size).Big("FreeSpace", st->available);
+      // Free bytes in all, as Windows counts them: the blocks ext4 reserves for root are free space too.
+      b.Big("Size", st->size).Big("FreeSpace", st->free);
       if (st->block_size) {
         b.Big("BlockSize", st->block_size);
         b.Big("NumberOfBlocks", st->size / st->block_size);
