@@ -270,7 +270,8 @@ InstanceList BuildNetworkConfigurations(const ClassDef& def, Context& ctx) {
           if (!r.v6 && r.metric && (!lowest || *r.metric < *lowest)) lowest = r.metric;
         }
         if (!g.empty()) b.Texts("DefaultIPGateway", g).Ints("GatewayCostMetric", m);
-        b.Int("IPConnectionMetric", lowest);  // the lowest metric of the adapter's IPv4 routes
+        // The lowest metric of the adapter's IPv4 routes, in the same 1 to 9999.
+        if (lowest) b.Int("IPConnectionMetric", std::clamp<std::int64_t>(*lowest, 1, 9999));
       }
       bool loopback = a.type == 772;
       if (!loopback) {

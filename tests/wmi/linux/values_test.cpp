@@ -219,6 +219,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "Win32_NetworkAdapterConfiguration", "GatewayCostMetric", lxtest::Ints({600})},
         ValueCase{"IpConnectionMetricIsTheLowestRouteMetric", Eth0({{"/proc/net/route", Routes("100")}}),
                   "Win32_NetworkAdapterConfiguration", "IPConnectionMetric", wmi::Value(100)},
+        ValueCase{"IpConnectionMetricZeroIsTheLowestCost", Eth0({{"/proc/net/route", Routes("0")}}),
+                  "Win32_NetworkAdapterConfiguration", "IPConnectionMetric", wmi::Value(1)},
         ValueCase{"NoSearchListIsNull", Eth0({{"/etc/resolv.conf", "nameserver 192.0.2.53\n"}}),
                   "Win32_NetworkAdapterConfiguration", "DNSDomainSuffixSearchOrder", wmi::Value()},
         ValueCase{"SearchListInOrder", Eth0({{"/etc/resolv.conf", "nameserver 192.0.2.53\nsearch a.example b.example\n"}}),
