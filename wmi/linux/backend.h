@@ -33,8 +33,9 @@ class Context {
 
   const std::string& HostName();
   std::optional<std::int64_t> BootTime();  // seconds since the epoch
-  // A WMI datetime of `t` (seconds since the epoch) in the local time zone.
-  std::string DateTime(std::int64_t t, int micros = 0);
+  // A WMI datetime of `t` (seconds since the epoch) in the local time zone;
+  // nullopt for a time a WMI datetime cannot hold (before 1601, after 9999).
+  std::optional<std::string> DateTime(std::int64_t t, int micros = 0);
 
   // Devices on the PCI and USB buses (pci.cpp, usb.cpp), read once.
   const std::vector<PciDevice>& Pci();
@@ -57,8 +58,9 @@ class Builder {
   Builder(const ClassDef& def, Context& ctx);
 
   // Sets a property, typed by the schema: 64-bit integers, datetimes and
-  // references become text. A name the class lacks is a programming error
-  // (std::logic_error). nullopt leaves the property Null.
+  // references become text; an integer outside its CIM type's range is Null;
+  // control characters in text are replaced (CleanText). A name the class
+  // lacks is a programming error (std::logic_error). nullopt leaves the property Null.
   Builder& Set(std::string_view name, Value v);
   Builder& Text(std::string_view name, std::optional<std::string> v);
   Builder& Int(std::string_view name, std::optional<std::int64_t> v);

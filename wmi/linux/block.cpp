@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "wmi/linux/backend.h"
+#include "wmi/linux/checked.h"
 
 namespace wmi::lx {
 
@@ -37,13 +38,13 @@ std::vector<BlockDisk> ReadDisks(const Tree& tree) {
     std::string dir = "/sys/block/" + name;
     BlockDisk d;
     d.name = name;
-    auto sectors = tree.Number(dir + "/size");
+    auto sectors = tree.Number(dir + "/size", 0, INT64_MAX / 512);  // 512-byte sectors, whatever the block size
     d.removable = tree.Number(dir + "/removable").value_or(0) == 1;
     d.read_only = tree.Number(dir + "/ro").value_or(0) == 1;
     if (!sectors || *sectors < 0) continue;
     if (*sectors == 0 && !d.removable) continue;  // an unused device slot (nbd, empty virtual disks)
     d.sectors = static_cast<std::uint64_t>(*sectors);
-    d.logical_block = tree.Number(dir + "/queue/logical_block_size").value_or(512);
+    d.logical_block = tree.Number(dir + "/queue/logical_block_size", 512, 1 << 16).value_or(512);
     d.dev = tree.Line(dir + "/dev").value_or("");
     d.device = tree.Resolve(dir + "/device");
     d.model = tree.Line(dir + "/device/model");
@@ -61,8 +62,8 @@ std::vector<BlockDisk> ReadDisks(const Tree& tree) {
       BlockPartition p;
       p.name = part;
       p.number = *number;
-      p.start = static_cast<std::uint64_t>(std::max<std::int64_t>(0, tree.Number(pdir + "/start").value_or(0)));
-      p.sectors = static_cast<std::uint64_t>(std::max<std::int64_t>(0, tree.Number(pdir + "/size").value_or(0)));
+      p.start = static_cast<std::uint64_t>(tree.Number(pdir + "/start", 0, INT64_MAX / 512).value_or(0));
+      p.sectors = static_cast<std::uint64_t>(tree.Number(pdir + "/size", 0, INT64_MAX / 512).value_or(0));
       p.dev = tree.Line(pdir + "/dev").value_or("");
       d.partitions.push_back(p);
     }
@@ -72,6 +73,38 @@ std::vector<BlockDisk> ReadDisks(const Tree& tree) {
   }
   return disks;
 }
+
+namespace {
+
+// A part of a device id: blanks as '_', upper case, nothing that separates the id's parts.
+std::string IdPart(std::string_view s) {
+  std::string o = Upper(Trim(s));
+  for (char& c : o)
+    if (c == ' ' || c == '\\' || c == '&') c = '_';
+  return o;
+}
+
+// The disk's own device id, in the forms Windows gives disks:
+//   USBSTOR\DISK&VEN_v&PROD_p&REV_r\<serial of the USB device>&<LUN>   for USB disks,
+//   SCSI\DISK&VEN_v&PROD_p\<kernel name>                                for the others (SATA, SAS, NVMe, virtio).
+// The vendor is the device's own; NVMe and virtio disks, which name none, take NVME and VIRTIO.
+std::string DiskDeviceId(Context& ctx, const BlockDisk& d, bool usb, const std::vector<std::string>& hctl) {
+  std::string vendor = d.vendor.value_or("");
+  if (vendor.empty() && StartsWith(d.name, "nvme")) vendor = "NVME";
+  if (vendor.empty() && d.device && d.device->find("/virtio") != std::string::npos) vendor = "VIRTIO";
+  std::string id = std::string(usb ? "USBSTOR" : "SCSI") + "\\DISK&VEN_" + IdPart(vendor) + "&PROD_" +
+                   IdPart(d.model.value_or(""));
+  if (usb) {
+    if (d.firmware) id += "&REV_" + IdPart(*d.firmware);
+    std::string instance = d.name;
+    for (const UsbDevice& u : ctx.Usb())
+      if (d.device && StartsWith(*d.device, u.sysfs + "/")) instance = u.device_id.substr(u.device_id.rfind('\\') + 1);
+    return id + "\\" + instance + "&" + (hctl.size() == 4 ? hctl[3] : "0");
+  }
+  return id + "\\" + d.name;
+}
+
+}  // namespace
 
 std::string PartitionId(std::size_t disk, std::size_t partition) {
   return "Disk #" + std::to_string(disk) + ", Partition #" + std::to_string(partition);
@@ -92,18 +125,17 @@ InstanceList BuildDiskDrives(const ClassDef& def, Context& ctx) {
     else if (path.find("/ieee1394") != std::string::npos || path.find("/firewire") != std::string::npos)
       interface = "1394";
 
-    std::optional<std::string> model = d.model;
+    std::optional<std::string> model = d.model;  // the disk's own: virtio and xen disks have none
     std::optional<std::string> manufacturer;
     if (d.vendor && *d.vendor != "ATA") {
       manufacturer = d.vendor;
       if (model && !StartsWith(*model, *d.vendor)) model = *d.vendor + " " + *model;
     }
-    std::optional<std::string> pnp = d.device ? ctx.DeviceIdAbove(*d.device) : std::nullopt;
-    if (!model && d.device) {
-      // Virtual disks (virtio, xen) have no model of their own: take the name of the PCI device behind them.
-      for (const PciDevice& p : ctx.Pci())
-        if (StartsWith(*d.device, p.sysfs + "/") && p.device_name) model = p.device_name;
-    }
+    // SCSI address H:C:T:L, where the disk hangs on a SCSI device.
+    auto hctl = Split(Basename(path), ':');
+    bool scsi = hctl.size() == 4 &&
+                std::all_of(hctl.begin(), hctl.end(), [](const std::string& s) { return ParseInt(s).has_value(); });
+    if (!scsi) hctl.clear();
     Builder b(def, ctx);
     std::string node = "/dev/" + d.name;
     b.Device(node, node, "Disk drive");
@@ -111,18 +143,20 @@ InstanceList BuildDiskDrives(const ClassDef& def, Context& ctx) {
     b.Text("Model", model);
     b.Text("Manufacturer", manufacturer.value_or("(Standard disk drives)"));
     b.Text("SerialNumber", d.serial).Text("FirmwareRevision", d.firmware);
-    b.Text("PNPDeviceID", pnp);
+    b.Text("PNPDeviceID", DiskDeviceId(ctx, d, interface == "USB", hctl));
     b.Int("Index", static_cast<std::int64_t>(index));
     b.Text("InterfaceType", interface);
     b.Text("MediaType", d.removable ? "Removable Media" : "Fixed hard disk media");
     b.Bool("MediaLoaded", d.sectors > 0);
-    std::uint64_t bytes = d.sectors * 512;
-    std::int64_t bps = d.logical_block > 0 ? d.logical_block : 512;
-    b.Big("Size", bytes).Int("BytesPerSector", bps);
-    b.Big("TotalSectors", bytes / static_cast<std::uint64_t>(bps));
-    std::uint64_t cylinders = bytes / (255ull * 63ull * static_cast<std::uint64_t>(bps));
+    // Windows' geometry: 255 heads and 63 sectors a track, and the size is what the geometry holds,
+    // the whole cylinders (up to 8 MB less than the disk's raw size).
+    std::uint64_t bytes = d.sectors * 512;  // ReadDisks keeps sectors below INT64_MAX / 512
+    std::uint64_t bps = static_cast<std::uint64_t>(d.logical_block);
+    std::uint64_t cylinders = bytes / (255ull * 63ull * bps);
+    b.Int("BytesPerSector", d.logical_block);
     b.Int("SectorsPerTrack", 63).Int("TracksPerCylinder", 255).Int("TotalHeads", 255);
     b.Big("TotalCylinders", cylinders).Big("TotalTracks", cylinders * 255);
+    b.Big("TotalSectors", cylinders * 255 * 63).Big("Size", cylinders * 255 * 63 * bps);
     b.Int("Partitions", static_cast<std::int64_t>(d.partitions.size()));
     std::vector<std::int64_t> caps = {3};
     std::vector<std::string> descs = {"Random Access"};
@@ -135,10 +169,7 @@ InstanceList BuildDiskDrives(const ClassDef& def, Context& ctx) {
       descs.push_back("Supports Removable Media");
     }
     b.Ints("Capabilities", caps).Texts("CapabilityDescriptions", descs);
-    // SCSI address H:C:T:L, where the disk hangs on a SCSI device.
-    auto hctl = Split(Basename(path), ':');
-    if (hctl.size() == 4 &&
-        std::all_of(hctl.begin(), hctl.end(), [](const std::string& s) { return ParseInt(s).has_value(); })) {
+    if (scsi) {
       b.Int("SCSIPort", ParseInt(hctl[0])).Int("SCSIBus", ParseInt(hctl[1]));
       b.Int("SCSITargetId", ParseInt(hctl[2])).Int("SCSILogicalUnit", ParseInt(hctl[3]));
     }

@@ -5,10 +5,14 @@
 #include <set>
 
 #include "wmi/linux/backend.h"
+#include "wmi/linux/checked.h"
 
 namespace wmi::lx {
 
 namespace {
+
+// Logical processor numbers the kernel can give (its CONFIG_NR_CPUS stops far below).
+constexpr std::int64_t kMaxCpu = 1 << 20;
 
 using Block = std::map<std::string, std::string>;
 
@@ -42,7 +46,7 @@ std::vector<Block> CpuInfo(const Tree& tree) {
   blocks.erase(std::remove_if(blocks.begin(), blocks.end(),
                               [](const Block& b) {
                                 auto it = b.find("processor");
-                                return it == b.end() || !ParseInt(it->second) || *ParseInt(it->second) < 0;
+                                return it == b.end() || !ParseIntIn(it->second, 0, kMaxCpu);
                               }),
                blocks.end());
   for (Block& b : blocks) b.insert(common.begin(), common.end());
@@ -143,17 +147,15 @@ std::optional<std::int64_t> SizeKb(std::optional<std::string> text) {
     t.pop_back();
     mul = 1024;
   }
-  auto v = ParseInt(t);
-  if (!v) return std::nullopt;
-  return *v * mul;
+  return Mul(ParseIntIn(t, 0, INT64_MAX), mul);
 }
 
 std::set<int> CpuList(const std::string& list) {
   std::set<int> out;
   for (const std::string& part : Split(list, ',')) {
     auto dash = part.find('-');
-    auto a = ParseInt(part.substr(0, dash));
-    auto b = dash == std::string::npos ? a : ParseInt(part.substr(dash + 1));
+    auto a = ParseIntIn(part.substr(0, dash), 0, kMaxCpu);
+    auto b = dash == std::string::npos ? a : ParseIntIn(part.substr(dash + 1), 0, kMaxCpu);
     if (!a || !b || *b < *a || *b - *a > 4096) continue;
     for (auto i = *a; i <= *b; ++i) out.insert(static_cast<int>(i));
   }
@@ -166,7 +168,7 @@ std::vector<Cache> Caches(const Tree& tree) {
   std::set<std::string> seen;
   std::vector<std::string> cpus;
   for (const std::string& e : tree.List("/sys/devices/system/cpu"))
-    if (e.size() > 3 && StartsWith(e, "cpu") && ParseInt(e.substr(3))) cpus.push_back(e.substr(3));
+    if (e.size() > 3 && StartsWith(e, "cpu") && ParseIntIn(e.substr(3), 0, kMaxCpu)) cpus.push_back(e.substr(3));
   std::sort(cpus.begin(), cpus.end(),
             [](const std::string& a, const std::string& b) { return *ParseInt(a) < *ParseInt(b); });
   for (const std::string& cpu : cpus) {
@@ -175,7 +177,7 @@ std::vector<Cache> Caches(const Tree& tree) {
       if (!StartsWith(idx, "index")) continue;
       std::string dir = base + "/" + idx;
       Cache c;
-      auto level = tree.Number(dir + "/level");
+      auto level = tree.Number(dir + "/level", 0, 255);
       auto type = tree.Line(dir + "/type");
       if (!level || !type) continue;
       c.level = static_cast<int>(*level);
@@ -195,9 +197,7 @@ std::vector<Cache> Caches(const Tree& tree) {
 }
 
 std::optional<std::int64_t> Mhz(const Tree& tree, const std::string& cpu, const char* file) {
-  auto khz = tree.Number(CpuDir(cpu) + "/cpufreq/" + file);
-  if (!khz || *khz <= 0) return std::nullopt;
-  return (*khz + 500) / 1000;
+  return DivRound(tree.Number(CpuDir(cpu) + "/cpufreq/" + file, 1, INT64_MAX), 1000);
 }
 
 }  // namespace
@@ -267,7 +267,7 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
       b.Int("Family", FamilyCode(vendor, *family, name.value_or("")));
       b.Int("Level", *family);
     }
-    if (model && stepping) {
+    if (InRange(model, 0, 0xFFFFFF) && InRange(stepping, 0, 0xFF)) {
       b.Int("Revision", (*model << 8) | (*stepping & 0xFF));
       b.Text("Stepping", std::to_string(*stepping));
       b.Text("Version", "Model " + std::to_string(*model) + ", Stepping " + std::to_string(*stepping));
@@ -279,12 +279,7 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
     }
     // Clock speeds: cpufreq when the kernel has it, else the "cpu MHz" line.
     std::optional<std::int64_t> mhz;
-    if (auto m = Get(first, "cpu MHz")) {
-      try {
-        mhz = std::llround(std::stod(*m));
-      } catch (...) {
-      }
-    }
+    if (auto m = Get(first, "cpu MHz")) mhz = InRange(ParseRounded(*m), 0, INT64_MAX);
     auto cur = Mhz(tree, cpu0, "scaling_cur_freq");
     auto max = Mhz(tree, cpu0, "cpuinfo_max_freq");
     b.Int("CurrentClockSpeed", cur ? cur : mhz);

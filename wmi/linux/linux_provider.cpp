@@ -1,11 +1,14 @@
 #include "wmi/linux/linux_provider.h"
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <stdexcept>
 
 #include "wmi/error.h"
 #include "wmi/linux/backend.h"
+#include "wmi/linux/checked.h"
 #include "wmi/live.h"
 #include "wmi/wql.h"
 
@@ -122,36 +125,39 @@ const std::string& Context::HostName() {
 std::optional<std::int64_t> Context::BootTime() {
   if (!boot_time_) {
     std::optional<std::int64_t> t;
-    if (auto stat = tree_.Read("/proc/stat")) {
-      for (const std::string& line : Lines(*stat)) {
-        auto w = Words(line);
-        if (w.size() == 2 && w[0] == "btime") t = ParseInt(w[1]);
-      }
-    }
+    tree_.EachLine("/proc/stat", [&](std::string_view line) {
+      auto w = Words(line);
+      if (w.size() == 2 && w[0] == "btime") t = ParseIntIn(w[1], 0, INT64_MAX);
+    });
     if (!t) {
       if (auto up = tree_.Line("/proc/uptime")) {
         auto w = Words(*up);
         auto dot = w.empty() ? std::string::npos : w[0].find('.');
-        if (auto secs = w.empty() ? std::nullopt : ParseInt(w[0].substr(0, dot))) t = system_.Now() - *secs;
+        auto secs = w.empty() ? std::nullopt : ParseIntIn(w[0].substr(0, dot), 0, INT64_MAX);
+        t = Sub(system_.Now(), secs);
       }
     }
     if (!t) {
-      if (auto s = system_.Sysinfo()) t = system_.Now() - s->uptime;
+      if (auto s = system_.Sysinfo(); s && s->uptime >= 0) t = Sub(system_.Now(), s->uptime);
     }
-    boot_time_ = t;
+    boot_time_ = InRange(t, 0, INT64_MAX);
   }
   return *boot_time_;
 }
 
-std::string Context::DateTime(std::int64_t t, int micros) {
+std::optional<std::string> Context::DateTime(std::int64_t t, int micros) {
   int offset = system_.UtcOffsetMinutes(t);
-  std::time_t local = static_cast<std::time_t>(t + offset * 60);
+  if (offset < -24 * 60 || offset > 24 * 60 || micros < 0 || micros > 999999) return std::nullopt;
+  // Years 1601 to 9999: what the four digits of a WMI datetime can hold, from Windows' own epoch on.
+  auto local = Add(t, static_cast<std::int64_t>(offset) * 60);
+  if (!local || *local < -11644473600 || *local > 253402300799) return std::nullopt;
+  std::time_t tt = static_cast<std::time_t>(*local);
   std::tm tm;
-  gmtime_r(&local, &tm);
+  if (!gmtime_r(&tt, &tm)) return std::nullopt;
   char buf[80];
   std::snprintf(buf, sizeof buf, "%04d%02d%02d%02d%02d%02d.%06d%c%03d", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                 tm.tm_hour, tm.tm_min, tm.tm_sec, micros, offset < 0 ? '-' : '+', offset < 0 ? -offset : offset);
-  return buf;
+  return std::string(buf);
 }
 
 const std::vector<PciDevice>& Context::Pci() {
@@ -202,15 +208,30 @@ std::size_t Builder::Index(std::string_view name) const {
 }
 
 namespace {
+// A value typed by its property: integers of 64-bit and text properties
+// become text; an integer outside the 8 to 32-bit range of its CIM type, or
+// a real that is not finite, is Null; text has its control characters replaced.
 Value Typed(const PropertyDef& p, Value v) {
-  if (v.kind() == Value::Kind::Integer && (p.type == CimType::Big || p.type == CimType::Text))
-    return Value(std::to_string(v.integer()));
-  if (v.kind() == Value::Kind::Array) {
-    std::vector<Value> elements;
-    for (const Value& e : v.elements()) elements.push_back(Typed(p, e));
-    return Value(std::move(elements));
+  switch (v.kind()) {
+    case Value::Kind::Integer:
+      if (p.type == CimType::Big || p.type == CimType::Text) return Value(std::to_string(v.integer()));
+      if (p.type == CimType::Integer && (v.integer() < INT32_MIN || v.integer() > UINT32_MAX)) return Value();
+      return v;
+    case Value::Kind::Real:
+      return std::isfinite(v.real()) ? v : Value();
+    case Value::Kind::Text:
+      return HasControl(v.text()) ? Value(CleanText(v.text())) : v;
+    case Value::Kind::Array: {
+      std::vector<Value> elements;
+      for (const Value& e : v.elements()) {
+        elements.push_back(Typed(p, e));
+        if (elements.back().is_null()) return Value();  // an array has no Null elements: the whole is unknown
+      }
+      return Value(std::move(elements));
+    }
+    default:
+      return v;
   }
-  return v;
 }
 }  // namespace
 

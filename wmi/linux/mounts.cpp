@@ -37,26 +37,26 @@ std::string Unescape(const std::string& s) {
 
 std::vector<Mount> ReadMounts(const Tree& tree) {
   std::vector<Mount> mounts;
-  if (auto text = tree.Read("/proc/self/mountinfo")) {
-    for (const std::string& line : Lines(*text)) {
+  // Line by line: hosts with tens of thousands of mounts have a mountinfo of many megabytes.
+  bool read = tree.EachLine("/proc/self/mountinfo", [&](std::string_view line) {
+    auto w = Words(line);
+    auto dash = std::find(w.begin(), w.end(), "-");
+    if (w.size() < 6 || dash == w.end() || w.end() - dash < 3) return;
+    Mount m;
+    m.dev = w[2];
+    m.root = Unescape(w[3]);
+    m.point = Unescape(w[4]);
+    m.read_only = StartsWith(w[5], "ro") && (w[5].size() == 2 || w[5][2] == ',');
+    m.fstype = *(dash + 1);
+    m.source = Unescape(*(dash + 2));
+    mounts.push_back(std::move(m));
+  });
+  if (!read) {
+    tree.EachLine("/proc/mounts", [&](std::string_view line) {
       auto w = Words(line);
-      auto dash = std::find(w.begin(), w.end(), "-");
-      if (w.size() < 6 || dash == w.end() || w.end() - dash < 3) continue;
-      Mount m;
-      m.dev = w[2];
-      m.root = Unescape(w[3]);
-      m.point = Unescape(w[4]);
-      m.read_only = StartsWith(w[5], "ro") && (w[5].size() == 2 || w[5][2] == ',');
-      m.fstype = *(dash + 1);
-      m.source = Unescape(*(dash + 2));
-      mounts.push_back(std::move(m));
-    }
-  } else if (auto text = tree.Read("/proc/mounts")) {
-    for (const std::string& line : Lines(*text)) {
-      auto w = Words(line);
-      if (w.size() < 4) continue;
+      if (w.size() < 4) return;
       mounts.push_back({"", "/", Unescape(w[1]), w[2], Unescape(w[0]), StartsWith(w[3], "ro")});
-    }
+    });
   }
   return mounts;
 }
@@ -172,7 +172,8 @@ InstanceList BuildLogicalDisks(const ClassDef& def, Context& ctx) {
     b.Int("Access", m.read_only ? 1 : 3);
     if (type == 4) b.Text("ProviderName", m.source);
     if (auto st = ctx.system().FileSystem(m.point)) {
-      b.Big("Size", st->size).Big("FreeSpace", st->available);
+      // Free bytes in all, as Windows counts them: the blocks ext4 reserves for root are free space too.
+      b.Big("Size", st->size).Big("FreeSpace", st->free);
       if (st->block_size) {
         b.Big("BlockSize", st->block_size);
         b.Big("NumberOfBlocks", st->size / st->block_size);

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "wmi/linux/backend.h"
+#include "wmi/linux/checked.h"
 
 namespace wmi::lx {
 
@@ -17,7 +18,7 @@ struct Adapter {
   std::int64_t index = 0;
   std::string name;  // product name
   std::optional<std::string> manufacturer, service, pnp, mac;
-  std::optional<std::int64_t> mtu, type;
+  std::optional<std::int64_t> mtu, type, flags;  // flags: IFF_UP, IFF_MULTICAST, ...
   std::optional<std::uint64_t> speed;
   std::optional<bool> up;
   bool physical = false, wireless = false;
@@ -36,11 +37,11 @@ std::vector<Adapter> ReadAdapters(Context& ctx) {
     a.index = *index;
     a.type = tree.Number(dir + "/type");
     a.mtu = tree.Number(dir + "/mtu");
-    auto flags = tree.Number(dir + "/flags");
-    if (flags) a.up = (*flags & 1) != 0;
+    a.flags = tree.Number(dir + "/flags", 0, UINT32_MAX);
+    if (a.flags) a.up = (*a.flags & 1) != 0;
     a.carrier = tree.Number(dir + "/carrier");
     a.wireless = tree.Exists(dir + "/wireless") || tree.Exists(dir + "/phy80211");
-    if (auto s = tree.Number(dir + "/speed"); s && *s > 0) a.speed = static_cast<std::uint64_t>(*s) * 1000000ull;
+    a.speed = MulU(Unsigned(tree.Number(dir + "/speed", 1, INT64_MAX)), 1000000);  // Mb/s
     if (auto m = tree.Line(dir + "/address")) {
       bool zero = std::all_of(m->begin(), m->end(), [](char c) { return c == '0' || c == ':'; });
       if (!zero && m->size() == 17) a.mac = Upper(*m);
@@ -76,8 +77,10 @@ std::vector<Adapter> ReadAdapters(Context& ctx) {
         a.name = "Wireless Adapter";
       else if (tree.Exists(dir + "/tun_flags"))
         a.name = "TUN/TAP Adapter";
+      else if (a.physical)
+        a.name = "Network Adapter";
       else
-        a.name = a.physical ? "Network Adapter" : "Virtual Adapter";
+        a.name = ifname;  // a virtual interface of a kind sysfs does not tell (ifb, veth, dummy ...)
     }
     out.push_back(std::move(a));
   }
@@ -97,47 +100,55 @@ std::string Mask(int prefix) {
          std::to_string(m & 0xFF);
 }
 
-struct Gateway {
-  std::string address;
-  std::int64_t metric = 0;
+// A route of the main tables (/proc/net/route, /proc/net/ipv6_route).
+struct Route {
+  bool v6 = false;
+  bool default_gateway = false;   // to everywhere, through a gateway
+  std::string gateway;            // the gateway's address, for a default gateway
+  std::optional<std::int64_t> metric;
 };
 
-std::map<std::string, std::vector<Gateway>> DefaultGateways(const Tree& tree) {
-  std::map<std::string, std::vector<Gateway>> out;
-  if (auto text = tree.Read("/proc/net/route")) {
-    auto lines = Lines(*text);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-      auto w = Words(lines[i]);
-      if (w.size() < 8) continue;
-      auto dest = ParseHex(w[1]), gw = ParseHex(w[2]), flags = ParseHex(w[3]), mask = ParseHex(w[7]);
-      auto metric = ParseInt(w[6]);
-      if (!dest || !gw || !flags || !mask || *dest != 0 || *mask != 0 || !(*flags & 2)) continue;
-      std::uint32_t g = static_cast<std::uint32_t>(*gw);  // in network order, written as a little-endian number
-      std::string addr = std::to_string(g & 0xFF) + "." + std::to_string(g >> 8 & 0xFF) + "." +
-                         std::to_string(g >> 16 & 0xFF) + "." + std::to_string(g >> 24);
-      out[w[0]].push_back({addr, metric.value_or(0)});
-    }
-  }
-  if (auto text = tree.Read("/proc/net/ipv6_route")) {
-    for (const std::string& line : Lines(*text)) {
-      auto w = Words(line);
-      if (w.size() < 10 || w[0].size() != 32 || w[4].size() != 32) continue;
-      auto flags = ParseHex(w[8]);
-      auto metric = ParseHex(w[5]);
-      bool default_route = w[0] == std::string(32, '0') && w[1] == "00";
-      if (!default_route || !flags || !(*flags & 2) || w[4] == std::string(32, '0')) continue;
+std::string Ipv4(std::uint32_t g) {  // in network order, written by the kernel as a little-endian number
+  return std::to_string(g & 0xFF) + "." + std::to_string(g >> 8 & 0xFF) + "." + std::to_string(g >> 16 & 0xFF) + "." +
+         std::to_string(g >> 24);
+}
+
+// Every route by interface, in the order of the tables.
+std::map<std::string, std::vector<Route>> Routes(const Tree& tree) {
+  std::map<std::string, std::vector<Route>> out;
+  tree.EachLine("/proc/net/route", [&](std::string_view line) {
+    auto w = Words(line);
+    if (w.size() < 8 || w[0] == "Iface") return;
+    auto dest = ParseHex(w[1]), gw = ParseHex(w[2]), flags = ParseHex(w[3]), mask = ParseHex(w[7]);
+    if (!dest || !gw || !flags || !mask) return;
+    Route r;
+    r.metric = ParseIntIn(w[6], 0, UINT32_MAX);
+    r.default_gateway = *dest == 0 && *mask == 0 && (*flags & 2);
+    if (r.default_gateway) r.gateway = Ipv4(static_cast<std::uint32_t>(*gw));
+    out[w[0]].push_back(std::move(r));
+  });
+  tree.EachLine("/proc/net/ipv6_route", [&](std::string_view line) {
+    auto w = Words(line);
+    if (w.size() < 10 || w[0].size() != 32 || w[4].size() != 32) return;
+    auto flags = ParseHex(w[8]);
+    Route r;
+    r.v6 = true;
+    r.metric = ParseIntIn("0x" + w[5], 0, UINT32_MAX);
+    r.default_gateway =
+        w[0] == std::string(32, '0') && w[1] == "00" && flags && (*flags & 2) && w[4] != std::string(32, '0');
+    if (r.default_gateway) {
       unsigned char bytes[16];
-      bool ok = true;
       for (int i = 0; i < 16; ++i) {
         auto b = ParseHex(w[4].substr(static_cast<std::size_t>(i) * 2, 2));
-        if (!b) ok = false;
-        bytes[i] = static_cast<unsigned char>(b.value_or(0));
+        if (!b) return;
+        bytes[i] = static_cast<unsigned char>(*b);
       }
       char text6[INET6_ADDRSTRLEN];
-      if (!ok || !inet_ntop(AF_INET6, bytes, text6, sizeof text6)) continue;
-      out[w[9]].push_back({text6, static_cast<std::int64_t>(metric.value_or(0))});
+      if (!inet_ntop(AF_INET6, bytes, text6, sizeof text6)) return;
+      r.gateway = text6;
     }
-  }
+    out[w[9]].push_back(std::move(r));
+  });
   return out;
 }
 
@@ -197,7 +208,6 @@ std::pair<bool, std::optional<std::string>> Dhcp(const Tree& tree, const Adapter
 
 InstanceList BuildNetworkAdapters(const ClassDef& def, Context& ctx) {
   InstanceList out;
-  auto boot = ctx.BootTime();
   for (const Adapter& a : ReadAdapters(ctx)) {
     Builder b(def, ctx);
     b.Device(std::to_string(a.index), a.name);
@@ -217,7 +227,6 @@ InstanceList BuildNetworkAdapters(const ClassDef& def, Context& ctx) {
       b.Int("Availability", *a.up ? 3 : 8);                               // Running/Full Power, Off Line
     }
     b.Bool("PowerManagementSupported", false);
-    if (boot) b.Text("TimeOfLastReset", ctx.DateTime(*boot));
     out.push_back(b.Build());
   }
   return out;
@@ -227,7 +236,7 @@ InstanceList BuildNetworkConfigurations(const ClassDef& def, Context& ctx) {
   const Tree& tree = ctx.tree();
   InstanceList out;
   std::vector<InterfaceAddress> addresses = ctx.system().InterfaceAddresses();
-  auto gateways = DefaultGateways(tree);
+  auto routes = Routes(tree);
   Resolver resolver = ReadResolver(tree);
   auto sysctl = [&](const char* name) { return tree.Number(std::string("/proc/sys/net/ipv4/") + name); };
   for (const Adapter& a : ReadAdapters(ctx)) {
@@ -247,31 +256,42 @@ InstanceList BuildNetworkConfigurations(const ClassDef& def, Context& ctx) {
     b.Bool("IPEnabled", enabled);
     if (enabled) {
       b.Texts("IPAddress", ips).Texts("IPSubnet", subnets);
-      auto gw = gateways.find(a.ifname);
-      if (gw != gateways.end()) {
+      auto own = routes.find(a.ifname);
+      if (own != routes.end()) {
         std::vector<std::string> g;
         std::vector<std::int64_t> m;
-        for (const Gateway& x : gw->second) {
-          g.push_back(x.address);
-          m.push_back(x.metric);
+        std::optional<std::int64_t> lowest;
+        for (const Route& r : own->second) {
+          if (r.default_gateway) {
+            g.push_back(r.gateway);
+            // Windows' cost range is 1 to 9999; Linux's metric starts at 0 (the best) and goes beyond.
+            m.push_back(std::clamp<std::int64_t>(r.metric.value_or(0), 1, 9999));
+          }
+          if (!r.v6 && r.metric && (!lowest || *r.metric < *lowest)) lowest = r.metric;
         }
-        b.Texts("DefaultIPGateway", g).Ints("GatewayCostMetric", m);
+        if (!g.empty()) b.Texts("DefaultIPGateway", g).Ints("GatewayCostMetric", m);
+        // The lowest metric of the adapter's IPv4 routes, in the same 1 to 9999.
+        if (lowest) b.Int("IPConnectionMetric", std::clamp<std::int64_t>(*lowest, 1, 9999));
       }
       bool loopback = a.type == 772;
       if (!loopback) {
         if (!resolver.servers.empty()) b.Texts("DNSServerSearchOrder", resolver.servers);
-        b.Texts("DNSDomainSuffixSearchOrder", resolver.search);
+        if (!resolver.search.empty()) b.Texts("DNSDomainSuffixSearchOrder", resolver.search);
         b.Text("DNSDomain", resolver.domain);
       }
       b.Text("DNSHostName", ctx.HostName());
       auto [dhcp, server] = Dhcp(tree, a);
       b.Bool("DHCPEnabled", dhcp).Text("DHCPServer", server);
       b.Int("DefaultTTL", sysctl("ip_default_ttl"));
-      if (auto t = sysctl("tcp_keepalive_time")) b.Int("KeepAliveTime", *t * 1000);
-      if (auto t = sysctl("tcp_keepalive_intvl")) b.Int("KeepAliveInterval", *t * 1000);
+      b.Int("KeepAliveTime", Mul(sysctl("tcp_keepalive_time"), 1000));  // seconds to milliseconds
+      b.Int("KeepAliveInterval", Mul(sysctl("tcp_keepalive_intvl"), 1000));
       b.Int("TcpMaxConnectRetransmissions", sysctl("tcp_syn_retries"));
       b.Int("TcpMaxDataRetransmissions", sysctl("tcp_retries2"));
       if (auto p = sysctl("ip_no_pmtu_disc")) b.Bool("PMTUDiscoveryEnabled", *p == 0);
+      // Black-hole detection: packetization-layer MTU probing, off when 0.
+      if (auto p = sysctl("tcp_mtu_probing")) b.Bool("PMTUBHDetectEnabled", *p != 0);
+      // IFF_MULTICAST: the kernel answers IGMP on every multicast interface (2, IP and IGMP multicast).
+      if (a.flags) b.Int("IGMPLevel", (*a.flags & 0x1000) ? 2 : 0);
       b.Bool("IPXEnabled", false);
     }
     out.push_back(b.Build());

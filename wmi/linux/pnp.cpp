@@ -80,6 +80,27 @@ std::vector<AcpiDevice> ReadAcpiDevices(const Tree& tree) {
   return out;
 }
 
+// The hardware ids and compatible ids Windows' PCI bus driver reports, most specific first.
+std::pair<std::vector<std::string>, std::vector<std::string>> PciIds(const PciDevice& d) {
+  char ven[16], dev[16], subsys[24], rev[16], cc6[16], cc4[16];
+  std::snprintf(ven, sizeof ven, "PCI\\VEN_%04X", d.vendor & 0xFFFF);
+  std::snprintf(dev, sizeof dev, "&DEV_%04X", d.device & 0xFFFF);
+  std::snprintf(subsys, sizeof subsys, "&SUBSYS_%04X%04X", d.subsystem_device & 0xFFFF, d.subsystem_vendor & 0xFFFF);
+  std::snprintf(rev, sizeof rev, "&REV_%02X", d.revision & 0xFF);
+  std::snprintf(cc6, sizeof cc6, "CC_%06X", d.class_code & 0xFFFFFF);
+  std::snprintf(cc4, sizeof cc4, "CC_%04X", d.class_code >> 8 & 0xFFFF);
+  std::string vd = std::string(ven) + dev;
+  std::vector<std::string> hardware = {vd + subsys + rev, vd + subsys, vd + rev, vd, vd + "&" + cc6, vd + "&" + cc4};
+  std::vector<std::string> compatible = {vd + rev,
+                                         vd,
+                                         std::string(ven) + "&" + cc6,
+                                         std::string(ven) + "&" + cc4,
+                                         ven,
+                                         std::string("PCI\\") + cc6,
+                                         std::string("PCI\\") + cc4};
+  return {hardware, compatible};
+}
+
 }  // namespace
 
 InstanceList BuildPnPEntities(const ClassDef& def, Context& ctx) {
@@ -93,6 +114,8 @@ InstanceList BuildPnPEntities(const ClassDef& def, Context& ctx) {
     Builder b(def, ctx);
     common(b, d.device_id, d.device_name.value_or("PCI Device"), d.driver);
     b.Text("Manufacturer", d.vendor_name);
+    auto [hardware, compatible] = PciIds(d);
+    b.Texts("HardwareID", hardware).Texts("CompatibleID", compatible);
     auto [guid, cls] = PciPnpClass(d.class_code);
     b.Text("ClassGuid", guid).Text("PNPClass", cls);
     bool bridge = (d.class_code >> 16) == 0x06;

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "wmi/linux/backend.h"
+#include "wmi/linux/checked.h"
 
 namespace wmi::lx {
 
@@ -106,43 +107,92 @@ InstanceList MemoryInstances(const ClassDef& def, Context& ctx, bool device_rang
   return out;
 }
 
-}  // namespace
+// One numbered line of /proc/interrupts:
+//   " 26:   0   1  IO-APIC   4-edge      ttyS0"          (x86: chip, hardware line-trigger, actions)
+//   " 11:  70  GICv3  27 Level  arch_timer"               (arm: chip, hardware line, trigger, actions)
+//   " 28:   0  PCI-MSIX-0000:00:01.0   0-edge  virtio0-config"   (a message-signalled interrupt)
+struct Interrupt {
+  std::int64_t irq = 0;  // Linux's own number
+  std::string chip;
+  std::optional<std::int64_t> hwirq;  // the line on its interrupt controller
+  std::optional<std::int64_t> trigger;  // TriggerType: 3 level, 4 edge
+  std::string actions;
+  bool message_signalled() const { return chip.find("MSI") != std::string::npos; }
+};
 
-InstanceList BuildIrqResources(const ClassDef& def, Context& ctx) {
-  InstanceList out;
-  auto text = ctx.tree().Read("/proc/interrupts");
-  if (!text) return out;
-  auto lines = Lines(*text);
-  if (lines.empty()) return out;
-  std::size_t cpus = Words(lines[0]).size();
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    auto w = Words(lines[i]);
-    if (w.empty() || w[0].back() != ':') continue;
-    auto irq = ParseInt(w[0].substr(0, w[0].size() - 1));
-    if (!irq || *irq < 0) continue;
+std::optional<std::int64_t> TriggerOf(std::string_view word) {
+  std::string w = Lower(word);
+  if (w.find("edge") != std::string::npos) return 4;
+  if (w.find("level") != std::string::npos || w.find("fasteoi") != std::string::npos) return 3;
+  return std::nullopt;
+}
+
+std::vector<Interrupt> ReadInterrupts(const Tree& tree) {
+  std::vector<Interrupt> out;
+  std::size_t cpus = 0;
+  bool header = true;
+  tree.EachLine("/proc/interrupts", [&](std::string_view line) {
+    auto w = Words(line);
+    if (header) {
+      cpus = w.size();
+      header = false;
+      return;
+    }
+    if (w.empty() || w[0].back() != ':') return;
+    auto irq = ParseIntIn(w[0].substr(0, w[0].size() - 1), 0, INT32_MAX);
+    if (!irq) return;
+    Interrupt i;
+    i.irq = *irq;
     std::size_t at = 1;
     while (at < w.size() && at <= cpus && ParseInt(w[at])) ++at;
-    // After the counts: the chip, the hardware line with its trigger ("5-edge"), then the actions.
-    std::optional<std::int64_t> trigger;
-    std::string actions;
-    for (std::size_t k = at; k < w.size(); ++k) {
-      const std::string& word = w[k];
-      if (!trigger && (word.find("edge") != std::string::npos || word.find("level") != std::string::npos ||
-                       word.find("fasteoi") != std::string::npos)) {
-        trigger = word.find("edge") != std::string::npos ? 4 : 3;
-        actions.clear();
-        continue;
+    if (at < w.size()) i.chip = w[at++];
+    // The hardware line: "4-edge" in one word, or "27" followed by "Level".
+    std::size_t actions_from = at;
+    if (at < w.size()) {
+      auto dash = w[at].find('-');
+      auto number = ParseIntIn(w[at].substr(0, dash), 0, UINT32_MAX);
+      if (number && dash != std::string::npos) {
+        i.hwirq = number;
+        i.trigger = TriggerOf(w[at].substr(dash + 1));
+        actions_from = at + 1;
+      } else if (number && at + 1 < w.size() && TriggerOf(w[at + 1])) {
+        i.hwirq = number;
+        i.trigger = TriggerOf(w[at + 1]);
+        actions_from = at + 2;
+      } else if (TriggerOf(w[at])) {
+        i.trigger = TriggerOf(w[at]);
+        actions_from = at + 1;
       }
-      if (trigger) actions += (actions.empty() ? "" : " ") + word;
     }
-    if (!trigger && w.size() > at + 1) {
-      for (std::size_t k = at + 1; k < w.size(); ++k) actions += (actions.empty() ? "" : " ") + w[k];
+    for (std::size_t k = actions_from; k < w.size(); ++k) i.actions += (i.actions.empty() ? "" : " ") + w[k];
+    // sysfs says the same where the kernel has it, and says it for every kind of line.
+    std::string dir = "/sys/kernel/irq/" + std::to_string(i.irq);
+    if (auto hw = tree.Number(dir + "/hwirq", 0, UINT32_MAX)) i.hwirq = hw;
+    if (auto chip = tree.Line(dir + "/chip_name")) i.chip = *chip;
+    if (auto type = tree.Line(dir + "/type")) {
+      if (auto t = TriggerOf(*type)) i.trigger = t;
     }
-    std::string name = "IRQ" + std::to_string(*irq);
-    bool shareable = trigger == 3;
+    out.push_back(std::move(i));
+  });
+  return out;
+}
+
+}  // namespace
+
+// A line of an interrupt controller (IO-APIC, the legacy PIC, a GIC) is
+// listed under its hardware line, as Windows numbers it (COM1 is IRQ 4).
+// A message-signalled interrupt has no line: it is listed as "MSI n" with
+// Linux's own number n and IRQNumber Null.
+InstanceList BuildIrqResources(const ClassDef& def, Context& ctx) {
+  InstanceList out;
+  for (const Interrupt& i : ReadInterrupts(ctx.tree())) {
+    bool msi = i.message_signalled();
+    std::optional<std::int64_t> line = msi ? std::nullopt : i.hwirq;
+    std::string name = msi ? "MSI " + std::to_string(i.irq) : "IRQ" + std::to_string(line.value_or(i.irq));
+    bool shareable = i.trigger == 3;
     Builder b(def, ctx);
-    b.Text("Name", name).Text("Caption", name).Text("Description", actions.empty() ? name : actions);
-    b.Int("IRQNumber", *irq).Bool("Hardware", true).Int("TriggerType", trigger);
+    b.Text("Name", name).Text("Caption", name).Text("Description", i.actions.empty() ? name : i.actions);
+    b.Int("IRQNumber", line).Bool("Hardware", true).Int("TriggerType", i.trigger);
     b.Bool("Shareable", shareable).Int("Availability", shareable ? 5 : 4).Text("Status", "OK");
     out.push_back(b.Build());
   }

@@ -1,10 +1,13 @@
 // Win32_SerialPort and Win32_SerialPortConfiguration from /sys/class/tty,
 // /proc/tty/driver/serial and the console settings of /proc/cmdline. The
-// device nodes themselves are never opened, so settings other than those of a
-// serial console stay Null.
+// device nodes themselves are never opened: a port's settings are those of
+// the kernel's serial console when it is one, else the kernel's default for a
+// tty (9600 bits/s, 8 data bits, no parity, 1 stop bit), which is what a port
+// has until a program sets it.
 #include <cctype>
 
 #include "wmi/linux/backend.h"
+#include "wmi/linux/checked.h"
 
 namespace wmi::lx {
 
@@ -82,33 +85,36 @@ std::vector<Port> ReadPorts(Context& ctx) {
   return out;
 }
 
-struct Console {
-  std::optional<std::int64_t> baud, bits;
-  std::optional<std::string> parity;
+// A port's line settings; the kernel's default for a tty unless changed.
+struct Settings {
+  std::int64_t baud = 9600, bits = 8;
+  std::string parity = "None";
   bool rts_cts = false;
 };
 
-// console=ttyS0,115200n8 on the kernel command line.
-std::optional<Console> ConsoleSettings(const Tree& tree, const std::string& port) {
+// console=ttyS0,115200n8r on the kernel command line (the last one naming the port wins);
+// what the option leaves out keeps the default (console=ttyS0 alone is 9600 8N1).
+Settings PortSettings(const Tree& tree, const std::string& port) {
+  Settings s;
   auto cmdline = tree.Line("/proc/cmdline");
-  if (!cmdline) return std::nullopt;
-  std::optional<Console> found;
+  if (!cmdline) return s;
   for (const std::string& w : Words(*cmdline)) {
-    if (!StartsWith(w, "console=" + port + ",")) continue;
-    std::string opt = w.substr(9 + port.size());
+    std::string head = "console=" + port;
+    if (w != head && !StartsWith(w, head + ",")) continue;
+    Settings c;
+    std::string opt = w.size() > head.size() ? w.substr(head.size() + 1) : "";
     std::size_t i = 0;
     while (i < opt.size() && std::isdigit(static_cast<unsigned char>(opt[i]))) ++i;
-    Console c;
-    c.baud = ParseInt(opt.substr(0, i));
+    if (auto baud = ParseIntIn(opt.substr(0, i), 1, UINT32_MAX)) c.baud = *baud;
     if (i < opt.size()) {
       char p = opt[i++];
       c.parity = p == 'o' ? "Odd" : p == 'e' ? "Even" : p == 'm' ? "Mark" : p == 's' ? "Space" : "None";
     }
-    if (i < opt.size() && std::isdigit(static_cast<unsigned char>(opt[i]))) c.bits = opt[i++] - '0';
+    if (i < opt.size() && opt[i] >= '5' && opt[i] <= '8') c.bits = opt[i++] - '0';
     c.rts_cts = i < opt.size() && opt[i] == 'r';
-    found = c;
+    s = c;
   }
-  return found;
+  return s;
 }
 
 }  // namespace
@@ -145,12 +151,9 @@ InstanceList BuildSerialPortConfigurations(const ClassDef& def, Context& ctx) {
     std::string node = "/dev/" + p.name;
     b.Text("Name", node).Text("Caption", node).Text("Description", node).Text("SettingID", node);
     b.Bool("BinaryModeEnabled", true);
-    if (auto c = ConsoleSettings(ctx.tree(), p.name)) {
-      b.Int("BaudRate", c->baud).Int("BitsPerByte", c->bits).Text("Parity", c->parity);
-      if (c->baud) b.Text("StopBits", "1");
-      if (c->parity) b.Bool("ParityCheckEnabled", *c->parity != "None");
-      b.Bool("CTSOutflowControl", c->rts_cts);
-    }
+    Settings c = PortSettings(ctx.tree(), p.name);
+    b.Int("BaudRate", c.baud).Int("BitsPerByte", c.bits).Text("Parity", c.parity).Text("StopBits", "1");
+    b.Bool("ParityCheckEnabled", c.parity != "None").Bool("CTSOutflowControl", c.rts_cts);
     out.push_back(b.Build());
   }
   return out;

@@ -8,6 +8,7 @@
 #include <sys/utsname.h>
 
 #include <bit>
+#include <cstdlib>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
@@ -76,7 +77,7 @@ class RealSystem : public System {
     if (statvfs(mount_point.c_str(), &s) != 0) return std::nullopt;
     std::uint64_t unit = s.f_frsize ? s.f_frsize : s.f_bsize;
     return FileSystemStats{static_cast<std::uint64_t>(s.f_blocks) * unit, static_cast<std::uint64_t>(s.f_bavail) * unit,
-                           s.f_bsize, s.f_namemax};
+                           static_cast<std::uint64_t>(s.f_bfree) * unit, s.f_bsize, s.f_namemax};
   }
 
   std::optional<UnameInfo> Uname() override {
@@ -151,6 +152,12 @@ class RealSystem : public System {
     std::snprintf(modalias, sizeof modalias, "usb:v%04Xp%04X", vendor & 0xFFFF, product & 0xFFFF);
     HwdbNames(modalias, n);
     return n;
+  }
+
+  std::optional<std::string> ProcessLocale() override {
+    for (const char* var : {"LC_ALL", "LC_CTYPE", "LANG"})
+      if (auto v = Cstr(std::getenv(var))) return v;
+    return std::nullopt;
   }
 
  private:
@@ -237,7 +244,9 @@ class TreeSystem : public System {
     const Json& all = At("statvfs");
     if (!all.is_object() || !all.contains(mount_point) || !all[mount_point].is_object()) return std::nullopt;
     const Json& s = all[mount_point];
-    return FileSystemStats{Num(s, "size"), Num(s, "available"), Num(s, "block_size"), Num(s, "name_max")};
+    std::optional<std::uint64_t> free;
+    if (s.contains("free") && s["free"].is_number_unsigned()) free = s["free"].get<std::uint64_t>();
+    return FileSystemStats{Num(s, "size"), Num(s, "available"), free, Num(s, "block_size"), Num(s, "name_max")};
   }
 
   std::optional<UnameInfo> Uname() override {
@@ -272,6 +281,11 @@ class TreeSystem : public System {
     return std::nullopt;
   }
   IdNames UsbNames(unsigned vendor, unsigned product) override { return Names("usb", vendor, product); }
+  std::optional<std::string> ProcessLocale() override {
+    std::string l = Str(j_, "locale");
+    if (l.empty()) return std::nullopt;
+    return l;
+  }
 
  private:
   const Json& At(const char* key) const {

@@ -22,7 +22,8 @@ struct InterfaceAddress {
 
 struct FileSystemStats {
   std::uint64_t size = 0;       // bytes
-  std::uint64_t available = 0;  // bytes an unprivileged user can use
+  std::uint64_t available = 0;        // bytes an unprivileged user can use (f_bavail)
+  std::optional<std::uint64_t> free;  // bytes free in all, the blocks reserved for root included (f_bfree)
   std::uint64_t block_size = 0;
   std::uint64_t name_max = 0;
 };
@@ -56,6 +57,8 @@ class System {
   virtual IdNames PciNames(unsigned vendor, unsigned device) = 0;
   virtual std::optional<std::string> PciClassName(unsigned class_code) = 0;  // 0xCCSSPP
   virtual IdNames UsbNames(unsigned vendor, unsigned product) = 0;
+  // This process's locale name ("ja_JP.UTF-8"): LC_ALL, LC_CTYPE or LANG of its environment.
+  virtual std::optional<std::string> ProcessLocale() { return std::nullopt; }
 };
 
 // The live machine: libc calls, libpci for PCI names, udev's hwdb for USB names.
@@ -65,7 +68,7 @@ std::unique_ptr<System> MakeRealSystem();
 //   {"now": 1700000000, "utc_offset_minutes": 540,
 //    "uname": {"sysname": "Linux", "nodename": ..., "release": ..., "version": ..., "machine": ...},
 //    "sysinfo": {"uptime": 1234, "total_ram": ..., "free_ram": ..., "total_swap": ..., "free_swap": ..., "processes":
-//    90}, "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}], "statvfs": {"/":
+//    90}, "locale": "C.UTF-8", "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}], "statvfs": {"/":
 //    {"size": ..., "available": ..., "block_size": 4096, "name_max": 255}}, "pci": {"8086:0d57": ["Intel Corporation",
 //    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]}}
 // Every part is optional; a missing or malformed file answers as a machine

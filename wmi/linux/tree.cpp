@@ -8,13 +8,23 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 namespace wmi::lx {
 
 namespace {
-constexpr std::size_t kMaxFile = 4u << 20;
+
+// A regular file opened for reading, never a device node, FIFO or socket; -1 otherwise.
+int OpenRegular(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
 }
+
+void Note(const std::string& path, const char* what) { std::fprintf(stderr, "pcinfo: %s: %s\n", path.c_str(), what); }
+
+}  // namespace
 
 Tree::Tree(std::string root) : root_(std::move(root)) {
   while (!root_.empty() && root_.back() == '/') root_.pop_back();
@@ -29,9 +39,7 @@ std::string Tree::HostPath(std::string_view rel) const {
 
 std::optional<std::string> Tree::Read(std::string_view rel) const {
   std::string path = HostPath(rel);
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  int fd = OpenRegular(path);
   if (fd < 0) return std::nullopt;
   std::string out;
   char buf[8192];
@@ -44,14 +52,55 @@ std::optional<std::string> Tree::Read(std::string_view rel) const {
     }
     if (n == 0) break;
     out.append(buf, static_cast<std::size_t>(n));
-    if (out.size() > kMaxFile) {
-      out.resize(kMaxFile);
+    if (out.size() > kMaxRead) {
+      out.resize(kMaxRead);
+      Note(path, "longer than 64 MB, read up to there");
       break;
     }
   }
   ::close(fd);
   if (!ok) return std::nullopt;
   return out;
+}
+
+bool Tree::EachLine(std::string_view rel, const std::function<void(std::string_view)>& fn) const {
+  std::string path = HostPath(rel);
+  int fd = OpenRegular(path);
+  if (fd < 0) return false;
+  std::string line;  // the part of a line read so far
+  bool too_long = false, noted = false;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      ::close(fd);
+      return false;
+    }
+    if (n == 0) break;
+    std::string_view chunk(buf, static_cast<std::size_t>(n));
+    while (!chunk.empty()) {
+      auto nl = chunk.find('\n');
+      std::string_view piece = chunk.substr(0, nl);
+      if (!too_long) {
+        if (line.size() + piece.size() > kMaxLine) {
+          too_long = true;
+          line.clear();
+          if (!noted) Note(path, "a line longer than 1 MB left out");
+          noted = true;
+        } else {
+          line.append(piece);
+        }
+      }
+      if (nl == std::string_view::npos) break;
+      if (!too_long) fn(line);
+      line.clear();
+      too_long = false;
+      chunk.remove_prefix(nl + 1);
+    }
+  }
+  ::close(fd);
+  if (!line.empty() && !too_long) fn(line);
+  return true;
 }
 
 std::optional<std::string> Tree::Line(std::string_view rel) const {
@@ -66,6 +115,12 @@ std::optional<std::string> Tree::Line(std::string_view rel) const {
 std::optional<std::int64_t> Tree::Number(std::string_view rel) const {
   auto line = Line(rel);
   return line ? ParseInt(*line) : std::nullopt;
+}
+
+std::optional<std::int64_t> Tree::Number(std::string_view rel, std::int64_t lo, std::int64_t hi) const {
+  auto v = Number(rel);
+  if (!v || *v < lo || *v > hi) return std::nullopt;
+  return v;
 }
 
 std::optional<std::uint64_t> Tree::Hex(std::string_view rel) const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -20,13 +21,23 @@ class Tree {
   // The host path of `rel` (an absolute path inside the tree, e.g. "/proc/cpuinfo").
   std::string HostPath(std::string_view rel) const;
 
-  // The whole file, when it is a regular file that can be read (at most 4 MB).
-  // Device nodes, FIFOs and sockets are never opened.
+  // The whole file, when it is a regular file that can be read. Device nodes,
+  // FIFOs and sockets are never opened. A file longer than kMaxRead is cut
+  // there, with a note on stderr: no real file of procfs or sysfs comes near it.
   std::optional<std::string> Read(std::string_view rel) const;
+  // Each line of a line-oriented file (mountinfo, interrupts, route tables),
+  // without its newline, read piece by piece: no total cap cuts a long file.
+  // A single line longer than kMaxLine is left out with a note on stderr.
+  // False when the file is not a regular file that can be read.
+  bool EachLine(std::string_view rel, const std::function<void(std::string_view)>& fn) const;
+  static constexpr std::size_t kMaxRead = 64u << 20;
+  static constexpr std::size_t kMaxLine = 1u << 20;
   // The first line, trimmed; nullopt when the file is missing or the line empty.
   std::optional<std::string> Line(std::string_view rel) const;
   // The first line as a number (decimal, or hex with 0x); nullopt when not a number.
   std::optional<std::int64_t> Number(std::string_view rel) const;
+  // The first line as a number in [lo, hi]; nullopt when not a number or outside.
+  std::optional<std::int64_t> Number(std::string_view rel, std::int64_t lo, std::int64_t hi) const;
   std::optional<std::uint64_t> Hex(std::string_view rel) const;
 
   // Entry names of a directory, sorted ("." and ".." left out).

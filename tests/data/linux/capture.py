@@ -147,8 +147,8 @@ for m in mounts():
         s = os.statvfs(m)
     except OSError:
         continue
-    statvfs[m] = {"size": s.f_blocks * s.f_frsize, "available": s.f_bavail * s.f_frsize, "block_size": s.f_bsize,
-                  "name_max": s.f_namemax}
+    statvfs[m] = {"size": s.f_blocks * s.f_frsize, "available": s.f_bavail * s.f_frsize,
+                  "free": s.f_bfree * s.f_frsize, "block_size": s.f_bsize, "name_max": s.f_namemax}
 
 interfaces = []
 try:
@@ -232,6 +232,7 @@ live = {
     "pci": pci,
     "pci_classes": {k: v for k, v in classes.items() if k in wanted},
     "usb": usb,
+    "locale": next((os.environ[v] for v in ("LC_ALL", "LC_CTYPE", "LANG") if os.environ.get(v)), ""),
 }
 with open(os.path.join(DEST, "live.json"), "w") as f:
     json.dump(live, f, indent=1, sort_keys=True)

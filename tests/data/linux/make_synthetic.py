@@ -264,7 +264,7 @@ def laptop():
             {"name": "wlp0s20f3", "family": "inet6", "address": "fe80::1234:5678:9abc:def0", "prefix": 64},
         ],
         "statvfs": {
-            "/": {"size": 502468108288, "available": 123456789504, "block_size": 4096, "name_max": 255},
+            "/": {"size": 502468108288, "available": 123456789504, "free": 148580191232, "block_size": 4096, "name_max": 255},
             "/boot/efi": {"size": 535805952, "available": 529399808, "block_size": 4096, "name_max": 1530},
             "/media/yuki/MY STICK": {"size": 15359541248, "available": 15000000000, "block_size": 16384,
                                      "name_max": 1530},
