@@ -200,113 +200,143 @@ std::optional<std::int64_t> Mhz(const Tree& tree, const std::string& cpu, const 
   return (*khz + 500) / 1000;
 }
 
+// The logical processors of one physical package.
+struct Package {
+  std::vector<const Block*> cpus;  // in /proc/cpuinfo order
+  std::set<int> logical;           // their numbers
+  std::set<std::string> cores;     // their distinct core ids
+};
+
+// Logical processors by physical package, in package order.
+std::map<std::int64_t, Package> Packages(const Tree& tree, const std::vector<Block>& blocks) {
+  std::map<std::int64_t, Package> packages;
+  for (const Block& b : blocks) {
+    std::string cpu = Get(b, "processor").value_or("0");
+    auto pkg = GetInt(b, "physical id");
+    if (!pkg) pkg = tree.Number(CpuDir(cpu) + "/topology/physical_package_id");
+    Package& p = packages[pkg && *pkg >= 0 ? *pkg : 0];
+    p.cpus.push_back(&b);
+    p.logical.insert(static_cast<int>(ParseInt(cpu).value_or(0)));
+    auto core = Get(b, "core id");
+    if (!core) core = tree.Line(CpuDir(cpu) + "/topology/core_id");
+    p.cores.insert(core.value_or(cpu));
+  }
+  return packages;
+}
+
+std::set<std::string> Flags(const Block& b) {
+  std::set<std::string> flags;
+  if (auto f = Get(b, "flags"))
+    for (const std::string& w : Words(*f)) flags.insert(w);
+  return flags;
+}
+
+// Identity: names, maker, family, revision and the processor id.
+void SetIdentity(Builder& b, const Block& first, const Architecture& arch, int index) {
+  std::string vendor = Get(first, "vendor_id").value_or("");
+  std::optional<std::string> name = Get(first, "model name");
+  if (!name) name = Get(first, "Hardware");
+  auto family = GetInt(first, "cpu family");
+  auto model = GetInt(first, "model");
+  auto stepping = GetInt(first, "stepping");
+  std::string caption;
+  if (family && model && stepping) {
+    std::string prefix = arch.code == 9 ? (vendor == "AuthenticAMD" ? "AMD64" : "Intel64") : "x86";
+    caption = prefix + " Family " + std::to_string(*family) + " Model " + std::to_string(*model) + " Stepping " +
+              std::to_string(*stepping);
+  } else {
+    caption = name.value_or("Processor");
+  }
+  b.Device("CPU" + std::to_string(index), name.value_or(caption), caption);
+  b.Text("Caption", caption);
+  b.Text("Name", name);
+  b.Int("Availability", 3).Int("StatusInfo", 3).Int("CpuStatus", 1).Int("ProcessorType", 3);
+  b.Text("Role", "CPU").Bool("PowerManagementSupported", false);
+  b.Int("Architecture", arch.code).Int("AddressWidth", arch.width).Int("DataWidth", arch.width);
+  if (!vendor.empty())
+    b.Text("Manufacturer", vendor);
+  else if (auto impl = GetInt(first, "CPU implementer")) {
+    static const std::map<std::int64_t, const char*> kImpl = {
+        {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"}, {0x4e, "NVIDIA"},
+        {0x50, "Ampere"}, {0x51, "Qualcomm"}, {0x61, "Apple"},  {0xc0, "Ampere"}};
+    auto it = kImpl.find(*impl);
+    if (it != kImpl.end()) b.Text("Manufacturer", it->second);
+  }
+  if (family) {
+    b.Int("Family", FamilyCode(vendor, *family, name.value_or("")));
+    b.Int("Level", *family);
+  }
+  if (model && stepping) {
+    b.Int("Revision", (*model << 8) | (*stepping & 0xFF));
+    b.Text("Stepping", std::to_string(*stepping));
+    b.Text("Version", "Model " + std::to_string(*model) + ", Stepping " + std::to_string(*stepping));
+  }
+  std::set<std::string> flags = Flags(first);
+  if (family && model && stepping && !flags.empty()) {
+    char id[17];
+    std::snprintf(id, sizeof id, "%08X%08X", FeatureBits(flags), Signature(*family, *model, *stepping));
+    b.Text("ProcessorId", id);
+  }
+}
+
+// Clock speeds: cpufreq when the kernel has it, else the "cpu MHz" line.
+void SetClocks(Builder& b, const Tree& tree, const Block& first) {
+  std::string cpu0 = Get(first, "processor").value_or("0");
+  std::optional<std::int64_t> mhz;
+  if (auto m = Get(first, "cpu MHz")) {
+    try {
+      mhz = std::llround(std::stod(*m));
+    } catch (...) {
+    }
+  }
+  auto cur = Mhz(tree, cpu0, "scaling_cur_freq");
+  auto max = Mhz(tree, cpu0, "cpuinfo_max_freq");
+  b.Int("CurrentClockSpeed", cur ? cur : mhz);
+  b.Int("MaxClockSpeed", max ? max : mhz);
+}
+
+// Cores, threads and the virtualisation features.
+void SetTopology(Builder& b, const Package& p) {
+  b.Int("NumberOfCores", static_cast<std::int64_t>(p.cores.size()));
+  b.Int("NumberOfEnabledCore", static_cast<std::int64_t>(p.cores.size()));
+  b.Int("NumberOfLogicalProcessors", static_cast<std::int64_t>(p.logical.size()));
+  b.Int("ThreadCount", static_cast<std::int64_t>(p.logical.size()));
+  std::set<std::string> flags = Flags(*p.cpus.front());
+  if (!flags.empty()) {
+    b.Bool("VMMonitorModeExtensions", flags.count("vmx") || flags.count("svm"));
+    b.Bool("SecondLevelAddressTranslationExtensions", flags.count("ept") || flags.count("npt"));
+  }
+}
+
+// L2 and L3: the sizes of the distinct caches of that level used by this package, in KB.
+void SetCaches(Builder& b, const std::vector<Cache>& caches, const Package& p) {
+  for (int level : {2, 3}) {
+    std::optional<std::int64_t> total;
+    for (const Cache& c : caches) {
+      if (c.level != level || !c.size_kb) continue;
+      bool ours = std::any_of(c.cpus.begin(), c.cpus.end(), [&](int n) { return p.logical.count(n) > 0; });
+      if (ours) total = total.value_or(0) + *c.size_kb;
+    }
+    b.Int(level == 2 ? "L2CacheSize" : "L3CacheSize", total);
+  }
+}
+
 }  // namespace
 
 InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
   const Tree& tree = ctx.tree();
   std::vector<Block> blocks = CpuInfo(tree);
-  // Logical processors by physical package, in package order.
-  std::map<std::int64_t, std::vector<const Block*>> packages;
-  for (const Block& b : blocks) {
-    std::string cpu = Get(b, "processor").value_or("0");
-    auto pkg = GetInt(b, "physical id");
-    if (!pkg) pkg = tree.Number(CpuDir(cpu) + "/topology/physical_package_id");
-    packages[pkg && *pkg >= 0 ? *pkg : 0].push_back(&b);
-  }
   std::vector<Cache> caches = Caches(tree);
   Architecture arch = ArchitectureOf(ctx);
   InstanceList out;
   int index = 0;
-  for (const auto& [pkg, cpus] : packages) {
-    const Block& first = *cpus.front();
-    std::string cpu0 = Get(first, "processor").value_or("0");
-    std::set<int> logical;
-    std::set<std::string> cores;
-    for (const Block* b : cpus) {
-      std::string n = Get(*b, "processor").value_or("0");
-      logical.insert(static_cast<int>(ParseInt(n).value_or(0)));
-      auto core = Get(*b, "core id");
-      if (!core) core = tree.Line(CpuDir(n) + "/topology/core_id");
-      cores.insert(core.value_or(n));
-    }
-    std::string vendor = Get(first, "vendor_id").value_or("");
-    std::optional<std::string> name = Get(first, "model name");
-    if (!name) name = Get(first, "Hardware");
-    auto family = GetInt(first, "cpu family");
-    auto model = GetInt(first, "model");
-    auto stepping = GetInt(first, "stepping");
-    std::set<std::string> flags;
-    if (auto f = Get(first, "flags"))
-      for (const std::string& w : Words(*f)) flags.insert(w);
-
+  for (const auto& [pkg, package] : Packages(tree, blocks)) {
+    const Block& first = *package.cpus.front();
     Builder b(def, ctx);
-    std::string caption;
-    if (family && model && stepping) {
-      std::string prefix = arch.code == 9 ? (vendor == "AuthenticAMD" ? "AMD64" : "Intel64") : "x86";
-      caption = prefix + " Family " + std::to_string(*family) + " Model " + std::to_string(*model) + " Stepping " +
-                std::to_string(*stepping);
-    } else {
-      caption = name.value_or("Processor");
-    }
-    b.Device("CPU" + std::to_string(index), name.value_or(caption), caption);
-    b.Text("Caption", caption);
-    b.Text("Name", name);
-    b.Int("Availability", 3).Int("StatusInfo", 3).Int("CpuStatus", 1).Int("ProcessorType", 3);
-    b.Text("Role", "CPU").Bool("PowerManagementSupported", false);
-    b.Int("Architecture", arch.code).Int("AddressWidth", arch.width).Int("DataWidth", arch.width);
-    if (!vendor.empty())
-      b.Text("Manufacturer", vendor);
-    else if (auto impl = GetInt(first, "CPU implementer")) {
-      static const std::map<std::int64_t, const char*> kImpl = {
-          {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"}, {0x4e, "NVIDIA"},
-          {0x50, "Ampere"}, {0x51, "Qualcomm"}, {0x61, "Apple"},  {0xc0, "Ampere"}};
-      auto it = kImpl.find(*impl);
-      if (it != kImpl.end()) b.Text("Manufacturer", it->second);
-    }
-    if (family) {
-      b.Int("Family", FamilyCode(vendor, *family, name.value_or("")));
-      b.Int("Level", *family);
-    }
-    if (model && stepping) {
-      b.Int("Revision", (*model << 8) | (*stepping & 0xFF));
-      b.Text("Stepping", std::to_string(*stepping));
-      b.Text("Version", "Model " + std::to_string(*model) + ", Stepping " + std::to_string(*stepping));
-    }
-    if (family && model && stepping && !flags.empty()) {
-      char id[17];
-      std::snprintf(id, sizeof id, "%08X%08X", FeatureBits(flags), Signature(*family, *model, *stepping));
-      b.Text("ProcessorId", id);
-    }
-    // Clock speeds: cpufreq when the kernel has it, else the "cpu MHz" line.
-    std::optional<std::int64_t> mhz;
-    if (auto m = Get(first, "cpu MHz")) {
-      try {
-        mhz = std::llround(std::stod(*m));
-      } catch (...) {
-      }
-    }
-    auto cur = Mhz(tree, cpu0, "scaling_cur_freq");
-    auto max = Mhz(tree, cpu0, "cpuinfo_max_freq");
-    b.Int("CurrentClockSpeed", cur ? cur : mhz);
-    b.Int("MaxClockSpeed", max ? max : mhz);
-    b.Int("NumberOfCores", static_cast<std::int64_t>(cores.size()));
-    b.Int("NumberOfEnabledCore", static_cast<std::int64_t>(cores.size()));
-    b.Int("NumberOfLogicalProcessors", static_cast<std::int64_t>(logical.size()));
-    b.Int("ThreadCount", static_cast<std::int64_t>(logical.size()));
-    if (!flags.empty()) {
-      b.Bool("VMMonitorModeExtensions", flags.count("vmx") || flags.count("svm"));
-      b.Bool("SecondLevelAddressTranslationExtensions", flags.count("ept") || flags.count("npt"));
-    }
-    // L2 and L3: the sizes of the distinct caches of that level used by this package, in KB.
-    for (int level : {2, 3}) {
-      std::optional<std::int64_t> total;
-      for (const Cache& c : caches) {
-        if (c.level != level || !c.size_kb) continue;
-        bool ours = std::any_of(c.cpus.begin(), c.cpus.end(), [&](int n) { return logical.count(n) > 0; });
-        if (ours) total = total.value_or(0) + *c.size_kb;
-      }
-      b.Int(level == 2 ? "L2CacheSize" : "L3CacheSize", total);
-    }
+    SetIdentity(b, first, arch, index);
+    SetClocks(b, tree, first);
+    SetTopology(b, package);
+    SetCaches(b, caches, package);
     out.push_back(b.Build());
     ++index;
   }
