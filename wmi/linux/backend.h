@@ -21,6 +21,7 @@ namespace wmi::lx {
 
 struct PciDevice;
 struct UsbDevice;
+struct SmbiosTable;
 
 // What one connection reads from: the tree, the live calls, and what several
 // builders share (parsed once per connection).
@@ -41,6 +42,8 @@ class Context {
   const std::vector<UsbDevice>& Usb();
   // The WMI device id of the PCI or USB device at or above a sysfs device path, if any.
   std::optional<std::string> DeviceIdAbove(const std::string& sysfs_path);
+  // The firmware's SMBIOS table (firmware.cpp), read once; empty where it cannot be read.
+  const SmbiosTable& Smbios();
 
  private:
   Tree tree_;
@@ -49,6 +52,7 @@ class Context {
   std::optional<std::optional<std::int64_t>> boot_time_;
   std::optional<std::vector<PciDevice>> pci_;
   std::optional<std::vector<UsbDevice>> usb_;
+  std::shared_ptr<const SmbiosTable> smbios_;
 };
 
 // Builds one instance with every property of its class, Null where nothing is set.
