@@ -2,6 +2,7 @@
 // /sys/devices/system/cpu (topology, cpufreq, cache).
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <set>
 
 #include "wmi/linux/backend.h"
@@ -194,6 +195,165 @@ std::vector<Cache> Caches(const Tree& tree) {
   return caches;
 }
 
+// ---- Caches from the CPUID instruction, where sysfs has no cache folders ----
+
+// One cache as CPUID describes it, seen from one logical processor.
+struct CpuidCache {
+  int level = 0;
+  std::string type;
+  std::int64_t size_kb = 0, line_size = 0, ways = 0, sets = 0;
+  // Who shares it: `threads` logical processors by APIC id (leaves 4 and
+  // 0x8000001D), or one core or one package (leaves 0x80000005/6).
+  enum class Scope { Threads, Core, Package } scope = Scope::Threads;
+  std::uint32_t threads = 1;
+};
+
+std::string CpuVendor(System& sys) {
+  auto r = sys.Cpuid(0, 0);
+  if (!r) return "";
+  char v[13] = {};
+  std::memcpy(v, &r->ebx, 4);
+  std::memcpy(v + 4, &r->edx, 4);
+  std::memcpy(v + 8, &r->ecx, 4);
+  return v;
+}
+
+// Leaf 4 (Intel) and 0x8000001D (AMD) share one layout: a subleaf per cache until type 0.
+std::vector<CpuidCache> DeterministicCaches(System& sys, std::uint32_t leaf) {
+  std::vector<CpuidCache> out;
+  for (std::uint32_t sub = 0; sub < 16; ++sub) {
+    auto r = sys.Cpuid(leaf, sub);
+    if (!r) break;
+    std::uint32_t type = r->eax & 0x1F;
+    if (type == 0) break;
+    if (type > 3) continue;
+    CpuidCache c;
+    c.level = static_cast<int>(r->eax >> 5 & 0x7);
+    c.type = type == 1 ? "Data" : type == 2 ? "Instruction" : "Unified";
+    c.threads = (r->eax >> 14 & 0xFFF) + 1;
+    std::int64_t ways = (r->ebx >> 22 & 0x3FF) + 1, partitions = (r->ebx >> 12 & 0x3FF) + 1;
+    c.line_size = (r->ebx & 0xFFF) + 1;
+    c.sets = static_cast<std::int64_t>(r->ecx) + 1;
+    c.ways = (r->eax & 0x200) ? 0 : ways;  // bit 9: fully associative
+    c.size_kb = ways * partitions * c.line_size * c.sets / 1024;
+    out.push_back(c);
+  }
+  return out;
+}
+
+// The associativity codes of leaf 0x80000006 (L2 and L3); 0 means fully associative, -1 disabled.
+std::int64_t LegacyWays(std::uint32_t code) {
+  static const std::int64_t kWays[16] = {-1, 1, 2, -1, 4, -1, 8, -1, 16, -1, 32, 48, 64, 96, 128, 0};
+  return kWays[code & 0xF];
+}
+
+// Leaves 0x80000005 (L1, AMD) and 0x80000006 (L2 and L3).
+std::vector<CpuidCache> LegacyCaches(System& sys) {
+  std::vector<CpuidCache> out;
+  auto max = sys.Cpuid(0x80000000, 0);
+  if (!max) return out;
+  using Scope = CpuidCache::Scope;
+  if (max->eax >= 0x80000005) {
+    if (auto r = sys.Cpuid(0x80000005, 0)) {
+      for (auto [reg, type] : {std::pair{r->ecx, "Data"}, std::pair{r->edx, "Instruction"}}) {
+        if ((reg >> 24) == 0) continue;
+        std::uint32_t assoc = reg >> 16 & 0xFF;
+        out.push_back({1, type, reg >> 24, reg & 0xFF, assoc == 0xFF ? 0 : assoc, 0, Scope::Core, 1});
+      }
+    }
+  }
+  if (max->eax >= 0x80000006) {
+    if (auto r = sys.Cpuid(0x80000006, 0)) {
+      std::int64_t l2_ways = LegacyWays(r->ecx >> 12);
+      if ((r->ecx >> 16) != 0 && l2_ways >= 0)
+        out.push_back({2, "Unified", r->ecx >> 16, r->ecx & 0xFF, l2_ways, 0, Scope::Core, 1});
+      std::int64_t l3_ways = LegacyWays(r->edx >> 12);
+      if ((r->edx >> 18) != 0 && l3_ways >= 0)
+        out.push_back({3, "Unified", static_cast<std::int64_t>(r->edx >> 18) * 512, r->edx & 0xFF, l3_ways, 0,
+                       Scope::Package, 1});
+    }
+  }
+  return out;
+}
+
+std::vector<CpuidCache> DescribeCpuidCaches(System& sys) {
+  std::string vendor = CpuVendor(sys);
+  if (vendor.empty()) return {};
+  std::vector<CpuidCache> caches;
+  auto max = sys.Cpuid(0, 0);
+  auto ext = sys.Cpuid(0x80000000, 0);
+  if (vendor == "GenuineIntel" && max && max->eax >= 4) {
+    caches = DeterministicCaches(sys, 4);
+  } else if ((vendor == "AuthenticAMD" || vendor == "HygonGenuine") && ext && ext->eax >= 0x8000001D) {
+    auto features = sys.Cpuid(0x80000001, 0);
+    if (features && (features->ecx >> 22 & 1)) caches = DeterministicCaches(sys, 0x8000001D);  // topology extensions
+  }
+  if (caches.empty()) caches = LegacyCaches(sys);
+  return caches;
+}
+
+// The caches of the machine: each described cache once per group of logical
+// processors that shares it, in the order of the first processor of each group.
+std::vector<Cache> CpuidCaches(Context& ctx, const std::vector<Block>& blocks) {
+  std::vector<CpuidCache> described = DescribeCpuidCaches(ctx.system());
+  std::vector<Cache> out;
+  if (described.empty()) return out;
+  struct Cpu {
+    int number;
+    std::int64_t apic, core, package;
+  };
+  std::vector<Cpu> cpus;
+  for (const Block& b : blocks) {
+    Cpu c;
+    c.number = static_cast<int>(GetInt(b, "processor").value_or(0));
+    c.package = GetInt(b, "physical id").value_or(0);
+    c.core = GetInt(b, "core id").value_or(c.number);
+    c.apic = GetInt(b, "apicid").value_or(c.number);
+    cpus.push_back(c);
+  }
+  if (cpus.empty()) cpus.push_back({0, 0, 0, 0});
+  std::sort(cpus.begin(), cpus.end(), [](const Cpu& a, const Cpu& b) { return a.number < b.number; });
+  auto group = [](const CpuidCache& d, const Cpu& c) -> std::pair<std::int64_t, std::int64_t> {
+    switch (d.scope) {
+      case CpuidCache::Scope::Core:
+        return {c.package, c.core};
+      case CpuidCache::Scope::Package:
+        return {c.package, 0};
+      default: {
+        int shift = 0;
+        while (shift < 31 && (1u << shift) < d.threads) ++shift;
+        return {0, c.apic >> shift};
+      }
+    }
+  };
+  std::set<std::pair<std::size_t, std::pair<std::int64_t, std::int64_t>>> emitted;
+  for (const Cpu& first : cpus) {
+    for (std::size_t i = 0; i < described.size(); ++i) {
+      const CpuidCache& d = described[i];
+      auto key = group(d, first);
+      if (!emitted.insert({i, key}).second) continue;
+      Cache c;
+      c.level = d.level;
+      c.type = d.type;
+      c.size_kb = d.size_kb;
+      c.line_size = d.line_size;
+      c.ways = d.ways;
+      if (d.sets) c.sets = d.sets;
+      for (const Cpu& other : cpus)
+        if (group(d, other) == key) c.cpus.insert(other.number);
+      out.push_back(std::move(c));
+    }
+  }
+  return out;
+}
+
+// The caches from sysfs, else from CPUID.
+std::vector<Cache> MachineCaches(Context& ctx, const std::vector<Block>& blocks) {
+  std::vector<Cache> caches = Caches(ctx.tree());
+  if (caches.empty()) caches = CpuidCaches(ctx, blocks);
+  return caches;
+}
+
 std::optional<std::int64_t> Mhz(const Tree& tree, const std::string& cpu, const char* file) {
   auto khz = tree.Number(CpuDir(cpu) + "/cpufreq/" + file);
   if (!khz || *khz <= 0) return std::nullopt;
@@ -232,7 +392,7 @@ std::set<std::string> Flags(const Block& b) {
 }
 
 // Identity: names, maker, family, revision and the processor id.
-void SetIdentity(Builder& b, const Block& first, const Architecture& arch, int index) {
+void SetIdentity(Builder& b, Context& ctx, const Block& first, const Architecture& arch, int index) {
   std::string vendor = Get(first, "vendor_id").value_or("");
   std::optional<std::string> name = Get(first, "model name");
   if (!name) name = Get(first, "Hardware");
@@ -271,8 +431,14 @@ void SetIdentity(Builder& b, const Block& first, const Architecture& arch, int i
     b.Text("Stepping", std::to_string(*stepping));
     b.Text("Version", "Model " + std::to_string(*model) + ", Stepping " + std::to_string(*stepping));
   }
+  // The processor id is CPUID leaf 1's EDX and EAX: from the instruction on
+  // x86, else rebuilt from the flags the kernel lists (which hides some bits).
   std::set<std::string> flags = Flags(first);
-  if (family && model && stepping && !flags.empty()) {
+  if (auto leaf1 = ctx.system().Cpuid(1, 0)) {
+    char id[17];
+    std::snprintf(id, sizeof id, "%08X%08X", leaf1->edx, leaf1->eax);
+    b.Text("ProcessorId", id);
+  } else if (family && model && stepping && !flags.empty()) {
     char id[17];
     std::snprintf(id, sizeof id, "%08X%08X", FeatureBits(flags), Signature(*family, *model, *stepping));
     b.Text("ProcessorId", id);
@@ -326,14 +492,14 @@ void SetCaches(Builder& b, const std::vector<Cache>& caches, const Package& p) {
 InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
   const Tree& tree = ctx.tree();
   std::vector<Block> blocks = CpuInfo(tree);
-  std::vector<Cache> caches = Caches(tree);
+  std::vector<Cache> caches = MachineCaches(ctx, blocks);
   Architecture arch = ArchitectureOf(ctx);
   InstanceList out;
   int index = 0;
   for (const auto& [pkg, package] : Packages(tree, blocks)) {
     const Block& first = *package.cpus.front();
     Builder b(def, ctx);
-    SetIdentity(b, first, arch, index);
+    SetIdentity(b, ctx, first, arch, index);
     SetClocks(b, tree, first);
     SetTopology(b, package);
     SetCaches(b, caches, package);
@@ -346,7 +512,7 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
 InstanceList BuildCacheMemory(const ClassDef& def, Context& ctx) {
   InstanceList out;
   int index = 0;
-  for (const Cache& c : Caches(ctx.tree())) {
+  for (const Cache& c : MachineCaches(ctx, CpuInfo(ctx.tree()))) {
     Builder b(def, ctx);
     b.Device("Cache Memory " + std::to_string(index++), "Cache Memory");
     b.Text("Purpose", "L" + std::to_string(c.level) + " Cache");

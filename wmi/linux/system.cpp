@@ -16,6 +16,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#define PCINFO_HAS_CPUID 1
+#endif
+
 extern "C" {
 #include <libudev.h>
 #include <pci/pci.h>
@@ -153,6 +158,16 @@ class RealSystem : public System {
     return n;
   }
 
+#ifdef PCINFO_HAS_CPUID
+  std::optional<CpuidRegs> Cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
+    unsigned max = __get_cpuid_max(leaf & 0x80000000u, nullptr);
+    if (max == 0 || leaf > max) return std::nullopt;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    __cpuid_count(leaf, subleaf, a, b, c, d);
+    return CpuidRegs{a, b, c, d};
+  }
+#endif
+
  private:
   using Props = std::map<std::string, std::string>;
 
@@ -272,6 +287,21 @@ class TreeSystem : public System {
     return std::nullopt;
   }
   IdNames UsbNames(unsigned vendor, unsigned product) override { return Names("usb", vendor, product); }
+
+  std::optional<CpuidRegs> Cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
+    char key[32];
+    std::snprintf(key, sizeof key, "%x.%x", leaf, subleaf);
+    const Json& all = At("cpuid");
+    if (!all.is_object() || !all.contains(key)) return std::nullopt;
+    const Json& r = all[key];
+    if (!r.is_array() || r.size() != 4) return std::nullopt;
+    std::uint32_t v[4];
+    for (int i = 0; i < 4; ++i) {
+      if (!r[i].is_number_unsigned() || r[i].get<std::uint64_t>() > 0xFFFFFFFFu) return std::nullopt;
+      v[i] = static_cast<std::uint32_t>(r[i].get<std::uint64_t>());
+    }
+    return CpuidRegs{v[0], v[1], v[2], v[3]};
+  }
 
  private:
   const Json& At(const char* key) const {

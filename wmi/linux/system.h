@@ -37,6 +37,11 @@ struct SysInfo {
   int processes = 0;
 };
 
+// The four registers one CPUID query answers.
+struct CpuidRegs {
+  std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+};
+
 struct IdNames {
   std::optional<std::string> vendor;
   std::optional<std::string> device;
@@ -56,6 +61,9 @@ class System {
   virtual IdNames PciNames(unsigned vendor, unsigned device) = 0;
   virtual std::optional<std::string> PciClassName(unsigned class_code) = 0;  // 0xCCSSPP
   virtual IdNames UsbNames(unsigned vendor, unsigned product) = 0;
+  // The CPUID instruction of the processor this runs on, for a leaf (EAX) and
+  // subleaf (ECX) within the processor's range; nullopt off x86 or past the range.
+  virtual std::optional<CpuidRegs> Cpuid(std::uint32_t /*leaf*/, std::uint32_t /*subleaf*/) { return std::nullopt; }
 };
 
 // The live machine: libc calls, libpci for PCI names, udev's hwdb for USB names.
@@ -67,7 +75,8 @@ std::unique_ptr<System> MakeRealSystem();
 //    "sysinfo": {"uptime": 1234, "total_ram": ..., "free_ram": ..., "total_swap": ..., "free_swap": ..., "processes":
 //    90}, "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}], "statvfs": {"/":
 //    {"size": ..., "available": ..., "block_size": 4096, "name_max": 255}}, "pci": {"8086:0d57": ["Intel Corporation",
-//    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]}}
+//    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]},
+//    "cpuid": {"1.0": [eax, ebx, ecx, edx], "8000001d.2": [...]}} (leaf.subleaf in hex: recorded answers)
 // Every part is optional; a missing or malformed file answers as a machine
 // without these sources.
 std::unique_ptr<System> MakeTreeSystem(const std::string& root);

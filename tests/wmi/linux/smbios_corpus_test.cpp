@@ -163,9 +163,10 @@ TEST_P(Corpus, BiosBoardAndChassisAsDmidecodeReadsThem) {
     ExpectString(bios[0], "Manufacturer", bios_ref[0]->Get("Vendor"));
     ExpectString(bios[0], "SMBIOSBIOSVersion", bios_ref[0]->Get("Version"));
     std::string date = bios_ref[0]->Get("Release Date");  // mm/dd/yyyy
-    if (date.size() == 10 && date[2] == '/' && date[5] == '/')
+    if (date.size() == 10 && date[2] == '/' && date[5] == '/') {
       EXPECT_PROP(bios[0], "ReleaseDate",
                   date.substr(6, 4) + date.substr(0, 2) + date.substr(3, 2) + "000000.000000+000");
+    }
     EXPECT_PROP(bios[0], "SMBIOSPresent", true);
     // The made-up entry points of the bare go-smbios tables say nothing true of the version.
     if (GetParam().rfind("uroot-", 0) == 0 || GetParam() == "sidero-Beelink-EQ12") {
@@ -188,7 +189,9 @@ TEST_P(Corpus, BiosBoardAndChassisAsDmidecodeReadsThem) {
   ASSERT_EQ(chassis.size(), chassis_ref.size());
   for (std::size_t i = 0; i < chassis.size(); ++i) {
     int code = ChassisCode(chassis_ref[i]->Get("Type"));
-    if (code > 0) EXPECT_EQ(chassis[i].Get("ChassisTypes"), lxtest::Ints({code}));
+    if (code > 0) {
+      EXPECT_EQ(chassis[i].Get("ChassisTypes"), lxtest::Ints({code}));
+    }
     EXPECT_PROP(chassis[i], "LockPresent", chassis_ref[i]->Get("Lock") == "Present");
     ExpectString(chassis[i], "Manufacturer", chassis_ref[i]->Get("Manufacturer"));
   }
@@ -217,7 +220,9 @@ TEST_P(Corpus, MemoryAsDmidecodeReadsIt) {
   ASSERT_EQ(arrays.size(), arrays_ref.size());
   for (std::size_t i = 0; i < arrays.size(); ++i) {
     std::int64_t bytes = Bytes(arrays_ref[i]->Get("Maximum Capacity"));
-    if (bytes >= 0) EXPECT_PROP(arrays[i], "MaxCapacityEx", std::to_string(bytes >> 10));
+    if (bytes >= 0) {
+      EXPECT_PROP(arrays[i], "MaxCapacityEx", std::to_string(bytes >> 10));
+    }
     EXPECT_EQ(Int(arrays[i].Get("MemoryDevices")), std::stoll(arrays_ref[i]->Get("Number Of Devices")));
   }
 
@@ -244,7 +249,9 @@ TEST_P(Corpus, BatteriesSlotsAndPortsAsDmidecodeReadsThem) {
   for (std::size_t i = 0; i < slots.size(); ++i) {
     ExpectString(slots[i], "SlotDesignation", slots_ref[i]->Get("Designation"));
     auto usage = kUsage.find(slots_ref[i]->Get("Current Usage"));
-    if (usage != kUsage.end()) EXPECT_PROP(slots[i], "CurrentUsage", usage->second);
+    if (usage != kUsage.end()) {
+      EXPECT_PROP(slots[i], "CurrentUsage", usage->second);
+    }
   }
 
   auto ports = tree.All("Win32_PortConnector");
