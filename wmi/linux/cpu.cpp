@@ -241,9 +241,11 @@ std::vector<CpuidCache> DeterministicCaches(System& sys, std::uint32_t leaf) {
   return out;
 }
 
-// The associativity codes of leaf 0x80000006 (L2 and L3); 0 means fully associative, -1 disabled.
+// The associativity codes of leaf 0x80000006 (L2 and L3): 0 means fully
+// associative, -1 disabled (code 0), -2 not stated here (code 9: "see leaf
+// 0x8000001D"; other codes reserved).
 std::int64_t LegacyWays(std::uint32_t code) {
-  static const std::int64_t kWays[16] = {-1, 1, 2, -1, 4, -1, 8, -1, 16, -1, 32, 48, 64, 96, 128, 0};
+  static const std::int64_t kWays[16] = {-1, 1, 2, -2, 4, -2, 8, -2, 16, -2, 32, 48, 64, 96, 128, 0};
   return kWays[code & 0xF];
 }
 
@@ -265,10 +267,10 @@ std::vector<CpuidCache> LegacyCaches(System& sys) {
   if (max->eax >= 0x80000006) {
     if (auto r = sys.Cpuid(0x80000006, 0)) {
       std::int64_t l2_ways = LegacyWays(r->ecx >> 12);
-      if ((r->ecx >> 16) != 0 && l2_ways >= 0)
+      if ((r->ecx >> 16) != 0 && l2_ways != -1)
         out.push_back({2, "Unified", r->ecx >> 16, r->ecx & 0xFF, l2_ways, 0, Scope::Core, 1});
       std::int64_t l3_ways = LegacyWays(r->edx >> 12);
-      if ((r->edx >> 18) != 0 && l3_ways >= 0)
+      if ((r->edx >> 18) != 0 && l3_ways != -1)
         out.push_back({3, "Unified", static_cast<std::int64_t>(r->edx >> 18) * 512, r->edx & 0xFF, l3_ways, 0,
                        Scope::Package, 1});
     }
@@ -337,7 +339,7 @@ std::vector<Cache> CpuidCaches(Context& ctx, const std::vector<Block>& blocks) {
       c.type = d.type;
       c.size_kb = d.size_kb;
       c.line_size = d.line_size;
-      c.ways = d.ways;
+      if (d.ways >= 0) c.ways = d.ways;
       if (d.sets) c.sets = d.sets;
       for (const Cpu& other : cpus)
         if (group(d, other) == key) c.cpus.insert(other.number);

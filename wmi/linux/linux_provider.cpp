@@ -132,11 +132,13 @@ std::optional<std::int64_t> Context::BootTime() {
       if (auto up = tree_.Line("/proc/uptime")) {
         auto w = Words(*up);
         auto dot = w.empty() ? std::string::npos : w[0].find('.');
-        if (auto secs = w.empty() ? std::nullopt : ParseInt(w[0].substr(0, dot))) t = system_.Now() - *secs;
+        auto secs = w.empty() ? std::nullopt : ParseInt(w[0].substr(0, dot));
+        if (auto now = system_.Now(); secs && now) t = *now - *secs;
       }
     }
     if (!t) {
-      if (auto s = system_.Sysinfo()) t = system_.Now() - s->uptime;
+      auto s = system_.Sysinfo();
+      if (auto now = system_.Now(); s && now) t = *now - s->uptime;
     }
     boot_time_ = t;
   }

@@ -110,9 +110,10 @@ InstanceList BuildOperatingSystem(const ClassDef& def, Context& ctx) {
   if (avail) b.Big("FreeVirtualMemory", *avail + swap_free.value_or(0));
   if (swap_total) b.Big("TotalSwapSpaceSize", swap_total);
   // Times.
-  std::int64_t now = sys.Now();
-  b.Text("LocalDateTime", ctx.DateTime(now));
-  b.Int("CurrentTimeZone", sys.UtcOffsetMinutes(now));
+  if (auto now = sys.Now()) {
+    b.Text("LocalDateTime", ctx.DateTime(*now));
+    b.Int("CurrentTimeZone", sys.UtcOffsetMinutes(*now));
+  }
   if (auto boot = ctx.BootTime()) b.Text("LastBootUpTime", ctx.DateTime(*boot));
   // Processes and users.
   std::int64_t processes = 0;

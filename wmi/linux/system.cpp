@@ -102,7 +102,7 @@ class RealSystem : public System {
                    s.procs};
   }
 
-  std::int64_t Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+  std::optional<std::int64_t> Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
 
   int UtcOffsetMinutes(std::int64_t t) override {
     std::time_t tt = static_cast<std::time_t>(t);
@@ -272,7 +272,11 @@ class TreeSystem : public System {
                    static_cast<int>(Num(s, "processes"))};
   }
 
-  std::int64_t Now() override { return static_cast<std::int64_t>(Num(j_, "now")); }
+  std::optional<std::int64_t> Now() override {
+    const Json& v = At("now");
+    if (!v.is_number_integer()) return std::nullopt;
+    return v.get<std::int64_t>();
+  }
   int UtcOffsetMinutes(std::int64_t) override {
     const Json& v = At("utc_offset_minutes");
     return v.is_number_integer() ? v.get<int>() : 0;

@@ -54,8 +54,9 @@ class System {
   virtual std::optional<FileSystemStats> FileSystem(const std::string& mount_point) = 0;
   virtual std::optional<UnameInfo> Uname() = 0;
   virtual std::optional<SysInfo> Sysinfo() = 0;
-  // Seconds since the epoch, and the local time zone's offset from UTC in minutes at `t`.
-  virtual std::int64_t Now() = 0;
+  // Seconds since the epoch (nullopt where there is no clock to read: a tree
+  // without a recorded time), and the local time zone's offset from UTC in minutes at `t`.
+  virtual std::optional<std::int64_t> Now() = 0;
   virtual int UtcOffsetMinutes(std::int64_t t) = 0;
   // Names from the ID databases; nullopt parts where the database has no entry.
   virtual IdNames PciNames(unsigned vendor, unsigned device) = 0;
