@@ -196,7 +196,8 @@ class RealSystem : public System {
       pci_ = pci_alloc();  // names only: the bus itself is never scanned here
       if (pci_) {
         // pci_init() would set these (and scan the bus); libpci's own error handler would exit().
-        pci_->error = IgnorePciError;
+        // The header declares the error hook noreturn; clang wants the conversion spelled out.
+        pci_->error = reinterpret_cast<decltype(pci_->error)>(&IgnorePciError);
         pci_->warning = IgnorePciError;
         pci_->debug = IgnorePciError;
       }
