@@ -6,6 +6,8 @@
 #include <set>
 
 #include "wmi/linux/backend.h"
+#include "wmi/linux/firmware.h"
+#include "wmi/linux/smbios.h"
 
 namespace wmi::lx {
 
@@ -489,6 +491,33 @@ void SetCaches(Builder& b, const std::vector<Cache>& caches, const Package& p) {
   }
 }
 
+// What the firmware's processor structure (SMBIOS type 4) adds to /proc: the
+// socket, the bus clock, the upgrade method, the voltage, and the asset
+// strings.
+void SetFirmware(Builder& b, const SmbiosStructure& s) {
+  b.Text("SocketDesignation", s.String(0x04));
+  if (auto v = s.Byte(0x11)) {
+    // Bit 7 set: bits 0-6 are the voltage times 10; else bits 0-2 are the
+    // supported voltages (1: 5 V, 2: 3.3 V, 4: 2.9 V), which WMI calls VoltageCaps.
+    if (*v & 0x80)
+      b.Int("CurrentVoltage", *v & 0x7F);
+    else if (*v & 0x07)
+      b.Int("VoltageCaps", *v & 0x07);
+  }
+  if (auto clock = Field(s, 0x12, 2); clock && *clock != 0) b.Int("ExtClock", clock);
+  // SMBIOS's upgrade codes (1 Other, 2 Unknown, 3 Daughter Board, 4 ZIF Socket ...) are WMI's.
+  b.Int("UpgradeMethod", Field(s, 0x19, 1));
+  b.Text("SerialNumber", s.String(0x20)).Text("AssetTag", s.String(0x21)).Text("PartNumber", s.String(0x22));
+}
+
+// The processor structures of populated sockets (status bit 6), in table order.
+std::vector<const SmbiosStructure*> PopulatedSockets(Context& ctx) {
+  std::vector<const SmbiosStructure*> out;
+  for (const SmbiosStructure* s : ctx.Smbios().OfType(4))
+    if (auto status = s->Byte(0x18); status && (*status & 0x40)) out.push_back(s);
+  return out;
+}
+
 }  // namespace
 
 InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
@@ -496,6 +525,7 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
   std::vector<Block> blocks = CpuInfo(tree);
   std::vector<Cache> caches = MachineCaches(ctx, blocks);
   Architecture arch = ArchitectureOf(ctx);
+  std::vector<const SmbiosStructure*> sockets = PopulatedSockets(ctx);
   InstanceList out;
   int index = 0;
   for (const auto& [pkg, package] : Packages(tree, blocks)) {
@@ -505,6 +535,7 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
     SetClocks(b, tree, first);
     SetTopology(b, package);
     SetCaches(b, caches, package);
+    if (static_cast<std::size_t>(index) < sockets.size()) SetFirmware(b, *sockets[static_cast<std::size_t>(index)]);
     out.push_back(b.Build());
     ++index;
   }

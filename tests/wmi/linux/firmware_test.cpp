@@ -305,6 +305,18 @@ TEST(TableAndUdev, TheTableWinsAndNoModuleComesTwice) {
   EXPECT_EQ(tree.All("Win32_PhysicalMemoryArray").size(), 1u);
 }
 
+TEST(TableAndUdev, TheProcessorStructureAddsWhatProcDoesNot) {
+  lxtest::TreeFixture tree("table-and-udev");
+  auto cpus = tree.All("Win32_Processor");
+  ASSERT_EQ(cpus.size(), 1u);
+  EXPECT_PROP(cpus[0], "Name", "Intel(R) Core(TM) i7-10510U CPU @ 1.80GHz");  // /proc/cpuinfo
+  EXPECT_PROP(cpus[0], "SocketDesignation", "U3E1");  // the T480's type 4, as dmidecode shows it
+  EXPECT_PROP(cpus[0], "CurrentVoltage", 11);         // 1.1 V
+  EXPECT_PROP(cpus[0], "ExtClock", 100);
+  EXPECT_PROP(cpus[0], "UpgradeMethod", 0x33);        // Socket BGA1356
+  EXPECT_NULL(cpus[0], "VoltageCaps");
+}
+
 struct CpuidCase {
   const char* tree;
   std::size_t caches;
