@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <set>
 
 #include "wmi/linux/backend.h"
@@ -351,13 +352,6 @@ std::vector<Cache> CpuidCaches(Context& ctx, const std::vector<Block>& blocks) {
   return out;
 }
 
-// The caches from sysfs, else from CPUID.
-std::vector<Cache> MachineCaches(Context& ctx, const std::vector<Block>& blocks) {
-  std::vector<Cache> caches = Caches(ctx.tree());
-  if (caches.empty()) caches = CpuidCaches(ctx, blocks);
-  return caches;
-}
-
 std::optional<std::int64_t> Mhz(const Tree& tree, const std::string& cpu, const char* file) {
   auto khz = tree.Number(CpuDir(cpu) + "/cpufreq/" + file);
   if (!khz || *khz <= 0) return std::nullopt;
@@ -516,6 +510,65 @@ std::vector<const SmbiosStructure*> PopulatedSockets(Context& ctx) {
   for (const SmbiosStructure* s : ctx.Smbios().OfType(4))
     if (auto status = s->Byte(0x18); status && (*status & 0x40)) out.push_back(s);
   return out;
+}
+
+// ---- Caches from the firmware's cache structures (SMBIOS type 7) ----
+
+// SMBIOS's associativity codes (7.8.5) as numbers of ways; 0 is fully associative.
+constexpr CodeMap kSmbiosWays[] = {{3, 1}, {4, 2},   {5, 4},   {6, 0},   {7, 8},   {8, 16}, {9, 12},
+                                   {10, 24}, {11, 32}, {12, 48}, {13, 64}, {14, 20}};
+
+// The installed size in KB: bit 15 (bit 31 of the 3.1 extended field) counts 64 KB units.
+std::optional<std::int64_t> FirmwareCacheKb(const SmbiosStructure& s) {
+  auto w = s.Word(0x09);
+  if (!w) return std::nullopt;
+  if (*w == 0xFFFF) {
+    auto ext = s.Dword(0x17);
+    if (!ext) return std::nullopt;
+    std::int64_t units = *ext & 0x7FFFFFFF;
+    return (*ext & 0x80000000u) ? units * 64 : units;
+  }
+  std::int64_t units = *w & 0x7FFF;
+  return (*w & 0x8000) ? units * 64 : units;
+}
+
+// The enabled caches of the firmware's table, each used by the logical
+// processors of the socket whose processor structure names it (all of them
+// where none does).
+std::vector<Cache> FirmwareCaches(Context& ctx, const std::vector<Block>& blocks) {
+  std::vector<std::set<int>> package_cpus;
+  for (const auto& [pkg, p] : Packages(ctx.tree(), blocks)) package_cpus.push_back(p.logical);
+  std::set<int> all;
+  for (const auto& cpus : package_cpus) all.insert(cpus.begin(), cpus.end());
+  std::vector<const SmbiosStructure*> sockets = PopulatedSockets(ctx);
+  std::map<std::uint16_t, std::set<int>> users;
+  for (std::size_t i = 0; i < sockets.size() && i < package_cpus.size(); ++i)
+    for (std::size_t offset : {0x1A, 0x1C, 0x1E})
+      if (auto handle = sockets[i]->Word(offset)) users[*handle].insert(package_cpus[i].begin(), package_cpus[i].end());
+  std::vector<Cache> out;
+  for (const SmbiosStructure* s : ctx.Smbios().OfType(7)) {
+    auto config = s->Word(0x05);
+    auto kb = FirmwareCacheKb(*s);
+    if (!config || !(*config & 0x80) || !kb || *kb == 0) continue;  // disabled or empty
+    Cache c;
+    c.level = (*config & 0x07) + 1;
+    auto type = s->Byte(0x11);
+    c.type = !type ? "Unified" : *type == 3 ? "Instruction" : *type == 4 ? "Data" : *type == 5 ? "Unified" : "Other";
+    c.size_kb = kb;
+    c.ways = MapCode(kSmbiosWays, Field(*s, 0x12, 1));
+    auto it = users.find(s->handle);
+    c.cpus = it != users.end() ? it->second : all;
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+// The caches from sysfs, else from CPUID, else from the firmware's table.
+std::vector<Cache> MachineCaches(Context& ctx, const std::vector<Block>& blocks) {
+  std::vector<Cache> caches = Caches(ctx.tree());
+  if (caches.empty()) caches = CpuidCaches(ctx, blocks);
+  if (caches.empty()) caches = FirmwareCaches(ctx, blocks);
+  return caches;
 }
 
 }  // namespace

@@ -317,6 +317,22 @@ TEST(TableAndUdev, TheProcessorStructureAddsWhatProcDoesNot) {
   EXPECT_NULL(cpus[0], "VoltageCaps");
 }
 
+TEST(TableAndUdev, CachesFromTheFirmwareWhereSysfsAndCpuidSayNothing) {
+  lxtest::TreeFixture tree("table-and-udev");  // no cache folders, no recorded CPUID
+  auto caches = tree.All("Win32_CacheMemory");
+  ASSERT_EQ(caches.size(), 3u);  // the T480's three type 7 structures, as dmidecode shows them
+  const std::int64_t sizes[] = {256, 1024, 8192}, ways[] = {7, 5, 8};  // 8-, 4-, 16-way
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_PROP(caches[i], "InstalledSize", sizes[i]) << i;
+    EXPECT_PROP(caches[i], "Associativity", ways[i]) << i;
+    EXPECT_PROP(caches[i], "Level", static_cast<std::int64_t>(i) + 3) << i;  // Primary, Secondary, Tertiary
+  }
+  auto cpus = tree.All("Win32_Processor");
+  ASSERT_EQ(cpus.size(), 1u);
+  EXPECT_PROP(cpus[0], "L2CacheSize", 1024);  // named by the processor structure's L2 handle
+  EXPECT_PROP(cpus[0], "L3CacheSize", 8192);
+}
+
 struct CpuidCase {
   const char* tree;
   std::size_t caches;
