@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto c = provider->Connect("winmgmts:\\\\.\\root\\cimv2");
   for (const char* cls : {"Win32_BIOS", "Win32_BaseBoard", "Win32_SystemEnclosure", "Win32_PortConnector",
                           "Win32_SystemSlot", "Win32_OnBoardDevice", "Win32_PhysicalMemoryArray",
-                          "Win32_PhysicalMemory", "Win32_SMBIOSMemory", "Win32_PortableBattery"}) {
+                          "Win32_PhysicalMemory", "Win32_SMBIOSMemory", "Win32_PortableBattery", "Win32_CacheMemory"}) {
     auto rs = c->ExecQuery(std::string("Select * from ") + cls, wmi::kCategoryFlags);
     while (rs->Next()) {
     }
