@@ -2,10 +2,14 @@
 // /sys/devices/system/cpu (topology, cpufreq, cache).
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <map>
 #include <set>
 
 #include "wmi/linux/backend.h"
 #include "wmi/linux/checked.h"
+#include "wmi/linux/firmware.h"
+#include "wmi/linux/smbios.h"
 
 namespace wmi::lx {
 
@@ -196,8 +200,370 @@ std::vector<Cache> Caches(const Tree& tree) {
   return caches;
 }
 
+// ---- Caches from the CPUID instruction, where sysfs has no cache folders ----
+
+// One cache as CPUID describes it, seen from one logical processor.
+struct CpuidCache {
+  int level = 0;
+  std::string type;
+  std::int64_t size_kb = 0, line_size = 0, ways = 0, sets = 0;
+  // Who shares it: `threads` logical processors by APIC id (leaves 4 and
+  // 0x8000001D), or one core or one package (leaves 0x80000005/6).
+  enum class Scope { Threads, Core, Package } scope = Scope::Threads;
+  std::uint32_t threads = 1;
+};
+
+std::string CpuVendor(System& sys) {
+  auto r = sys.Cpuid(0, 0);
+  if (!r) return "";
+  char v[13] = {};
+  std::memcpy(v, &r->ebx, 4);
+  std::memcpy(v + 4, &r->edx, 4);
+  std::memcpy(v + 8, &r->ecx, 4);
+  return v;
+}
+
+// Leaf 4 (Intel) and 0x8000001D (AMD) share one layout: a subleaf per cache until type 0.
+std::vector<CpuidCache> DeterministicCaches(System& sys, std::uint32_t leaf) {
+  std::vector<CpuidCache> out;
+  for (std::uint32_t sub = 0; sub < 16; ++sub) {
+    auto r = sys.Cpuid(leaf, sub);
+    if (!r) break;
+    std::uint32_t type = r->eax & 0x1F;
+    if (type == 0) break;
+    if (type > 3) continue;
+    CpuidCache c;
+    c.level = static_cast<int>(r->eax >> 5 & 0x7);
+    c.type = type == 1 ? "Data" : type == 2 ? "Instruction" : "Unified";
+    c.threads = (r->eax >> 14 & 0xFFF) + 1;
+    std::int64_t ways = (r->ebx >> 22 & 0x3FF) + 1, partitions = (r->ebx >> 12 & 0x3FF) + 1;
+    c.line_size = (r->ebx & 0xFFF) + 1;
+    c.sets = static_cast<std::int64_t>(r->ecx) + 1;
+    c.ways = (r->eax & 0x200) ? 0 : ways;  // bit 9: fully associative
+    c.size_kb = ways * partitions * c.line_size * c.sets / 1024;
+    out.push_back(c);
+  }
+  return out;
+}
+
+// The associativity codes of leaf 0x80000006 (L2 and L3): 0 means fully
+// associative, -1 disabled (code 0), -2 not stated here (code 9: "see leaf
+// 0x8000001D"; other codes reserved).
+std::int64_t LegacyWays(std::uint32_t code) {
+  static const std::int64_t kWays[16] = {-1, 1, 2, -2, 4, -2, 8, -2, 16, -2, 32, 48, 64, 96, 128, 0};
+  return kWays[code & 0xF];
+}
+
+// Leaves 0x80000005 (L1, AMD) and 0x80000006 (L2 and L3).
+std::vector<CpuidCache> LegacyCaches(System& sys) {
+  std::vector<CpuidCache> out;
+  auto max = sys.Cpuid(0x80000000, 0);
+  if (!max) return out;
+  using Scope = CpuidCache::Scope;
+  if (max->eax >= 0x80000005) {
+    if (auto r = sys.Cpuid(0x80000005, 0)) {
+      for (auto [reg, type] : {std::pair{r->ecx, "Data"}, std::pair{r->edx, "Instruction"}}) {
+        if ((reg >> 24) == 0) continue;
+        std::uint32_t assoc = reg >> 16 & 0xFF;
+        out.push_back({1, type, reg >> 24, reg & 0xFF, assoc == 0xFF ? 0 : assoc, 0, Scope::Core, 1});
+      }
+    }
+  }
+  if (max->eax >= 0x80000006) {
+    if (auto r = sys.Cpuid(0x80000006, 0)) {
+      std::int64_t l2_ways = LegacyWays(r->ecx >> 12);
+      if ((r->ecx >> 16) != 0 && l2_ways != -1)
+        out.push_back({2, "Unified", r->ecx >> 16, r->ecx & 0xFF, l2_ways, 0, Scope::Core, 1});
+      std::int64_t l3_ways = LegacyWays(r->edx >> 12);
+      if ((r->edx >> 18) != 0 && l3_ways != -1)
+        out.push_back({3, "Unified", static_cast<std::int64_t>(r->edx >> 18) * 512, r->edx & 0xFF, l3_ways, 0,
+                       Scope::Package, 1});
+    }
+  }
+  return out;
+}
+
+std::vector<CpuidCache> DescribeCpuidCaches(System& sys) {
+  std::string vendor = CpuVendor(sys);
+  if (vendor.empty()) return {};
+  std::vector<CpuidCache> caches;
+  auto max = sys.Cpuid(0, 0);
+  auto ext = sys.Cpuid(0x80000000, 0);
+  if (vendor == "GenuineIntel" && max && max->eax >= 4) {
+    caches = DeterministicCaches(sys, 4);
+  } else if ((vendor == "AuthenticAMD" || vendor == "HygonGenuine") && ext && ext->eax >= 0x8000001D) {
+    auto features = sys.Cpuid(0x80000001, 0);
+    if (features && (features->ecx >> 22 & 1)) caches = DeterministicCaches(sys, 0x8000001D);  // topology extensions
+  }
+  if (caches.empty()) caches = LegacyCaches(sys);
+  return caches;
+}
+
+// The caches of the machine: each described cache once per group of logical
+// processors that shares it, in the order of the first processor of each group.
+std::vector<Cache> CpuidCaches(Context& ctx, const std::vector<Block>& blocks) {
+  std::vector<CpuidCache> described = DescribeCpuidCaches(ctx.system());
+  std::vector<Cache> out;
+  if (described.empty()) return out;
+  struct Cpu {
+    int number;
+    std::int64_t apic, core, package;
+  };
+  std::vector<Cpu> cpus;
+  for (const Block& b : blocks) {
+    Cpu c;
+    c.number = static_cast<int>(GetInt(b, "processor").value_or(0));
+    c.package = GetInt(b, "physical id").value_or(0);
+    c.core = GetInt(b, "core id").value_or(c.number);
+    c.apic = GetInt(b, "apicid").value_or(c.number);
+    cpus.push_back(c);
+  }
+  if (cpus.empty()) cpus.push_back({0, 0, 0, 0});
+  std::sort(cpus.begin(), cpus.end(), [](const Cpu& a, const Cpu& b) { return a.number < b.number; });
+  auto group = [](const CpuidCache& d, const Cpu& c) -> std::pair<std::int64_t, std::int64_t> {
+    switch (d.scope) {
+      case CpuidCache::Scope::Core:
+        return {c.package, c.core};
+      case CpuidCache::Scope::Package:
+        return {c.package, 0};
+      default: {
+        int shift = 0;
+        while (shift < 31 && (1u << shift) < d.threads) ++shift;
+        return {0, c.apic >> shift};
+      }
+    }
+  };
+  std::set<std::pair<std::size_t, std::pair<std::int64_t, std::int64_t>>> emitted;
+  for (const Cpu& first : cpus) {
+    for (std::size_t i = 0; i < described.size(); ++i) {
+      const CpuidCache& d = described[i];
+      auto key = group(d, first);
+      if (!emitted.insert({i, key}).second) continue;
+      Cache c;
+      c.level = d.level;
+      c.type = d.type;
+      c.size_kb = d.size_kb;
+      c.line_size = d.line_size;
+      if (d.ways >= 0) c.ways = d.ways;
+      if (d.sets) c.sets = d.sets;
+      for (const Cpu& other : cpus)
+        if (group(d, other) == key) c.cpus.insert(other.number);
+      out.push_back(std::move(c));
+    }
+  }
+  return out;
+}
+
 std::optional<std::int64_t> Mhz(const Tree& tree, const std::string& cpu, const char* file) {
   return DivRound(tree.Number(CpuDir(cpu) + "/cpufreq/" + file, 1, INT64_MAX), 1000);
+}
+
+// The logical processors of one physical package.
+struct Package {
+  std::vector<const Block*> cpus;  // in /proc/cpuinfo order
+  std::set<int> logical;           // their numbers
+  std::set<std::string> cores;     // their distinct core ids
+};
+
+// Logical processors by physical package, in package order.
+std::map<std::int64_t, Package> Packages(const Tree& tree, const std::vector<Block>& blocks) {
+  std::map<std::int64_t, Package> packages;
+  for (const Block& b : blocks) {
+    std::string cpu = Get(b, "processor").value_or("0");
+    auto pkg = GetInt(b, "physical id");
+    if (!pkg) pkg = tree.Number(CpuDir(cpu) + "/topology/physical_package_id");
+    Package& p = packages[pkg && *pkg >= 0 ? *pkg : 0];
+    p.cpus.push_back(&b);
+    p.logical.insert(static_cast<int>(ParseInt(cpu).value_or(0)));
+    auto core = Get(b, "core id");
+    if (!core) core = tree.Line(CpuDir(cpu) + "/topology/core_id");
+    p.cores.insert(core.value_or(cpu));
+  }
+  return packages;
+}
+
+std::set<std::string> Flags(const Block& b) {
+  std::set<std::string> flags;
+  if (auto f = Get(b, "flags"))
+    for (const std::string& w : Words(*f)) flags.insert(w);
+  return flags;
+}
+
+// Identity: names, maker, family, revision and the processor id.
+void SetIdentity(Builder& b, Context& ctx, const Block& first, const Architecture& arch, int index) {
+  std::string vendor = Get(first, "vendor_id").value_or("");
+  std::optional<std::string> name = Get(first, "model name");
+  if (!name) name = Get(first, "Hardware");
+  auto family = GetInt(first, "cpu family");
+  auto model = GetInt(first, "model");
+  auto stepping = GetInt(first, "stepping");
+  std::string caption;
+  if (family && model && stepping) {
+    std::string prefix = arch.code == 9 ? (vendor == "AuthenticAMD" ? "AMD64" : "Intel64") : "x86";
+    caption = prefix + " Family " + std::to_string(*family) + " Model " + std::to_string(*model) + " Stepping " +
+              std::to_string(*stepping);
+  } else {
+    caption = name.value_or("Processor");
+  }
+  b.Device("CPU" + std::to_string(index), name.value_or(caption), caption);
+  b.Text("Caption", caption);
+  b.Text("Name", name);
+  b.Int("Availability", 3).Int("StatusInfo", 3).Int("CpuStatus", 1).Int("ProcessorType", 3);
+  b.Text("Role", "CPU").Bool("PowerManagementSupported", false);
+  b.Int("Architecture", arch.code).Int("AddressWidth", arch.width).Int("DataWidth", arch.width);
+  if (!vendor.empty())
+    b.Text("Manufacturer", vendor);
+  else if (auto impl = GetInt(first, "CPU implementer")) {
+    static const std::map<std::int64_t, const char*> kImpl = {
+        {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"}, {0x4e, "NVIDIA"},
+        {0x50, "Ampere"}, {0x51, "Qualcomm"}, {0x61, "Apple"},  {0xc0, "Ampere"}};
+    auto it = kImpl.find(*impl);
+    if (it != kImpl.end()) b.Text("Manufacturer", it->second);
+  }
+  if (family) {
+    b.Int("Family", FamilyCode(vendor, *family, name.value_or("")));
+    b.Int("Level", *family);
+  }
+  if (InRange(model, 0, 0xFFFFFF) && InRange(stepping, 0, 0xFF)) {
+    b.Int("Revision", (*model << 8) | (*stepping & 0xFF));
+    b.Text("Stepping", std::to_string(*stepping));
+    b.Text("Version", "Model " + std::to_string(*model) + ", Stepping " + std::to_string(*stepping));
+  }
+  // The processor id is CPUID leaf 1's EDX and EAX: from the instruction on
+  // x86, else rebuilt from the flags the kernel lists (which hides some bits).
+  std::set<std::string> flags = Flags(first);
+  if (auto leaf1 = ctx.system().Cpuid(1, 0)) {
+    char id[17];
+    std::snprintf(id, sizeof id, "%08X%08X", leaf1->edx, leaf1->eax);
+    b.Text("ProcessorId", id);
+  } else if (family && model && stepping && !flags.empty()) {
+    char id[17];
+    std::snprintf(id, sizeof id, "%08X%08X", FeatureBits(flags), Signature(*family, *model, *stepping));
+    b.Text("ProcessorId", id);
+  }
+}
+
+// Clock speeds: cpufreq when the kernel has it, else the "cpu MHz" line.
+void SetClocks(Builder& b, const Tree& tree, const Block& first) {
+  std::string cpu0 = Get(first, "processor").value_or("0");
+  std::optional<std::int64_t> mhz;
+  if (auto m = Get(first, "cpu MHz")) mhz = InRange(ParseRounded(*m), 0, INT64_MAX);
+  auto cur = Mhz(tree, cpu0, "scaling_cur_freq");
+  auto max = Mhz(tree, cpu0, "cpuinfo_max_freq");
+  b.Int("CurrentClockSpeed", cur ? cur : mhz);
+  b.Int("MaxClockSpeed", max ? max : mhz);
+}
+
+// Cores, threads and the virtualisation features.
+void SetTopology(Builder& b, const Package& p) {
+  b.Int("NumberOfCores", static_cast<std::int64_t>(p.cores.size()));
+  b.Int("NumberOfEnabledCore", static_cast<std::int64_t>(p.cores.size()));
+  b.Int("NumberOfLogicalProcessors", static_cast<std::int64_t>(p.logical.size()));
+  b.Int("ThreadCount", static_cast<std::int64_t>(p.logical.size()));
+  std::set<std::string> flags = Flags(*p.cpus.front());
+  if (!flags.empty()) {
+    b.Bool("VMMonitorModeExtensions", flags.count("vmx") || flags.count("svm"));
+    b.Bool("SecondLevelAddressTranslationExtensions", flags.count("ept") || flags.count("npt"));
+  }
+}
+
+// L2 and L3: the sizes of the distinct caches of that level used by this package, in KB.
+void SetCaches(Builder& b, const std::vector<Cache>& caches, const Package& p) {
+  for (int level : {2, 3}) {
+    std::optional<std::int64_t> total;
+    for (const Cache& c : caches) {
+      if (c.level != level || !c.size_kb) continue;
+      bool ours = std::any_of(c.cpus.begin(), c.cpus.end(), [&](int n) { return p.logical.count(n) > 0; });
+      if (ours) total = total.value_or(0) + *c.size_kb;
+    }
+    b.Int(level == 2 ? "L2CacheSize" : "L3CacheSize", total);
+  }
+}
+
+// What the firmware's processor structure (SMBIOS type 4) adds to /proc: the
+// socket, the bus clock, the upgrade method, the voltage, and the asset
+// strings.
+void SetFirmware(Builder& b, const SmbiosStructure& s) {
+  b.Text("SocketDesignation", s.String(0x04));
+  if (auto v = s.Byte(0x11)) {
+    // Bit 7 set: bits 0-6 are the voltage times 10; else bits 0-2 are the
+    // supported voltages (1: 5 V, 2: 3.3 V, 4: 2.9 V), which WMI calls VoltageCaps.
+    if (*v & 0x80)
+      b.Int("CurrentVoltage", *v & 0x7F);
+    else if (*v & 0x07)
+      b.Int("VoltageCaps", *v & 0x07);
+  }
+  if (auto clock = Field(s, 0x12, 2); clock && *clock != 0) b.Int("ExtClock", clock);
+  // SMBIOS's upgrade codes (1 Other, 2 Unknown, 3 Daughter Board, 4 ZIF Socket ...) are WMI's.
+  b.Int("UpgradeMethod", Field(s, 0x19, 1));
+  b.Text("SerialNumber", s.String(0x20)).Text("AssetTag", s.String(0x21)).Text("PartNumber", s.String(0x22));
+}
+
+// The processor structures of populated sockets (status bit 6), in table order.
+std::vector<const SmbiosStructure*> PopulatedSockets(Context& ctx) {
+  std::vector<const SmbiosStructure*> out;
+  for (const SmbiosStructure* s : ctx.Smbios().OfType(4))
+    if (auto status = s->Byte(0x18); status && (*status & 0x40)) out.push_back(s);
+  return out;
+}
+
+// ---- Caches from the firmware's cache structures (SMBIOS type 7) ----
+
+// SMBIOS's associativity codes (7.8.5) as numbers of ways; 0 is fully associative.
+constexpr CodeMap kSmbiosWays[] = {{3, 1}, {4, 2},   {5, 4},   {6, 0},   {7, 8},   {8, 16}, {9, 12},
+                                   {10, 24}, {11, 32}, {12, 48}, {13, 64}, {14, 20}};
+
+// The installed size in KB: bit 15 (bit 31 of the 3.1 extended field) counts 64 KB units.
+std::optional<std::int64_t> FirmwareCacheKb(const SmbiosStructure& s) {
+  auto w = s.Word(0x09);
+  if (!w) return std::nullopt;
+  if (*w == 0xFFFF) {
+    auto ext = s.Dword(0x17);
+    if (!ext) return std::nullopt;
+    std::int64_t units = *ext & 0x7FFFFFFF;
+    return (*ext & 0x80000000u) ? units * 64 : units;
+  }
+  std::int64_t units = *w & 0x7FFF;
+  return (*w & 0x8000) ? units * 64 : units;
+}
+
+// The enabled caches of the firmware's table, each used by the logical
+// processors of the socket whose processor structure names it (all of them
+// where none does).
+std::vector<Cache> FirmwareCaches(Context& ctx, const std::vector<Block>& blocks) {
+  std::vector<std::set<int>> package_cpus;
+  for (const auto& [pkg, p] : Packages(ctx.tree(), blocks)) package_cpus.push_back(p.logical);
+  std::set<int> all;
+  for (const auto& cpus : package_cpus) all.insert(cpus.begin(), cpus.end());
+  std::vector<const SmbiosStructure*> sockets = PopulatedSockets(ctx);
+  std::map<std::uint16_t, std::set<int>> users;
+  for (std::size_t i = 0; i < sockets.size() && i < package_cpus.size(); ++i)
+    for (std::size_t offset : {0x1A, 0x1C, 0x1E})
+      if (auto handle = sockets[i]->Word(offset)) users[*handle].insert(package_cpus[i].begin(), package_cpus[i].end());
+  std::vector<Cache> out;
+  for (const SmbiosStructure* s : ctx.Smbios().OfType(7)) {
+    auto config = s->Word(0x05);
+    auto kb = FirmwareCacheKb(*s);
+    if (!config || !(*config & 0x80) || !kb || *kb == 0) continue;  // disabled or empty
+    Cache c;
+    c.level = (*config & 0x07) + 1;
+    auto type = s->Byte(0x11);
+    c.type = !type ? "Unified" : *type == 3 ? "Instruction" : *type == 4 ? "Data" : *type == 5 ? "Unified" : "Other";
+    c.size_kb = kb;
+    c.ways = MapCode(kSmbiosWays, Field(*s, 0x12, 1));
+    auto it = users.find(s->handle);
+    c.cpus = it != users.end() ? it->second : all;
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+// The caches from sysfs, else from CPUID, else from the firmware's table.
+std::vector<Cache> MachineCaches(Context& ctx, const std::vector<Block>& blocks) {
+  std::vector<Cache> caches = Caches(ctx.tree());
+  if (caches.empty()) caches = CpuidCaches(ctx, blocks);
+  if (caches.empty()) caches = FirmwareCaches(ctx, blocks);
+  return caches;
 }
 
 }  // namespace
@@ -205,103 +571,19 @@ std::optional<std::int64_t> Mhz(const Tree& tree, const std::string& cpu, const 
 InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
   const Tree& tree = ctx.tree();
   std::vector<Block> blocks = CpuInfo(tree);
-  // Logical processors by physical package, in package order.
-  std::map<std::int64_t, std::vector<const Block*>> packages;
-  for (const Block& b : blocks) {
-    std::string cpu = Get(b, "processor").value_or("0");
-    auto pkg = GetInt(b, "physical id");
-    if (!pkg) pkg = tree.Number(CpuDir(cpu) + "/topology/physical_package_id");
-    packages[pkg && *pkg >= 0 ? *pkg : 0].push_back(&b);
-  }
-  std::vector<Cache> caches = Caches(tree);
+  std::vector<Cache> caches = MachineCaches(ctx, blocks);
   Architecture arch = ArchitectureOf(ctx);
+  std::vector<const SmbiosStructure*> sockets = PopulatedSockets(ctx);
   InstanceList out;
   int index = 0;
-  for (const auto& [pkg, cpus] : packages) {
-    const Block& first = *cpus.front();
-    std::string cpu0 = Get(first, "processor").value_or("0");
-    std::set<int> logical;
-    std::set<std::string> cores;
-    for (const Block* b : cpus) {
-      std::string n = Get(*b, "processor").value_or("0");
-      logical.insert(static_cast<int>(ParseInt(n).value_or(0)));
-      auto core = Get(*b, "core id");
-      if (!core) core = tree.Line(CpuDir(n) + "/topology/core_id");
-      cores.insert(core.value_or(n));
-    }
-    std::string vendor = Get(first, "vendor_id").value_or("");
-    std::optional<std::string> name = Get(first, "model name");
-    if (!name) name = Get(first, "Hardware");
-    auto family = GetInt(first, "cpu family");
-    auto model = GetInt(first, "model");
-    auto stepping = GetInt(first, "stepping");
-    std::set<std::string> flags;
-    if (auto f = Get(first, "flags"))
-      for (const std::string& w : Words(*f)) flags.insert(w);
-
+  for (const auto& [pkg, package] : Packages(tree, blocks)) {
+    const Block& first = *package.cpus.front();
     Builder b(def, ctx);
-    std::string caption;
-    if (family && model && stepping) {
-      std::string prefix = arch.code == 9 ? (vendor == "AuthenticAMD" ? "AMD64" : "Intel64") : "x86";
-      caption = prefix + " Family " + std::to_string(*family) + " Model " + std::to_string(*model) + " Stepping " +
-                std::to_string(*stepping);
-    } else {
-      caption = name.value_or("Processor");
-    }
-    b.Device("CPU" + std::to_string(index), name.value_or(caption), caption);
-    b.Text("Caption", caption);
-    b.Text("Name", name);
-    b.Int("Availability", 3).Int("StatusInfo", 3).Int("CpuStatus", 1).Int("ProcessorType", 3);
-    b.Text("Role", "CPU").Bool("PowerManagementSupported", false);
-    b.Int("Architecture", arch.code).Int("AddressWidth", arch.width).Int("DataWidth", arch.width);
-    if (!vendor.empty())
-      b.Text("Manufacturer", vendor);
-    else if (auto impl = GetInt(first, "CPU implementer")) {
-      static const std::map<std::int64_t, const char*> kImpl = {
-          {0x41, "ARM"},    {0x42, "Broadcom"}, {0x43, "Cavium"}, {0x48, "HiSilicon"}, {0x4e, "NVIDIA"},
-          {0x50, "Ampere"}, {0x51, "Qualcomm"}, {0x61, "Apple"},  {0xc0, "Ampere"}};
-      auto it = kImpl.find(*impl);
-      if (it != kImpl.end()) b.Text("Manufacturer", it->second);
-    }
-    if (family) {
-      b.Int("Family", FamilyCode(vendor, *family, name.value_or("")));
-      b.Int("Level", *family);
-    }
-    if (InRange(model, 0, 0xFFFFFF) && InRange(stepping, 0, 0xFF)) {
-      b.Int("Revision", (*model << 8) | (*stepping & 0xFF));
-      b.Text("Stepping", std::to_string(*stepping));
-      b.Text("Version", "Model " + std::to_string(*model) + ", Stepping " + std::to_string(*stepping));
-    }
-    if (family && model && stepping && !flags.empty()) {
-      char id[17];
-      std::snprintf(id, sizeof id, "%08X%08X", FeatureBits(flags), Signature(*family, *model, *stepping));
-      b.Text("ProcessorId", id);
-    }
-    // Clock speeds: cpufreq when the kernel has it, else the "cpu MHz" line.
-    std::optional<std::int64_t> mhz;
-    if (auto m = Get(first, "cpu MHz")) mhz = InRange(ParseRounded(*m), 0, INT64_MAX);
-    auto cur = Mhz(tree, cpu0, "scaling_cur_freq");
-    auto max = Mhz(tree, cpu0, "cpuinfo_max_freq");
-    b.Int("CurrentClockSpeed", cur ? cur : mhz);
-    b.Int("MaxClockSpeed", max ? max : mhz);
-    b.Int("NumberOfCores", static_cast<std::int64_t>(cores.size()));
-    b.Int("NumberOfEnabledCore", static_cast<std::int64_t>(cores.size()));
-    b.Int("NumberOfLogicalProcessors", static_cast<std::int64_t>(logical.size()));
-    b.Int("ThreadCount", static_cast<std::int64_t>(logical.size()));
-    if (!flags.empty()) {
-      b.Bool("VMMonitorModeExtensions", flags.count("vmx") || flags.count("svm"));
-      b.Bool("SecondLevelAddressTranslationExtensions", flags.count("ept") || flags.count("npt"));
-    }
-    // L2 and L3: the sizes of the distinct caches of that level used by this package, in KB.
-    for (int level : {2, 3}) {
-      std::optional<std::int64_t> total;
-      for (const Cache& c : caches) {
-        if (c.level != level || !c.size_kb) continue;
-        bool ours = std::any_of(c.cpus.begin(), c.cpus.end(), [&](int n) { return logical.count(n) > 0; });
-        if (ours) total = total.value_or(0) + *c.size_kb;
-      }
-      b.Int(level == 2 ? "L2CacheSize" : "L3CacheSize", total);
-    }
+    SetIdentity(b, ctx, first, arch, index);
+    SetClocks(b, tree, first);
+    SetTopology(b, package);
+    SetCaches(b, caches, package);
+    if (static_cast<std::size_t>(index) < sockets.size()) SetFirmware(b, *sockets[static_cast<std::size_t>(index)]);
     out.push_back(b.Build());
     ++index;
   }
@@ -311,7 +593,7 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
 InstanceList BuildCacheMemory(const ClassDef& def, Context& ctx) {
   InstanceList out;
   int index = 0;
-  for (const Cache& c : Caches(ctx.tree())) {
+  for (const Cache& c : MachineCaches(ctx, CpuInfo(ctx.tree()))) {
     Builder b(def, ctx);
     b.Device("Cache Memory " + std::to_string(index++), "Cache Memory");
     b.Text("Purpose", "L" + std::to_string(c.level) + " Cache");

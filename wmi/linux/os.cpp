@@ -159,9 +159,10 @@ void SetMemory(Builder& b, Context& ctx) {
 
 // The clock, the time zone and the boot time.
 void SetTimes(Builder& b, Context& ctx) {
-  std::int64_t now = ctx.system().Now();
-  b.Text("LocalDateTime", ctx.DateTime(now));
-  b.Int("CurrentTimeZone", ctx.system().UtcOffsetMinutes(now));
+  if (auto now = ctx.system().Now()) {
+    b.Text("LocalDateTime", ctx.DateTime(*now));
+    b.Int("CurrentTimeZone", ctx.system().UtcOffsetMinutes(*now));
+  }
   if (auto boot = ctx.BootTime()) b.Text("LastBootUpTime", ctx.DateTime(*boot));
 }
 

@@ -17,6 +17,11 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#if defined(__x86_64__) || defined(__i386__)
+#include <cpuid.h>
+#define PCINFO_HAS_CPUID 1
+#endif
+
 extern "C" {
 #include <libudev.h>
 #include <pci/pci.h>
@@ -98,7 +103,7 @@ class RealSystem : public System {
                    s.procs};
   }
 
-  std::int64_t Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
+  std::optional<std::int64_t> Now() override { return static_cast<std::int64_t>(std::time(nullptr)); }
 
   int UtcOffsetMinutes(std::int64_t t) override {
     std::time_t tt = static_cast<std::time_t>(t);
@@ -160,6 +165,16 @@ class RealSystem : public System {
     return std::nullopt;
   }
 
+#ifdef PCINFO_HAS_CPUID
+  std::optional<CpuidRegs> Cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
+    unsigned max = __get_cpuid_max(leaf & 0x80000000u, nullptr);
+    if (max == 0 || leaf > max) return std::nullopt;
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    __cpuid_count(leaf, subleaf, a, b, c, d);
+    return CpuidRegs{a, b, c, d};
+  }
+#endif
+
  private:
   using Props = std::map<std::string, std::string>;
 
@@ -188,7 +203,8 @@ class RealSystem : public System {
       pci_ = pci_alloc();  // names only: the bus itself is never scanned here
       if (pci_) {
         // pci_init() would set these (and scan the bus); libpci's own error handler would exit().
-        pci_->error = IgnorePciError;
+        // The header declares the error hook noreturn; clang wants the conversion spelled out.
+        pci_->error = reinterpret_cast<decltype(pci_->error)>(&IgnorePciError);
         pci_->warning = IgnorePciError;
         pci_->debug = IgnorePciError;
       }
@@ -266,7 +282,11 @@ class TreeSystem : public System {
                    static_cast<int>(Num(s, "processes"))};
   }
 
-  std::int64_t Now() override { return static_cast<std::int64_t>(Num(j_, "now")); }
+  std::optional<std::int64_t> Now() override {
+    const Json& v = At("now");
+    if (!v.is_number_integer()) return std::nullopt;
+    return v.get<std::int64_t>();
+  }
   int UtcOffsetMinutes(std::int64_t) override {
     const Json& v = At("utc_offset_minutes");
     return v.is_number_integer() ? v.get<int>() : 0;
@@ -285,6 +305,21 @@ class TreeSystem : public System {
     std::string l = Str(j_, "locale");
     if (l.empty()) return std::nullopt;
     return l;
+  }
+
+  std::optional<CpuidRegs> Cpuid(std::uint32_t leaf, std::uint32_t subleaf) override {
+    char key[32];
+    std::snprintf(key, sizeof key, "%x.%x", leaf, subleaf);
+    const Json& all = At("cpuid");
+    if (!all.is_object() || !all.contains(key)) return std::nullopt;
+    const Json& r = all[key];
+    if (!r.is_array() || r.size() != 4) return std::nullopt;
+    std::uint32_t v[4];
+    for (int i = 0; i < 4; ++i) {
+      if (!r[i].is_number_unsigned() || r[i].get<std::uint64_t>() > 0xFFFFFFFFu) return std::nullopt;
+      v[i] = static_cast<std::uint32_t>(r[i].get<std::uint64_t>());
+    }
+    return CpuidRegs{v[0], v[1], v[2], v[3]};
   }
 
  private:

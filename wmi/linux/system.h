@@ -38,6 +38,11 @@ struct SysInfo {
   int processes = 0;
 };
 
+// The four registers one CPUID query answers.
+struct CpuidRegs {
+  std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+};
+
 struct IdNames {
   std::optional<std::string> vendor;
   std::optional<std::string> device;
@@ -50,8 +55,9 @@ class System {
   virtual std::optional<FileSystemStats> FileSystem(const std::string& mount_point) = 0;
   virtual std::optional<UnameInfo> Uname() = 0;
   virtual std::optional<SysInfo> Sysinfo() = 0;
-  // Seconds since the epoch, and the local time zone's offset from UTC in minutes at `t`.
-  virtual std::int64_t Now() = 0;
+  // Seconds since the epoch (nullopt where there is no clock to read: a tree
+  // without a recorded time), and the local time zone's offset from UTC in minutes at `t`.
+  virtual std::optional<std::int64_t> Now() = 0;
   virtual int UtcOffsetMinutes(std::int64_t t) = 0;
   // Names from the ID databases; nullopt parts where the database has no entry.
   virtual IdNames PciNames(unsigned vendor, unsigned device) = 0;
@@ -59,6 +65,9 @@ class System {
   virtual IdNames UsbNames(unsigned vendor, unsigned product) = 0;
   // This process's locale name ("ja_JP.UTF-8"): LC_ALL, LC_CTYPE or LANG of its environment.
   virtual std::optional<std::string> ProcessLocale() { return std::nullopt; }
+  // The CPUID instruction of the processor this runs on, for a leaf (EAX) and
+  // subleaf (ECX) within the processor's range; nullopt off x86 or past the range.
+  virtual std::optional<CpuidRegs> Cpuid(std::uint32_t /*leaf*/, std::uint32_t /*subleaf*/) { return std::nullopt; }
 };
 
 // The live machine: libc calls, libpci for PCI names, udev's hwdb for USB names.
@@ -70,7 +79,8 @@ std::unique_ptr<System> MakeRealSystem();
 //    "sysinfo": {"uptime": 1234, "total_ram": ..., "free_ram": ..., "total_swap": ..., "free_swap": ..., "processes":
 //    90}, "locale": "C.UTF-8", "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}], "statvfs": {"/":
 //    {"size": ..., "available": ..., "block_size": 4096, "name_max": 255}}, "pci": {"8086:0d57": ["Intel Corporation",
-//    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]}}
+//    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]},
+//    "cpuid": {"1.0": [eax, ebx, ecx, edx], "8000001d.2": [...]}} (leaf.subleaf in hex: recorded answers)
 // Every part is optional; a missing or malformed file answers as a machine
 // without these sources.
 std::unique_ptr<System> MakeTreeSystem(const std::string& root);

@@ -1,0 +1,332 @@
+// Win32_BIOS, Win32_BaseBoard, Win32_SystemEnclosure, Win32_PortConnector,
+// Win32_SystemSlot, Win32_OnBoardDevice and Win32_PortableBattery from the
+// SMBIOS table (/sys/firmware/dmi/tables, root only), and the first three from
+// /sys/class/dmi/id where the table cannot be read. The table wins whenever it
+// holds the structure.
+#include <array>
+
+#include "wmi/linux/backend.h"
+#include "wmi/linux/firmware.h"
+#include "wmi/linux/smbios.h"
+
+namespace wmi::lx {
+
+const SmbiosTable& Context::Smbios() {
+  if (!smbios_) {
+    auto entry = tree_.Read("/sys/firmware/dmi/tables/smbios_entry_point");
+    auto table = tree_.Read("/sys/firmware/dmi/tables/DMI");
+    auto parsed = std::make_shared<SmbiosTable>();
+    if (entry && table) {
+      auto bytes = [](const std::string& s) {
+        return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+      };
+      *parsed = ParseSmbios(bytes(*entry), bytes(*table));
+    }
+    smbios_ = std::move(parsed);
+  }
+  return *smbios_;
+}
+
+std::optional<std::int64_t> Field(const SmbiosStructure& s, std::size_t offset, int size) {
+  switch (size) {
+    case 1:
+      if (auto v = s.Byte(offset)) return *v;
+      break;
+    case 2:
+      if (auto v = s.Word(offset)) return *v;
+      break;
+    case 4:
+      if (auto v = s.Dword(offset)) return *v;
+      break;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> MapCode(std::span<const CodeMap> table, std::optional<std::int64_t> code) {
+  if (!code) return std::nullopt;
+  for (const CodeMap& m : table)
+    if (m.smbios == *code) return m.wmi;
+  return std::nullopt;
+}
+
+void PhysicalElement(Builder& b, const std::string& caption, const std::string& tag) {
+  b.Text("Caption", caption).Text("Description", caption).Text("Name", caption).Text("Tag", tag);
+}
+
+namespace {
+
+// SMBIOS structure types.
+constexpr std::uint8_t kBios = 0, kSystem = 1, kBaseBoard = 2, kEnclosure = 3, kPort = 8, kSlot = 9,
+                       kOnBoard = 10, kConfigOptions = 12, kLanguages = 13, kBattery = 22,
+                       kOnBoardExtended = 41;
+
+// A BIOS date, mm/dd/yyyy or mm/dd/yy, as a WMI datetime.
+std::optional<std::string> BiosDate(std::optional<std::string> text) {
+  if (!text) return std::nullopt;
+  auto parts = Split(Trim(*text), '/');
+  if (parts.size() != 3) return std::nullopt;
+  auto m = ParseInt(parts[0]), d = ParseInt(parts[1]), y = ParseInt(parts[2]);
+  if (!m || !d || !y || *m < 1 || *m > 12 || *d < 1 || *d > 31 || *y < 0 || *y > 9999) return std::nullopt;
+  if (parts[2].size() == 2) *y += 1900;
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%04d%02d%02d000000.000000+000", static_cast<int>(*y), static_cast<int>(*m),
+                static_cast<int>(*d));
+  return std::string(buf);
+}
+
+// The characteristic codes: n for bit n of the 32 defined bits of the
+// characteristics field, 32 + n and 40 + n for bit n of the two extension bytes.
+std::vector<std::int64_t> BiosCharacteristics(const SmbiosStructure& s) {
+  std::vector<std::int64_t> codes;
+  if (auto bits = s.Dword(0x0A))
+    for (int n = 0; n < 32; ++n)
+      if (*bits >> n & 1) codes.push_back(n);
+  std::size_t extension_bytes = s.data.size() > 0x12 ? s.data.size() - 0x12 : 0;
+  for (std::size_t e = 0; e < 2 && e < extension_bytes; ++e)
+    if (auto byte = s.Byte(0x12 + e))
+      for (int n = 0; n < 8; ++n)
+        if (*byte >> n & 1) codes.push_back(32 + 8 * static_cast<int>(e) + n);
+  return codes;
+}
+
+// The BIOS vendor's version string first, as the BIOS reports it.
+void SetBiosCommon(Builder& b, const std::optional<std::string>& version) {
+  b.Text("Caption", version).Text("Description", version).Text("Name", version);
+  b.Text("SMBIOSBIOSVersion", version).Text("SoftwareElementID", version);
+  if (version) b.Texts("BIOSVersion", std::vector<std::string>{*version});
+  b.Bool("PrimaryBIOS", true).Int("SoftwareElementState", 3).Int("TargetOperatingSystem", 0).Text("Status", "OK");
+}
+
+std::optional<std::int64_t> Known(std::optional<std::int64_t> v, std::int64_t unknown) {
+  return v && *v != unknown ? v : std::nullopt;
+}
+
+Instance BiosFromTable(const ClassDef& def, Context& ctx, const SmbiosTable& t, const SmbiosStructure& s) {
+  Builder b(def, ctx);
+  SetBiosCommon(b, s.String(0x05));
+  b.Text("Manufacturer", s.String(0x04));
+  b.Text("ReleaseDate", BiosDate(s.String(0x08)));
+  b.Ints("BiosCharacteristics", BiosCharacteristics(s));
+  b.Bool("SMBIOSPresent", t.present);
+  if (t.present) b.Int("SMBIOSMajorVersion", t.major).Int("SMBIOSMinorVersion", t.minor);
+  b.Int("SystemBiosMajorVersion", Field(s, 0x14, 1)).Int("SystemBiosMinorVersion", Field(s, 0x15, 1));
+  b.Int("EmbeddedControllerMajorVersion", Field(s, 0x16, 1)).Int("EmbeddedControllerMinorVersion", Field(s, 0x17, 1));
+  if (const SmbiosStructure* sys = t.First(kSystem)) b.Text("SerialNumber", sys->String(0x07));
+  if (const SmbiosStructure* lang = t.First(kLanguages)) {
+    b.Texts("ListOfLanguages", lang->strings);
+    b.Int("InstallableLanguages", Field(*lang, 0x04, 1));
+    // The current language's string number is at 0x15.
+    b.Text("CurrentLanguage", lang->String(0x15));
+  }
+  return b.Build();
+}
+
+// /sys/class/dmi/id, world-readable but for the serial numbers.
+constexpr const char* kDmiId = "/sys/class/dmi/id/";
+
+std::optional<std::string> DmiId(Context& ctx, const char* file) {
+  return ctx.tree().Line(std::string(kDmiId) + file);
+}
+
+}  // namespace
+
+InstanceList BuildBios(const ClassDef& def, Context& ctx) {
+  const SmbiosTable& t = ctx.Smbios();
+  if (const SmbiosStructure* s = t.First(kBios)) return {BiosFromTable(def, ctx, t, *s)};
+  auto vendor = DmiId(ctx, "bios_vendor");
+  auto version = DmiId(ctx, "bios_version");
+  auto date = DmiId(ctx, "bios_date");
+  if (!vendor && !version && !date) return {};
+  Builder b(def, ctx);
+  SetBiosCommon(b, version);
+  b.Text("Manufacturer", vendor).Text("ReleaseDate", BiosDate(date));
+  b.Text("SerialNumber", DmiId(ctx, "product_serial"));
+  if (auto release = DmiId(ctx, "bios_release")) {  // "5.13"
+    auto parts = Split(*release, '.');
+    if (parts.size() == 2) b.Int("SystemBiosMajorVersion", ParseInt(parts[0])).Int("SystemBiosMinorVersion", ParseInt(parts[1]));
+  }
+  if (auto ec = DmiId(ctx, "ec_firmware_release")) {
+    auto parts = Split(*ec, '.');
+    if (parts.size() == 2)
+      b.Int("EmbeddedControllerMajorVersion", ParseInt(parts[0])).Int("EmbeddedControllerMinorVersion", ParseInt(parts[1]));
+  }
+  return {b.Build()};
+}
+
+InstanceList BuildBaseBoard(const ClassDef& def, Context& ctx) {
+  const SmbiosTable& t = ctx.Smbios();
+  InstanceList out;
+  auto common = [&](Builder& b) {
+    PhysicalElement(b, "Base Board", "Base Board");
+    b.Bool("PoweredOn", true).Text("Status", "OK");
+  };
+  std::vector<std::string> options;
+  for (const SmbiosStructure* c : t.OfType(kConfigOptions)) options.insert(options.end(), c->strings.begin(), c->strings.end());
+  for (const SmbiosStructure* s : t.OfType(kBaseBoard)) {
+    Builder b(def, ctx);
+    common(b);
+    b.Text("Manufacturer", s->String(0x04)).Text("Product", s->String(0x05)).Text("Version", s->String(0x06));
+    b.Text("SerialNumber", s->String(0x07));
+    if (auto f = s->Byte(0x09)) {
+      b.Bool("HostingBoard", (*f & 0x01) != 0).Bool("RequiresDaughterBoard", (*f & 0x02) != 0);
+      b.Bool("Removable", (*f & 0x04) != 0).Bool("Replaceable", (*f & 0x08) != 0).Bool("HotSwappable", (*f & 0x10) != 0);
+    }
+    if (!options.empty()) b.Texts("ConfigOptions", options);
+    out.push_back(b.Build());
+  }
+  if (!out.empty() || t.First(kBaseBoard)) return out;
+  auto vendor = DmiId(ctx, "board_vendor");
+  auto name = DmiId(ctx, "board_name");
+  if (!vendor && !name) return out;
+  Builder b(def, ctx);
+  common(b);
+  b.Text("Manufacturer", vendor).Text("Product", name).Text("Version", DmiId(ctx, "board_version"));
+  b.Text("SerialNumber", DmiId(ctx, "board_serial"));
+  out.push_back(b.Build());
+  return out;
+}
+
+InstanceList BuildSystemEnclosure(const ClassDef& def, Context& ctx) {
+  const SmbiosTable& t = ctx.Smbios();
+  InstanceList out;
+  int index = 0;
+  for (const SmbiosStructure* s : t.OfType(kEnclosure)) {
+    Builder b(def, ctx);
+    PhysicalElement(b, "System Enclosure", "System Enclosure " + std::to_string(index++));
+    b.Text("Manufacturer", s->String(0x04)).Text("Version", s->String(0x06)).Text("SerialNumber", s->String(0x07));
+    b.Text("SMBIOSAssetTag", s->String(0x08));
+    if (auto type = s->Byte(0x05)) {
+      b.Ints("ChassisTypes", std::vector<std::int64_t>{*type & 0x7F});
+      b.Bool("LockPresent", (*type & 0x80) != 0);
+    }
+    // SMBIOS's security status codes (1 Other ... 5 External interface enabled) are WMI's.
+    b.Int("SecurityStatus", Field(*s, 0x0C, 1));
+    b.Int("NumberOfPowerCords", Known(Field(*s, 0x12, 1), 0));
+    out.push_back(b.Build());
+  }
+  if (!out.empty()) return out;
+  auto type = ctx.tree().Number(std::string(kDmiId) + "chassis_type");
+  auto vendor = DmiId(ctx, "chassis_vendor");
+  if (!type && !vendor) return out;
+  Builder b(def, ctx);
+  PhysicalElement(b, "System Enclosure", "System Enclosure 0");
+  b.Text("Manufacturer", vendor).Text("Version", DmiId(ctx, "chassis_version"));
+  b.Text("SerialNumber", DmiId(ctx, "chassis_serial")).Text("SMBIOSAssetTag", DmiId(ctx, "chassis_asset_tag"));
+  if (type && *type >= 0 && *type <= 0xFF) {
+    b.Ints("ChassisTypes", std::vector<std::int64_t>{*type & 0x7F});
+    b.Bool("LockPresent", (*type & 0x80) != 0);
+  }
+  out.push_back(b.Build());
+  return out;
+}
+
+namespace {
+
+// SMBIOS connector types (type 8) and the WMI ConnectorType codes of CIM_PhysicalConnector.
+constexpr CodeMap kConnectorTypes[] = {
+    {0x01, 66}, {0x02, 67}, {0x03, 76}, {0x04, 23}, {0x05, 23}, {0x06, 22}, {0x07, 22}, {0x08, 21},
+    {0x09, 21}, {0x0A, 38}, {0x0B, 39}, {0x0D, 59}, {0x0E, 60}, {0x0F, 61}, {0x10, 62}, {0x11, 63},
+    {0x12, 53}, {0x13, 88}, {0x14, 58}, {0x15, 58}, {0x16, 90}, {0x17, 91}, {0x18, 92}, {0x19, 93},
+    {0x1A, 94}, {0x1B, 95}, {0x1C, 96}, {0x1D, 68}, {0x1E, 70}, {0x1F, 97}, {0x20, 37}, {0x21, 54},
+    {0x23, 53}, {0xA0, 83}, {0xA1, 84}, {0xA2, 85}, {0xA3, 86}, {0xA4, 87},
+};
+
+// SMBIOS slot data bus widths 3 (8 bit) to 0x0E (32x) are WMI's MaxDataWidth codes 0 to 11.
+std::optional<std::int64_t> SlotWidth(std::optional<std::int64_t> w) {
+  if (!w || *w < 3 || *w > 0x0E) return std::nullopt;
+  return *w - 3;
+}
+
+}  // namespace
+
+InstanceList BuildPortConnectors(const ClassDef& def, Context& ctx) {
+  InstanceList out;
+  int index = 0;
+  for (const SmbiosStructure* s : ctx.Smbios().OfType(kPort)) {
+    Builder b(def, ctx);
+    PhysicalElement(b, "Port Connector", "Port Connector " + std::to_string(index++));
+    b.Text("InternalReferenceDesignator", s->String(0x04)).Text("ExternalReferenceDesignator", s->String(0x06));
+    auto external = Field(*s, 0x07, 1);
+    auto type = external && *external != 0 ? external : Field(*s, 0x05, 1);
+    if (auto code = MapCode(kConnectorTypes, type)) b.Ints("ConnectorType", std::vector<std::int64_t>{*code});
+    // SMBIOS port types are WMI's PortType codes.
+    b.Int("PortType", Field(*s, 0x08, 1));
+    out.push_back(b.Build());
+  }
+  return out;
+}
+
+InstanceList BuildSystemSlots(const ClassDef& def, Context& ctx) {
+  InstanceList out;
+  int index = 0;
+  for (const SmbiosStructure* s : ctx.Smbios().OfType(kSlot)) {
+    Builder b(def, ctx);
+    PhysicalElement(b, "System Slot", "System Slot " + std::to_string(index++));
+    b.Text("Status", "OK");
+    b.Text("SlotDesignation", s->String(0x04));
+    b.Int("MaxDataWidth", SlotWidth(Field(*s, 0x06, 1)));
+    // SMBIOS's current usage codes (1 Other, 2 Unknown, 3 Available, 4 In use) are WMI's.
+    b.Int("CurrentUsage", Field(*s, 0x07, 1));
+    b.Int("Number", Field(*s, 0x09, 2));
+    if (auto c1 = s->Byte(0x0B)) b.Bool("Shared", (*c1 & 0x08) != 0);
+    if (auto c2 = s->Byte(0x0C)) b.Bool("PMESignal", (*c2 & 0x01) != 0).Bool("SupportsHotPlug", (*c2 & 0x02) != 0);
+    b.Int("SegmentGroupNumber", Field(*s, 0x0D, 2)).Int("BusNumber", Field(*s, 0x0F, 1));
+    if (auto df = s->Byte(0x10)) b.Int("DeviceNumber", *df >> 3).Int("FunctionNumber", *df & 0x07);
+    out.push_back(b.Build());
+  }
+  return out;
+}
+
+InstanceList BuildOnBoardDevices(const ClassDef& def, Context& ctx) {
+  InstanceList out;
+  int index = 0;
+  auto add = [&](std::uint8_t type_byte, std::optional<std::string> description) {
+    Builder b(def, ctx);
+    PhysicalElement(b, "On Board Device", "On Board Device " + std::to_string(index++));
+    b.Text("Description", description);
+    // SMBIOS device type codes (3 Video, 5 Ethernet, 7 Sound ...) are WMI's; bit 7 says enabled.
+    b.Int("DeviceType", type_byte & 0x7F).Bool("Enabled", (type_byte & 0x80) != 0);
+    b.Bool("HotSwappable", false).Bool("Removable", false).Bool("Replaceable", false);
+    out.push_back(b.Build());
+  };
+  const SmbiosTable& t = ctx.Smbios();
+  // Type 41 (onboard devices extended) supersedes type 10 where both are present.
+  auto extended = t.OfType(kOnBoardExtended);
+  if (!extended.empty()) {
+    for (const SmbiosStructure* s : extended)
+      if (auto type = s->Byte(0x05)) add(*type, s->String(0x04));
+    return out;
+  }
+  for (const SmbiosStructure* s : t.OfType(kOnBoard)) {
+    // One type 10 structure lists (length - 4) / 2 devices: a type byte and a string number each.
+    std::size_t n = (s->data.size() - 4) / 2;
+    for (std::size_t i = 0; i < n; ++i)
+      if (auto type = s->Byte(4 + 2 * i)) add(*type, s->String(5 + 2 * i));
+  }
+  return out;
+}
+
+InstanceList BuildPortableBatteries(const ClassDef& def, Context& ctx) {
+  InstanceList out;
+  int index = 0;
+  for (const SmbiosStructure* s : ctx.Smbios().OfType(kBattery)) {
+    Builder b(def, ctx);
+    std::string id = "Portable Battery " + std::to_string(index++);
+    b.Device(id, s->String(0x08).value_or("Portable Battery"), "Portable Battery");
+    b.Text("Location", s->String(0x04)).Text("Manufacturer", s->String(0x05));
+    b.Text("ManufactureDate", s->String(0x06));
+    // SMBIOS chemistry codes (1 Other ... 8 Lithium-polymer) are WMI's.
+    b.Int("Chemistry", Field(*s, 0x09, 1));
+    auto multiplier = Field(*s, 0x15, 1);
+    std::int64_t mul = multiplier && *multiplier > 0 ? *multiplier : 1;
+    if (auto cap = Known(Field(*s, 0x0A, 2), 0)) b.Int("DesignCapacity", *cap * mul);
+    if (multiplier) b.Int("CapacityMultiplier", mul);
+    if (auto mv = Known(Field(*s, 0x0C, 2), 0)) b.Big("DesignVoltage", static_cast<std::uint64_t>(*mv));
+    b.Text("SmartBatteryVersion", s->String(0x0E));
+    b.Int("MaxBatteryError", Known(Field(*s, 0x0F, 1), 0xFF));
+    out.push_back(b.Build());
+  }
+  return out;
+}
+
+}  // namespace wmi::lx
