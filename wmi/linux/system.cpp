@@ -153,6 +153,13 @@ class RealSystem : public System {
     return n;
   }
 
+  std::optional<std::string> PnpVendorName(const std::string& pnp_id) override {
+    if (pnp_id.size() != 3) return std::nullopt;
+    std::string modalias = "acpi:" + pnp_id + ":";
+    auto props = HwdbLookup(modalias.c_str());
+    return props ? Prop(*props, "ID_VENDOR_FROM_DATABASE") : std::nullopt;
+  }
+
  private:
   using Props = std::map<std::string, std::string>;
 
@@ -272,6 +279,11 @@ class TreeSystem : public System {
     return std::nullopt;
   }
   IdNames UsbNames(unsigned vendor, unsigned product) override { return Names("usb", vendor, product); }
+  std::optional<std::string> PnpVendorName(const std::string& pnp_id) override {
+    const Json& t = At("pnp");
+    if (t.is_object() && t.contains(pnp_id) && t[pnp_id].is_string()) return t[pnp_id].get<std::string>();
+    return std::nullopt;
+  }
 
  private:
   const Json& At(const char* key) const {

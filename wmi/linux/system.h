@@ -56,6 +56,8 @@ class System {
   virtual IdNames PciNames(unsigned vendor, unsigned device) = 0;
   virtual std::optional<std::string> PciClassName(unsigned class_code) = 0;  // 0xCCSSPP
   virtual IdNames UsbNames(unsigned vendor, unsigned product) = 0;
+  // The maker of a three-letter PnP ID ("DEL"), as monitors name themselves in their EDID.
+  virtual std::optional<std::string> PnpVendorName(const std::string& /*pnp_id*/) { return std::nullopt; }
 };
 
 // The live machine: libc calls, libpci for PCI names, udev's hwdb for USB names.
@@ -67,7 +69,8 @@ std::unique_ptr<System> MakeRealSystem();
 //    "sysinfo": {"uptime": 1234, "total_ram": ..., "free_ram": ..., "total_swap": ..., "free_swap": ..., "processes":
 //    90}, "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}], "statvfs": {"/":
 //    {"size": ..., "available": ..., "block_size": 4096, "name_max": 255}}, "pci": {"8086:0d57": ["Intel Corporation",
-//    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]}}
+//    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]},
+//    "pnp": {"DEL": "Dell Inc."}}
 // Every part is optional; a missing or malformed file answers as a machine
 // without these sources.
 std::unique_ptr<System> MakeTreeSystem(const std::string& root);
