@@ -153,6 +153,8 @@ class RealSystem : public System {
     return n;
   }
 
+  std::optional<PrintServerState> PrintServer() override { return QueryCups(); }
+
   std::optional<std::string> PnpVendorName(const std::string& pnp_id) override {
     if (pnp_id.size() != 3) return std::nullopt;
     std::string modalias = "acpi:" + pnp_id + ":";

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,6 +43,15 @@ struct IdNames {
   std::optional<std::string> device;
 };
 
+// What a print server tells of its queues and jobs: IPP attributes by name, each with its values as text
+// (integers and enums in decimal, booleans "true"/"false", resolutions "600x600").
+using IppAttributes = std::map<std::string, std::vector<std::string>>;
+struct PrintServerState {
+  std::vector<IppAttributes> printers;
+  std::vector<IppAttributes> jobs;  // the unfinished jobs of every user, where the server tells them
+  std::optional<std::string> default_printer;
+};
+
 class System {
  public:
   virtual ~System() = default;
@@ -58,7 +68,13 @@ class System {
   virtual IdNames UsbNames(unsigned vendor, unsigned product) = 0;
   // The maker of a three-letter PnP ID ("DEL"), as monitors name themselves in their EDID.
   virtual std::optional<std::string> PnpVendorName(const std::string& /*pnp_id*/) { return std::nullopt; }
+  // The local print server's queues and jobs; nullopt when there is none or it does not answer in time.
+  virtual std::optional<PrintServerState> PrintServer() { return std::nullopt; }
 };
+
+// The print server CUPS's client settings name (CUPS_SERVER, client.conf, its local socket), asked
+// over IPP with a short timeout (cups.cpp).
+std::optional<PrintServerState> QueryCups();
 
 // The live machine: libc calls, libpci for PCI names, udev's hwdb for USB names.
 std::unique_ptr<System> MakeRealSystem();

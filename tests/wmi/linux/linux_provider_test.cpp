@@ -53,7 +53,7 @@ TEST_F(Vm, UnknownClassFailsKnownClassWithoutSourceIsEmpty) {
 
 // On every tree of tests/data/linux.
 TEST(Trees, EveryInstanceCarriesItsWholeSchemaInAlphabeticalOrder) {
-  for (const char* tree : {"vm", "laptop", "server", "broken"}) {
+  for (const char* tree : {"vm", "laptop", "server", "desktop", "broken"}) {
     SCOPED_TRACE(tree);
     lxtest::TreeFixture t(tree);
     for (const std::string& cls : wmi::lx::KnownClassNames()) {
