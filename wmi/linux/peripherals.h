@@ -5,10 +5,26 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+#include <cstdint>
 
 #include "wmi/linux/tree.h"
 
 namespace wmi::lx {
+
+class Context;
+
+// The live state of a system battery (power_supply.cpp), in the units and value maps of CIM_Battery:
+// what Win32_Battery shows, and what Win32_PortableBattery joins to the firmware's battery record
+// (by manufacturer and serial number, or directly when each side has one battery).
+struct LiveBattery {
+  std::string name;  // "BAT0"
+  std::optional<std::string> model, manufacturer, serial;
+  std::optional<std::int64_t> availability, status, chemistry, charge_percent, run_minutes;
+  std::optional<std::int64_t> design_mwh, full_mwh, design_mv, minutes_to_full;
+  bool present = true;
+};
+std::vector<LiveBattery> ReadLiveBatteries(Context& ctx);
 
 // Text as a device reports it, with bytes other than printable ASCII left out and blanks trimmed;
 // nullopt when nothing is left.

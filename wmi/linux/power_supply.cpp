@@ -97,21 +97,41 @@ std::int64_t Availability(const Supply& s) {
 
 }  // namespace
 
+std::vector<LiveBattery> ReadLiveBatteries(Context& ctx) {
+  std::vector<LiveBattery> out;
+  for (const Supply& s : Supplies(ctx.tree(), "Battery")) {
+    LiveBattery b;
+    b.name = s.name;
+    b.model = Printable(ctx.tree().Line(s.dir + "/model_name"));
+    b.manufacturer = Printable(ctx.tree().Line(s.dir + "/manufacturer"));
+    b.serial = Printable(ctx.tree().Line(s.dir + "/serial_number"));
+    b.present = s.Str("present") != "0";
+    b.availability = Availability(s);
+    b.status = BatteryStatus(s);
+    b.chemistry = Chemistry(s.Str("technology"));
+    b.charge_percent = ChargePercent(s);
+    b.run_minutes = RunMinutes(s);
+    b.design_mwh = MilliwattHours(s, "full_design");
+    b.full_mwh = MilliwattHours(s, "full");
+    if (auto v = DesignMicrovolts(s)) b.design_mv = *v / 1000;
+    if (auto t = s.Num("time_to_full_now"); t && s.Str("status") == "Charging") b.minutes_to_full = *t / 60;
+    out.push_back(std::move(b));
+  }
+  return out;
+}
+
 InstanceList BuildBatteries(const ClassDef& def, Context& ctx) {
   InstanceList out;
-  for (const Supply& s : Supplies(ctx.tree(), "Battery")) {
+  for (const LiveBattery& l : ReadLiveBatteries(ctx)) {
     Builder b(def, ctx);
-    auto model = Printable(ctx.tree().Line(s.dir + "/model_name"));
-    b.Device(s.name, model.value_or(s.name), "Internal Battery");
+    b.Device(l.name, l.model.value_or(l.name), "Internal Battery");
     b.Text("Caption", "Internal Battery");
-    b.Int("Availability", Availability(s)).Int("BatteryStatus", BatteryStatus(s));
-    b.Int("Chemistry", Chemistry(s.Str("technology")));
-    b.Int("EstimatedChargeRemaining", ChargePercent(s)).Int("EstimatedRunTime", RunMinutes(s));
-    b.Int("DesignCapacity", MilliwattHours(s, "full_design")).Int("FullChargeCapacity", MilliwattHours(s, "full"));
-    if (auto v = DesignMicrovolts(s)) b.Big("DesignVoltage", static_cast<std::uint64_t>(*v / 1000));
-    if (auto t = s.Num("time_to_full_now"); t && s.Str("status") == "Charging") b.Int("TimeToFullCharge", *t / 60);
-    b.Bool("PowerManagementSupported", false);
-    if (s.Str("present") == "0") b.Text("Status", "Unknown");
+    b.Int("Availability", l.availability).Int("BatteryStatus", l.status).Int("Chemistry", l.chemistry);
+    b.Int("EstimatedChargeRemaining", l.charge_percent).Int("EstimatedRunTime", l.run_minutes);
+    b.Int("DesignCapacity", l.design_mwh).Int("FullChargeCapacity", l.full_mwh);
+    if (l.design_mv) b.Big("DesignVoltage", static_cast<std::uint64_t>(*l.design_mv));
+    b.Int("TimeToFullCharge", l.minutes_to_full).Bool("PowerManagementSupported", false);
+    if (!l.present) b.Text("Status", "Unknown");
     out.push_back(b.Build());
   }
   return out;
