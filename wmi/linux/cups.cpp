@@ -79,20 +79,38 @@ int GiveUp(http_t*, void*) { return 0; }
 }  // namespace
 
 std::optional<PrintServerState> QueryCups() {
-  http_t* http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectMillis,
-                              nullptr);
+  http_t* http =
+      httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectMillis, nullptr);
   if (!http) return std::nullopt;
   httpSetTimeout(http, kAnswerSeconds, GiveUp, nullptr);
   PrintServerState state;
 
-  static const char* const kPrinterAttrs[] = {
-      "printer-name",         "printer-info",          "printer-location",      "printer-make-and-model",
-      "device-uri",           "printer-state",         "printer-state-reasons", "printer-type",
-      "printer-is-shared",    "printer-is-accepting-jobs", "queued-job-count",  "color-supported",
-      "copies-default",       "copies-supported",      "sides-supported",       "sides-default",
-      "media-default",        "media-supported",       "printer-resolution-default", "orientation-requested-default",
-      "print-color-mode-default", "job-sheets-supported", "document-format-supported", "printer-uri-supported",
-      "multiple-document-handling-supported", "job-priority-default"};
+  static const char* const kPrinterAttrs[] = {"printer-name",
+                                              "printer-info",
+                                              "printer-location",
+                                              "printer-make-and-model",
+                                              "device-uri",
+                                              "printer-state",
+                                              "printer-state-reasons",
+                                              "printer-type",
+                                              "printer-is-shared",
+                                              "printer-is-accepting-jobs",
+                                              "queued-job-count",
+                                              "color-supported",
+                                              "copies-default",
+                                              "copies-supported",
+                                              "sides-supported",
+                                              "sides-default",
+                                              "media-default",
+                                              "media-supported",
+                                              "printer-resolution-default",
+                                              "orientation-requested-default",
+                                              "print-color-mode-default",
+                                              "job-sheets-supported",
+                                              "document-format-supported",
+                                              "printer-uri-supported",
+                                              "multiple-document-handling-supported",
+                                              "job-priority-default"};
   ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
   ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                 static_cast<int>(sizeof kPrinterAttrs / sizeof *kPrinterAttrs), nullptr, kPrinterAttrs);
@@ -112,10 +130,22 @@ std::optional<PrintServerState> QueryCups() {
     ippDelete(response);
   }
 
-  static const char* const kJobAttrs[] = {
-      "job-id", "job-name", "job-originating-user-name", "job-state", "job-state-reasons", "job-printer-uri",
-      "job-k-octets", "job-priority", "job-impressions", "job-impressions-completed", "job-media-sheets-completed",
-      "time-at-creation", "time-at-processing", "document-format", "job-hold-until", "job-printer-state-message"};
+  static const char* const kJobAttrs[] = {"job-id",
+                                          "job-name",
+                                          "job-originating-user-name",
+                                          "job-state",
+                                          "job-state-reasons",
+                                          "job-printer-uri",
+                                          "job-k-octets",
+                                          "job-priority",
+                                          "job-impressions",
+                                          "job-impressions-completed",
+                                          "job-media-sheets-completed",
+                                          "time-at-creation",
+                                          "time-at-processing",
+                                          "document-format",
+                                          "job-hold-until",
+                                          "job-printer-state-message"};
   request = ippNewRequest(IPP_OP_GET_JOBS);
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
   ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());

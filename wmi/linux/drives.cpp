@@ -88,8 +88,8 @@ InstanceList BuildCdromDrives(const ClassDef& def, Context& ctx) {
     auto flags = table.count(name) ? table[name] : std::map<std::string, bool>{};
     bool dvd_writer = flags["Can write DVD-R"] || flags["Can write DVD-RAM"];
     bool cd_writer = flags["Can write CD-R"] || flags["Can write CD-RW"];
-    b.Text("MediaType", dvd_writer   ? "DVD Writer"
-                        : cd_writer  ? "CD Writer"
+    b.Text("MediaType", dvd_writer              ? "DVD Writer"
+                        : cd_writer             ? "CD Writer"
                         : flags["Can read DVD"] ? "DVD-ROM"
                                                 : "CD-ROM");
     // Capabilities: 3 random access, 4 supports writing, 7 supports removable media.

@@ -18,14 +18,14 @@ namespace {
 struct Connector {
   std::string name;  // "card0-DP-1"
   bool connected = false, enabled = false;
-  std::optional<std::string> dpms;       // "On", "Off", "Standby", "Suspend"
+  std::optional<std::string> dpms;        // "On", "Off", "Standby", "Suspend"
   std::optional<std::string> first_mode;  // "1920x1080", the mode the kernel lists first
   std::optional<Edid> edid;
 };
 
 struct Card {
-  std::string name;                    // "card0"
-  std::optional<std::string> device;   // resolved sysfs path of the device behind it
+  std::string name;                   // "card0"
+  std::optional<std::string> device;  // resolved sysfs path of the device behind it
   std::optional<std::string> driver;
   std::vector<Connector> connectors;
 };
@@ -148,8 +148,8 @@ std::optional<Mode> CurrentMode(const Tree& tree, const Adapter& a, const Connec
       auto wh = ParseMode(*k.first_mode, &m.interlaced);
       if (!wh) continue;
       std::tie(m.width, m.height) = *wh;
-      if (k.edid && k.edid->preferred && k.edid->preferred->width == m.width &&
-          k.edid->preferred->height == m.height && k.edid->preferred->refresh > 0)
+      if (k.edid && k.edid->preferred && k.edid->preferred->width == m.width && k.edid->preferred->height == m.height &&
+          k.edid->preferred->refresh > 0)
         m.refresh = static_cast<int>(std::lround(k.edid->preferred->refresh));
       m.bits = FramebufferBits(tree, a.sysfs);
       *out = &k;

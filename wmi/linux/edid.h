@@ -19,13 +19,13 @@ struct EdidTiming {
 };
 
 struct Edid {
-  bool checksum_ok = false;    // the 128 bytes of the base block sum to 0 (false when it is short)
-  std::size_t size = 0;        // bytes given
-  std::optional<std::string> manufacturer;  // PnP ID, three letters "DEL"
-  std::optional<unsigned> product_code;      // little-endian word at 10
+  bool checksum_ok = false;                    // the 128 bytes of the base block sum to 0 (false when it is short)
+  std::size_t size = 0;                        // bytes given
+  std::optional<std::string> manufacturer;     // PnP ID, three letters "DEL"
+  std::optional<unsigned> product_code;        // little-endian word at 10
   std::optional<std::uint32_t> serial_number;  // 0 is left out
-  std::optional<int> week, year;                // year of manufacture (or model year when week is 0xFF)
-  std::optional<int> version, revision;         // 1, 3 for EDID 1.3
+  std::optional<int> week, year;               // year of manufacture (or model year when week is 0xFF)
+  std::optional<int> version, revision;        // 1, 3 for EDID 1.3
   std::optional<bool> digital;
   std::optional<int> width_cm, height_cm;  // maximum image size
   std::optional<std::string> name;         // display product name (descriptor 0xFC)
@@ -33,7 +33,7 @@ struct Edid {
   std::vector<std::string> texts;          // unspecified texts (0xFE), as laptop panels carry: maker, then model
   std::optional<EdidTiming> preferred;     // the first detailed timing
   std::optional<int> min_vertical_hz, max_vertical_hz, max_pixel_clock_mhz;  // range limits (0xFD)
-  std::optional<int> extensions;           // extension blocks announced at byte 126
+  std::optional<int> extensions;                                             // extension blocks announced at byte 126
 
   // "DEL40A6": the PnP ID and the product code in four upper-case hex digits.
   std::optional<std::string> PnpId() const;

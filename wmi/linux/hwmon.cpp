@@ -13,10 +13,10 @@ namespace wmi::lx {
 namespace {
 
 struct Chip {
-  std::string hwmon;  // "hwmon0"
-  std::string dir;    // the folder holding the attributes (the hwmon folder, or its device on old drivers)
+  std::string hwmon;   // "hwmon0"
+  std::string dir;     // the folder holding the attributes (the hwmon folder, or its device on old drivers)
   std::string device;  // resolved device path, for the PnP id
-  std::string name;   // "coretemp"
+  std::string name;    // "coretemp"
   std::vector<std::string> files;
 };
 

@@ -137,8 +137,8 @@ std::optional<std::string> PnpIdOf(Context& ctx, const InputDevice& d) {
   if (d.bus == kBusI8042) {
     // The keyboard and the mouse port of the PS/2 controller, as the firmware lists them.
     bool keyboard = IsKeyboard(d);
-    for (const char* hid : keyboard ? std::vector<const char*>{"PNP0303", "PNP030B"}
-                                    : std::vector<const char*>{"PNP0F13", "PNP0F03"})
+    for (const char* hid :
+         keyboard ? std::vector<const char*>{"PNP0303", "PNP030B"} : std::vector<const char*>{"PNP0F13", "PNP0F03"})
       if (auto a = FindAcpi(ctx.tree(), hid)) return a->device_id;
   }
   return std::nullopt;
@@ -159,11 +159,11 @@ std::optional<std::string> LayoutId(const Tree& tree) {
     code += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   }
   static const std::map<std::string, const char*> kLayouts = {
-      {"us", "00000409"}, {"jp", "00000411"}, {"de", "00000407"}, {"fr", "0000040C"}, {"gb", "00000809"},
-      {"uk", "00000809"}, {"es", "0000040A"}, {"it", "00000410"}, {"kr", "00000412"}, {"ru", "00000419"},
-      {"cn", "00000804"}, {"tw", "00000404"}, {"br", "00000416"}, {"pt", "00000816"}, {"se", "0000041D"},
-      {"no", "00000414"}, {"dk", "00000406"}, {"fi", "0000040B"}, {"nl", "00000413"}, {"be", "0000080C"},
-      {"pl", "00000415"}, {"cz", "00000405"}, {"hu", "0000040E"}, {"tr", "0000041F"}, {"ch", "00000807"},
+      {"us", "00000409"}, {"jp", "00000411"},    {"de", "00000407"}, {"fr", "0000040C"}, {"gb", "00000809"},
+      {"uk", "00000809"}, {"es", "0000040A"},    {"it", "00000410"}, {"kr", "00000412"}, {"ru", "00000419"},
+      {"cn", "00000804"}, {"tw", "00000404"},    {"br", "00000416"}, {"pt", "00000816"}, {"se", "0000041D"},
+      {"no", "00000414"}, {"dk", "00000406"},    {"fi", "0000040B"}, {"nl", "00000413"}, {"be", "0000080C"},
+      {"pl", "00000415"}, {"cz", "00000405"},    {"hu", "0000040E"}, {"tr", "0000041F"}, {"ch", "00000807"},
       {"ca", "00001009"}, {"latam", "0000080A"}, {"gr", "00000408"}, {"il", "0000040D"}, {"ua", "00000422"},
   };
   auto it = kLayouts.find(code);

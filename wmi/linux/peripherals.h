@@ -2,11 +2,11 @@
 // input.cpp, sound.cpp, drives.cpp, ports.cpp).
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
-#include <cstdint>
 
 #include "wmi/linux/tree.h"
 

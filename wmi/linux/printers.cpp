@@ -81,8 +81,7 @@ InstanceList BuildPrinters(const ClassDef& def, Context& ctx) {
       caps.push_back(5), descr.push_back("Collate");
     b.Ints("Capabilities", caps).Texts("CapabilityDescriptions", descr);
     if (auto r = Resolution(p)) b.Int("HorizontalResolution", r->first).Int("VerticalResolution", r->second);
-    if (auto it = p.find("document-format-supported"); it != p.end())
-      b.Texts("MimeTypesSupported", it->second);
+    if (auto it = p.find("document-format-supported"); it != p.end()) b.Texts("MimeTypesSupported", it->second);
     if (auto it = p.find("job-sheets-supported"); it != p.end()) b.Texts("AvailableJobSheets", it->second);
     b.Text("DefaultPaperType", First(p, "media-default")).Int("DefaultPriority", Int(p, "job-priority-default"));
     b.Int("DefaultCopies", Int(p, "copies-default"));

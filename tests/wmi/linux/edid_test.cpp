@@ -187,7 +187,9 @@ TEST(Edid, DescriptorTextKeepsPrintableAscii) {
   const unsigned char header[8] = {0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0};
   std::copy(header, header + 8, b.begin());
   b[54 + 3] = static_cast<char>(0xFC);
-  std::string text = "AB\x01\x7F\xC3" "CD          ";
+  std::string text =
+      "AB\x01\x7F\xC3"
+      "CD          ";
   std::copy(text.begin(), text.begin() + 13, b.begin() + 54 + 5);
   b[72 + 3] = static_cast<char>(0xFE);
   std::fill(b.begin() + 72 + 5, b.begin() + 72 + 18, ' ');  // blanks only: no text

@@ -40,10 +40,10 @@ TEST_F(LaptopPeripherals, IntegratedGpuWithItsPanel) {
   EXPECT_PROP(g, "PNPDeviceID", "PCI\\VEN_8086&DEV_9B41&SUBSYS_229217AA&REV_02\\3&000000&0&10");
   EXPECT_PROP(g, "InstalledDisplayDrivers", "i915");
   EXPECT_PROP(g, "DriverVersion", "6.2.0-37-generic");  // an in-kernel driver: the kernel's release
-  EXPECT_PROP(g, "AdapterRAM", 268435456);               // the 256 MiB prefetchable window, not the 16 MiB MMIO
+  EXPECT_PROP(g, "AdapterRAM", 268435456);              // the 256 MiB prefetchable window, not the 16 MiB MMIO
   EXPECT_PROP(g, "CurrentHorizontalResolution", 1366);
   EXPECT_PROP(g, "CurrentVerticalResolution", 768);
-  EXPECT_PROP(g, "CurrentRefreshRate", 60);  // the panel's preferred timing, 59.996 Hz
+  EXPECT_PROP(g, "CurrentRefreshRate", 60);   // the panel's preferred timing, 59.996 Hz
   EXPECT_PROP(g, "CurrentBitsPerPixel", 32);  // fb0
   EXPECT_PROP(g, "CurrentNumberOfColors", "4294967296");
   EXPECT_PROP(g, "VideoModeDescription", "1366 x 768 x 4294967296 colors");
@@ -239,7 +239,7 @@ TEST_F(DesktopPeripherals, RadeonWithTwoMonitorsOneUnreadable) {
   auto gpus = All("Win32_VideoController");
   ASSERT_EQ(gpus.size(), 1u);
   EXPECT_PROP(gpus[0], "Name", "Vega 10 XL/XT [Radeon RX Vega 56/64]");
-  EXPECT_PROP(gpus[0], "AdapterRAM", 4294967295);  // mem_info_vram_total is 8 GiB: the 32-bit count is full
+  EXPECT_PROP(gpus[0], "AdapterRAM", 4294967295);    // mem_info_vram_total is 8 GiB: the 32-bit count is full
   EXPECT_PROP(gpus[0], "DriverVersion", "5.18.13");  // the module's own version
   EXPECT_PROP(gpus[0], "CurrentHorizontalResolution", 1920);
   EXPECT_PROP(gpus[0], "MinRefreshRate", 56);  // the Dell's range limits

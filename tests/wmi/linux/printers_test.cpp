@@ -43,7 +43,7 @@ std::vector<wmi::Instance> Query(wmi::Provider& p, const std::string& cls) {
 
 std::unique_ptr<wmi::lx::LinuxProvider> DesktopWithLiveCalls() {
   return std::make_unique<wmi::lx::LinuxProvider>(lxtest::TreePath("desktop"), wmi::lx::MakeRealSystem(),
-                                                   std::chrono::milliseconds(0));
+                                                  std::chrono::milliseconds(0));
 }
 
 TEST(Printers, NoServerNoInstances) {
