@@ -29,6 +29,11 @@ constexpr std::string_view kController =
 constexpr std::string_view kResource =
     "Caption:s CreationClassName:s CSCreationClassName:s CSName:s Description:s InstallDate:d Name:s Status:s";
 
+constexpr std::string_view kNumericSensor =
+    "Accuracy:i CurrentReading:i IsLinear:b LowerThresholdCritical:i LowerThresholdFatal:i "
+    "LowerThresholdNonCritical:i MaxReadable:i MinReadable:i NominalReading:i NormalMax:i NormalMin:i Resolution:i "
+    "Tolerance:i UpperThresholdCritical:i UpperThresholdFatal:i UpperThresholdNonCritical:i";
+
 constexpr std::string_view kLogicalDevice = "CIM_LogicalDevice CIM_LogicalElement CIM_ManagedSystemElement";
 
 struct RawClass {
@@ -56,6 +61,10 @@ void AddProperties(std::string_view text, std::vector<PropertyDef>& out) {
     }
     if (word == "@res") {
       AddProperties(kResource, out);
+      continue;
+    }
+    if (word == "@probe") {
+      AddProperties(kNumericSensor, out);
       continue;
     }
     auto colon = word.find(':');

@@ -175,6 +175,15 @@ class RealSystem : public System {
   }
 #endif
 
+  std::optional<PrintServerState> PrintServer() override { return QueryCups(); }
+
+  std::optional<std::string> PnpVendorName(const std::string& pnp_id) override {
+    if (pnp_id.size() != 3) return std::nullopt;
+    std::string modalias = "acpi:" + pnp_id + ":";
+    auto props = HwdbLookup(modalias.c_str());
+    return props ? Prop(*props, "ID_VENDOR_FROM_DATABASE") : std::nullopt;
+  }
+
  private:
   using Props = std::map<std::string, std::string>;
 
@@ -320,6 +329,12 @@ class TreeSystem : public System {
       v[i] = static_cast<std::uint32_t>(r[i].get<std::uint64_t>());
     }
     return CpuidRegs{v[0], v[1], v[2], v[3]};
+  }
+
+  std::optional<std::string> PnpVendorName(const std::string& pnp_id) override {
+    const Json& t = At("pnp");
+    if (t.is_object() && t.contains(pnp_id) && t[pnp_id].is_string()) return t[pnp_id].get<std::string>();
+    return std::nullopt;
   }
 
  private:

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,15 @@ struct IdNames {
   std::optional<std::string> device;
 };
 
+// What a print server tells of its queues and jobs: IPP attributes by name, each with its values as text
+// (integers and enums in decimal, booleans "true"/"false", resolutions "600x600").
+using IppAttributes = std::map<std::string, std::vector<std::string>>;
+struct PrintServerState {
+  std::vector<IppAttributes> printers;
+  std::vector<IppAttributes> jobs;  // the unfinished jobs of every user, where the server tells them
+  std::optional<std::string> default_printer;
+};
+
 class System {
  public:
   virtual ~System() = default;
@@ -68,7 +78,15 @@ class System {
   // The CPUID instruction of the processor this runs on, for a leaf (EAX) and
   // subleaf (ECX) within the processor's range; nullopt off x86 or past the range.
   virtual std::optional<CpuidRegs> Cpuid(std::uint32_t /*leaf*/, std::uint32_t /*subleaf*/) { return std::nullopt; }
+  // The maker of a three-letter PnP ID ("DEL"), as monitors name themselves in their EDID.
+  virtual std::optional<std::string> PnpVendorName(const std::string& /*pnp_id*/) { return std::nullopt; }
+  // The local print server's queues and jobs; nullopt when there is none or it does not answer in time.
+  virtual std::optional<PrintServerState> PrintServer() { return std::nullopt; }
 };
+
+// The print server CUPS's client settings name (CUPS_SERVER, client.conf, its local socket), asked
+// over IPP with a short timeout (cups.cpp).
+std::optional<PrintServerState> QueryCups();
 
 // The live machine: libc calls, libpci for PCI names, udev's hwdb for USB names.
 std::unique_ptr<System> MakeRealSystem();
@@ -80,7 +98,8 @@ std::unique_ptr<System> MakeRealSystem();
 //    90}, "locale": "C.UTF-8", "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}], "statvfs": {"/":
 //    {"size": ..., "available": ..., "block_size": 4096, "name_max": 255}}, "pci": {"8086:0d57": ["Intel Corporation",
 //    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]},
-//    "cpuid": {"1.0": [eax, ebx, ecx, edx], "8000001d.2": [...]}} (leaf.subleaf in hex: recorded answers)
+//    "cpuid": {"1.0": [eax, ebx, ecx, edx], "8000001d.2": [...]}, (leaf.subleaf in hex: recorded answers)
+//    "pnp": {"DEL": "Dell Inc."}}
 // Every part is optional; a missing or malformed file answers as a machine
 // without these sources.
 std::unique_ptr<System> MakeTreeSystem(const std::string& root);

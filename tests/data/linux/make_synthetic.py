@@ -150,6 +150,176 @@ PROC_COMMON = {
 }
 
 
+CORPUS = os.path.join(HERE, "corpus")
+EDIDS = os.path.join(HERE, "..", "edid")
+
+
+def corpus_dir(t, src, dst, skip=()):
+    """Copies the files of a corpus folder (see corpus/SOURCES.md) to dst in the tree."""
+    for name in sorted(os.listdir(os.path.join(CORPUS, src))):
+        path = os.path.join(CORPUS, src, name)
+        if os.path.isfile(path) and name not in skip:
+            with open(path, "rb") as f:
+                t.file(dst + "/" + name, f.read())
+
+
+def edid(name):
+    with open(os.path.join(EDIDS, name), "rb") as f:
+        return f.read()
+
+
+def drm_card(t, dev, card, driver, connectors):
+    """A DRM card below a device with its connectors: (name, status, enabled, dpms, modes, edid bytes)."""
+    base = dev + "/drm/" + card
+    t.dir(base)
+    t.link(base + "/device", dev)
+    for name, status, enabled, dpms, modes, data in connectors:
+        c = base + "/" + card + "-" + name
+        t.files(c, {"status": status, "enabled": enabled, "dpms": dpms})
+        t.file(c + "/modes", "".join(m + "\n" for m in modes))
+        t.file(c + "/edid", data)
+        t.link("/sys/class/drm/" + card + "-" + name, c)
+    t.link("/sys/class/drm/" + card, base)
+
+
+def hwmon(t, dev, n, values):
+    base = dev + "/hwmon/hwmon%d" % n
+    t.files(base, values)
+    t.link(base + "/device", dev)
+    t.link("/sys/class/hwmon/hwmon%d" % n, base)
+    return base
+
+
+def input_devices(blocks):
+    """/proc/bus/input/devices from (bus, vendor, product, name, phys, sysfs, {bitmap: words})."""
+    out = []
+    for bus, vendor, product, name, phys, sysfs, caps in blocks:
+        lines = ["I: Bus=%04x Vendor=%04x Product=%04x Version=0001" % (bus, vendor, product),
+                 'N: Name="%s"' % name, "P: Phys=%s" % phys, "S: Sysfs=%s" % sysfs, "U: Uniq=",
+                 "H: Handlers=event0"]
+        lines += ["B: %s=%s" % (k, v) for k, v in caps.items()]
+        out.append("\n".join(lines) + "\n")
+    return "\n".join(out) + "\n"
+
+
+def bits(*numbers):
+    """A capability bitmap as the kernel prints it: 64-bit words, most significant first."""
+    words = [0] * (max(numbers) // 64 + 1)
+    for n in numbers:
+        words[n // 64] |= 1 << (n % 64)
+    return " ".join("%x" % w for w in reversed(words))
+
+
+KEYBOARD_KEYS = list(range(1, 89)) + list(range(183, 195))  # Esc ... F12, F13-F24
+EV_KEY_REP = bits(0, 1, 4, 17, 20)  # SYN KEY MSC LED REP
+MOUSE = {"EV": bits(0, 1, 2, 4), "KEY": bits(0x110, 0x111, 0x112, 0x113, 0x114), "REL": bits(0, 1, 6, 8)}
+TOUCHPAD = {"PROP": bits(0, 2), "EV": bits(0, 1, 3), "KEY": bits(0x110, 0x111, 0x145, 0x14a, 0x14d, 0x14e, 0x14f),
+            "ABS": bits(0, 1, 24, 47, 53, 54, 57)}
+TRACKPOINT = {"PROP": bits(0, 5), "EV": bits(0, 1, 2), "KEY": bits(0x110, 0x111, 0x112), "REL": bits(0, 1)}
+POWER_BUTTON = {"EV": bits(0, 1), "KEY": bits(116)}
+
+
+def alsa_codec(name, vendor, subsystem):
+    return "Codec: %s\nAddress: 0\nAFG Function Id: 0x1 (unsol 1)\nVendor Id: 0x%08x\nSubsystem Id: 0x%08x\n" \
+           "Revision Id: 0x100002\n" % (name, vendor, subsystem)
+
+
+def laptop_peripherals(t, ahci):
+    """The laptop's display, battery, sensors, input devices, sound, drives and legacy ports."""
+    # Display: the integrated GPU drives the eDP panel (an LG Display panel without a product name);
+    # HDMI is disconnected.
+    gpu = pci(t, "0000:00:02.0", 0x8086, 0x9b41, 0x030000, "i915", (0x17aa, 0x2292), rev=0x02,
+              resource="0x00000000a0000000 0x00000000a0ffffff 0x0000000000140204\n"
+                       "0x0000000090000000 0x000000009fffffff 0x000000000014220c\n"
+                       "0x0000000000003000 0x000000000000303f 0x0000000000040101\n")
+    panel = edid("Digital_LG-Display_LGD0000_09163E9A6BF1.bin")
+    drm_card(t, gpu, "card0", "i915", [
+        ("eDP-1", "connected", "enabled", "On", ["1366x768", "1024x768"], panel),
+        ("HDMI-A-1", "disconnected", "disabled", "Off", [], b""),
+    ])
+    t.dir("/sys/devices/virtual/graphics/fbcon")
+    t.files(gpu + "/graphics/fb0", {"bits_per_pixel": 32})
+    t.link(gpu + "/graphics/fb0/device", gpu)
+    t.link("/sys/class/graphics/fb0", gpu + "/graphics/fb0")
+    t.file("/sys/module/i915/parameters/modeset", "-1\n")
+    # Power: the battery of the node_exporter fixture (a ThinkPad's, its model name ending in stray bytes),
+    # the AC adapter, and the battery's own hwmon (voltage and current).
+    bat = "/sys/devices/LNXSYSTM:00/LNXSYBUS:00/PNP0A08:00/device:00/PNP0C09:00/PNP0C0A:00/power_supply/BAT0"
+    corpus_dir(t, "node_exporter/power_supply/BAT0", bat)
+    t.link("/sys/class/power_supply/BAT0", bat)
+    ac = "/sys/devices/LNXSYSTM:00/LNXSYBUS:00/ACPI0003:00/power_supply/AC"
+    t.files(ac, {"type": "Mains", "online": 0})
+    t.link("/sys/class/power_supply/AC", ac)
+    hwmon(t, bat, 3, {"name": "BAT0", "in0_input": 11660, "curr1_input": 428})
+    # A wireless mouse's own battery is no system battery.
+    mouse_bat = "/sys/devices/virtual/power_supply/hidpp_battery_0"
+    t.files(mouse_bat, {"type": "Battery", "scope": "Device", "capacity_level": "Normal", "status": "Discharging",
+                        "model_name": "MX Anywhere 2S"})
+    t.link("/sys/class/power_supply/hidpp_battery_0", mouse_bat)
+    # Sensors: the coretemp chip of the node_exporter fixture, the ThinkPad fan with its PWM control.
+    coretemp = "/sys/devices/platform/coretemp.0"
+    t.dir(coretemp)
+    corpus_dir(t, "node_exporter/hwmon/coretemp.0", coretemp + "/hwmon/hwmon1")
+    t.link(coretemp + "/hwmon/hwmon1/device", coretemp)
+    t.link("/sys/class/hwmon/hwmon1", coretemp + "/hwmon/hwmon1")
+    hwmon(t, "/sys/devices/platform/thinkpad_hwmon", 2,
+          {"name": "thinkpad", "fan1_input": 2379, "pwm1": 128, "pwm1_enable": 2, "temp1_input": 47000})
+    # Input: the built-in keyboard, touchpad and TrackPoint on the PS/2 controller, the USB receiver's mouse,
+    # and the power button (no keyboard).
+    t.file("/proc/bus/input/devices", input_devices([
+        (0x11, 0x0001, 0x0001, "AT Translated Set 2 keyboard", "isa0060/serio0/input0",
+         "/devices/platform/i8042/serio0/input/input3",
+         {"PROP": "0", "EV": EV_KEY_REP, "KEY": bits(*KEYBOARD_KEYS), "MSC": "10", "LED": "7"}),
+        (0x11, 0x0002, 0x0007, "SynPS/2 Synaptics TouchPad", "isa0060/serio1/input0",
+         "/devices/platform/i8042/serio1/input/input5", TOUCHPAD),
+        (0x11, 0x0002, 0x000a, "TPPS/2 IBM TrackPoint", "synaptics-pt/serio0/input0",
+         "/devices/platform/i8042/serio1/serio2/input/input6", TRACKPOINT),
+        (0x03, 0x046d, 0xc52b, "Logitech USB Receiver Mouse", "usb-0000:00:14.0-1/input1",
+         "/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.1/0003:046D:C52B.0002/input/input8", MOUSE),
+        (0x19, 0x0000, 0x0001, "Power Button", "PNP0C0C/button/input0",
+         "/devices/LNXSYSTM:00/LNXPWRBN:00/input/input2", POWER_BUTTON),
+    ]))
+    t.files("/sys/devices/LNXSYSTM:00/LNXSYBUS:00/PNP0303:00", {"hid": "PNP0303"})
+    t.link("/sys/bus/acpi/devices/PNP0303:00", "/sys/devices/LNXSYSTM:00/LNXSYBUS:00/PNP0303:00")
+    t.file("/etc/default/keyboard", 'XKBMODEL="jp106"\nXKBLAYOUT="jp"\nXKBVARIANT=""\nXKBOPTIONS=""\n')
+    # Sound: the PCH's HD Audio controller with a Realtek codec and the GPU's HDMI codec.
+    hda = pci(t, "0000:00:1f.3", 0x8086, 0x02c8, 0x040380, "snd_hda_intel", (0x17aa, 0x2292))
+    t.dir(hda + "/sound/card0")
+    t.link(hda + "/sound/card0/device", hda)
+    t.link("/sys/class/sound/card0", hda + "/sound/card0")
+    t.file("/proc/asound/cards", " 0 [PCH            ]: HDA-Intel - HDA Intel PCH\n"
+                                 "                      HDA Intel PCH at 0xea230000 irq 163\n")
+    t.file("/proc/asound/card0/codec#0", alsa_codec("Realtek ALC257", 0x10ec0257, 0x17aa2292))
+    t.file("/proc/asound/card0/codec#2", alsa_codec("Intel Kabylake HDMI", 0x8086280b, 0x80860101))
+    # Drives: a DVD writer on the second SATA port, an LTO tape drive on the third (the procfs fixture's
+    # st0 with its mode variants), a floppy drive on the platform controller.
+    dvd = ahci + "/ata2/host1/target1:0:0/1:0:0:0"
+    t.files(dvd, {"vendor": "HL-DT-ST", "model": "DVDRAM GU90N    ", "rev": "A1C2", "type": 5})
+    t.files(dvd + "/block/sr0", {"size": 8388608, "removable": 1, "ro": 0, "dev": "11:0"})
+    t.link(dvd + "/block/sr0/device", dvd)
+    t.link("/sys/block/sr0", dvd + "/block/sr0")
+    t.file("/proc/sys/dev/cdrom/info",
+           "CD-ROM information, Id: cdrom.c 3.20 2003/12/17\n\ndrive name:\t\tsr0\ndrive speed:\t\t24\n"
+           "drive # of slots:\t1\nCan close tray:\t\t1\nCan open tray:\t\t1\nCan lock tray:\t\t1\n"
+           "Can change speed:\t1\nCan select disk:\t0\nCan read multisession:\t1\nCan read MCN:\t\t1\n"
+           "Reports media changed:\t1\nCan play audio:\t\t1\nCan write CD-R:\t\t1\nCan write CD-RW:\t1\n"
+           "Can read DVD:\t\t1\nCan write DVD-R:\t1\nCan write DVD-RAM:\t1\nCan read MRW:\t\t1\n"
+           "Can write MRW:\t\t1\nCan write RAM:\t\t1\n\n")
+    tape = ahci + "/ata3/host2/target2:0:0/2:0:0:0"
+    t.files(tape, {"vendor": "HP", "model": "Ultrium 5-SCSI", "rev": "Z21W", "type": 1})
+    for name in ("st0", "st0l", "st0m", "st0a", "nst0", "nst0l", "nst0m", "nst0a"):
+        t.files(tape + "/scsi_tape/" + name, {"dev": "9:0"})
+        t.link(tape + "/scsi_tape/" + name + "/device", tape)
+        t.link("/sys/class/scsi_tape/" + name, tape + "/scsi_tape/" + name)
+    t.files("/sys/devices/platform/floppy.0/block/fd0", {"size": 2880, "removable": 1, "dev": "2:0"})
+    t.link("/sys/block/fd0", "/sys/devices/platform/floppy.0/block/fd0")
+    for hid in ("PNP0700", "PNP0400"):
+        t.files("/sys/devices/LNXSYSTM:00/LNXSYBUS:00/%s:00" % hid, {"hid": hid})
+        t.link("/sys/bus/acpi/devices/%s:00" % hid, "/sys/devices/LNXSYSTM:00/LNXSYBUS:00/%s:00" % hid)
+    t.files("/proc/sys/dev/parport/parport0", {"base-addr": "888\t1912", "irq": 7, "dma": -1,
+                                                "modes": "PCSPP,TRISTATE,EPP"})
+
+
 def laptop():
     t = Tree("laptop")
     for p, v in PROC_COMMON.items():
@@ -221,6 +391,7 @@ def laptop():
     os.makedirs(t.path("/dev/disk/by-uuid"))
     os.symlink("../../sdb1", t.path("/dev/disk/by-uuid/ABCD-1234"))
     block(t, "loop0", "/sys/devices/virtual/block/loop0", 1024, "7:0")
+    laptop_peripherals(t, ahci)
     t.file("/proc/self/mountinfo", mountinfo([
         ("0:21", "/", "/proc", "rw,nosuid", "proc", "proc", "rw"),
         ("0:22", "/", "/sys", "rw,nosuid", "sysfs", "sysfs", "rw"),
@@ -272,8 +443,13 @@ def laptop():
         "pci": {"8086:9b61": ["Intel Corporation", "Comet Lake-U v1 4c Host Bridge/DRAM Controller"],
                 "8086:02ed": ["Intel Corporation", "Comet Lake PCH-LP USB 3.1 xHCI Host Controller"],
                 "8086:02d3": ["Intel Corporation", "Comet Lake SATA AHCI Controller"],
-                "8086:02f0": ["Intel Corporation", "Comet Lake PCH-LP CNVi WiFi"]},
+                "8086:02f0": ["Intel Corporation", "Comet Lake PCH-LP CNVi WiFi"],
+                "8086:9b41": ["Intel Corporation", "CometLake-U GT2 [UHD Graphics]"],
+                "8086:02c8": ["Intel Corporation", "Comet Lake PCH-LP cAVS"],
+                "10ec:0257": ["Realtek Semiconductor Co., Ltd."],
+                "8086:280b": ["Intel Corporation"]},
         "usb": {"046d:c52b": ["Logitech, Inc.", "Unifying Receiver"]},
+        "pnp": {"LGD": "LG Display"},
     })
 
 
@@ -435,6 +611,77 @@ def server():
     })
 
 
+def desktop():
+    """A desktop with a Radeon card (the procfs fixture's) driving a Dell monitor, a second monitor whose
+    EDID arrived corrupted, the nct6779 chip of the node_exporter fixture, USB keyboard, mouse, audio and
+    modem, and a UPS."""
+    t = Tree("desktop")
+    t.file("/proc/sys/kernel/hostname", "kobo-desktop\n")
+    gpu = "/sys/devices/pci0000:00/0000:00:03.1/0000:09:00.0"
+    corpus_dir(t, "procfs/drm/card0-device", gpu)
+    t.dir("/sys/bus/pci/drivers/amdgpu")
+    t.link(gpu + "/driver", "/sys/bus/pci/drivers/amdgpu")
+    t.link("/sys/bus/pci/devices/0000:09:00.0", gpu)
+    with open(os.path.join(CORPUS, "procfs/drm/card1/card1-DP-5/edid"), "rb") as f:
+        corrupted = f.read()
+    drm_card(t, gpu, "card0", "amdgpu", [
+        ("DP-1", "connected", "enabled", "On", ["1920x1080", "1280x1024"], edid("Digital_Dell_DEL40A6_D301AE358F74.bin")),
+        ("DP-2", "connected", "enabled", "Standby", ["1920x1200"], corrupted),
+        ("HDMI-A-1", "disconnected", "disabled", "Off", [], b""),
+    ])
+    t.file("/sys/module/amdgpu/version", "5.18.13\n")
+    # A render-only card of no display device is no adapter.
+    nct = "/sys/devices/platform/nct6775.656"
+    t.dir(nct)
+    corpus_dir(t, "node_exporter/hwmon/nct6775.656", nct + "/hwmon/hwmon0")
+    t.link(nct + "/hwmon/hwmon0/device", nct)
+    t.link("/sys/class/hwmon/hwmon0", nct + "/hwmon/hwmon0")
+    xhci = pci(t, "0000:00:14.0", 0x1022, 0x149c, 0x0c0330, "xhci_hcd")
+    root = usb(t, xhci, "usb1", 0x1d6b, 0x0002, "xHCI Host Controller", "Linux 6.1.0 xhci-hcd", "0000:00:14.0",
+               cls=9, driver="hub", version=" 2.00")
+    usb(t, root, "1-1", 0x413c, 0x2113, "Dell KB216 Wired Keyboard", "Dell", driver="usbhid")
+    usb(t, root, "1-2", 0x046d, 0xc077, "USB Optical Mouse", "Logitech", driver="usbhid")
+    audio = usb(t, root, "1-3", 0x0d8c, 0x0014, "USB Audio Device", "C-Media Electronics Inc.",
+                driver="snd-usb-audio")
+    modem = usb(t, root, "1-4", 0x0572, 0x1329, "USB Modem", "Conexant", "12345678", cls=2, driver="cdc_acm")
+    t.files(modem + "/1-4:1.0", {"bInterfaceClass": "02", "bInterfaceSubClass": "02", "bInterfaceProtocol": "01"})
+    t.dir(modem + "/1-4:1.0/tty/ttyACM0")
+    t.link(modem + "/1-4:1.0/tty/ttyACM0/device", modem + "/1-4:1.0")
+    t.link("/sys/class/tty/ttyACM0", modem + "/1-4:1.0/tty/ttyACM0")
+    # A CDC-ACM serial adapter (protocol 0) is no modem.
+    acm = usb(t, root, "1-5", 0x2341, 0x0043, "Arduino Uno", "Arduino", cls=2, driver="cdc_acm")
+    t.files(acm + "/1-5:1.0", {"bInterfaceClass": "02", "bInterfaceSubClass": "02", "bInterfaceProtocol": "00"})
+    t.dir(acm + "/1-5:1.0/tty/ttyACM1")
+    t.link(acm + "/1-5:1.0/tty/ttyACM1/device", acm + "/1-5:1.0")
+    t.link("/sys/class/tty/ttyACM1", acm + "/1-5:1.0/tty/ttyACM1")
+    t.dir(audio + "/1-3:1.0/sound/card1")
+    t.link(audio + "/1-3:1.0/sound/card1/device", audio + "/1-3:1.0")
+    t.link("/sys/class/sound/card1", audio + "/1-3:1.0/sound/card1")
+    t.file("/proc/asound/cards", " 1 [Device         ]: USB-Audio - USB Audio Device\n"
+                                 "                      C-Media Electronics Inc. USB Audio Device at usb-0000:00:14.0-3, full speed\n")
+    t.file("/proc/bus/input/devices", input_devices([
+        (0x03, 0x413c, 0x2113, "Dell KB216 Wired Keyboard", "usb-0000:00:14.0-1/input0",
+         "/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/0003:413C:2113.0001/input/input1",
+         {"EV": EV_KEY_REP, "KEY": bits(*range(1, 89)), "LED": "7"}),
+        (0x03, 0x046d, 0xc077, "Logitech USB Optical Mouse", "usb-0000:00:14.0-2/input0",
+         "/devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/0003:046D:C077.0002/input/input2",
+         {"EV": bits(0, 1, 2, 4), "KEY": bits(0x110, 0x111, 0x112), "REL": bits(0, 1, 8)}),
+    ]))
+    t.file("/etc/vconsole.conf", "KEYMAP=de-latin1-nodeadkeys\n")
+    ups = "/sys/devices/pci0000:00/0000:00:14.0/usb1/1-6/1-6:1.0/power_supply/ups"
+    t.files(ups, {"type": "UPS", "status": "Discharging", "capacity": 64, "capacity_level": "Normal",
+                  "model_name": "Back-UPS ES 700G", "present": 1, "time_to_empty_now": 1800})
+    t.link("/sys/class/power_supply/ups", ups)
+    t.live({
+        "now": 1700003600, "utc_offset_minutes": 60,
+        "uname": {"sysname": "Linux", "nodename": "kobo-desktop", "release": "6.1.0-13-amd64",
+                  "version": "#1 SMP PREEMPT_DYNAMIC Debian 6.1.55-1", "machine": "x86_64"},
+        "pci": {"1002:687f": ["Advanced Micro Devices, Inc. [AMD/ATI]", "Vega 10 XL/XT [Radeon RX Vega 56/64]"],
+                "1022:149c": ["Advanced Micro Devices, Inc. [AMD]", "Matisse USB 3.0 Host Controller"]},
+        "pnp": {"DEL": "Dell Inc."},
+    })
+
+
 def broken():
     """Files that are missing, unreadable (directories or dangling links where files belong) or malformed."""
     t = Tree("broken")
@@ -475,10 +722,11 @@ def broken():
 
 laptop()
 server()
+desktop()
 broken()
 
 # Git keeps no empty folders: mark each one so the trees survive a clone.
-for tree in ("laptop", "server", "broken"):
+for tree in ("laptop", "server", "desktop", "broken"):
     for folder, dirs, files in os.walk(os.path.join(HERE, tree)):
         if not dirs and not files:
             open(os.path.join(folder, ".keep"), "w").close()
