@@ -184,9 +184,16 @@ struct InventoryDatabase::Impl {
   void EnsureTable(const std::string& name, const std::vector<std::string>& properties) {
     auto it = tables.find(Lower(name));
     if (it == tables.end()) {
-      Exec("CREATE TABLE " + Quoted(name) + " (machine TEXT NOT NULL, captured TEXT)");
+      // A new table gets all its columns at once: each schema change makes
+      // SQLite read the schema again.
+      std::set<std::string> columns{"machine", "captured"};
+      std::string sql = "CREATE TABLE " + Quoted(name) + " (machine TEXT NOT NULL, captured TEXT";
+      for (const std::string& p : properties)
+        if (columns.insert(Lower(p)).second) sql += ", " + Quoted(p);
+      Exec(sql + ")");
       Exec("CREATE INDEX " + Quoted(name + "_machine") + " ON " + Quoted(name) + " (machine)");
-      it = tables.emplace(Lower(name), std::set<std::string>{"machine", "captured"}).first;
+      tables.emplace(Lower(name), std::move(columns));
+      return;
     }
     for (const std::string& p : properties)
       if (it->second.insert(Lower(p)).second) Exec("ALTER TABLE " + Quoted(name) + " ADD COLUMN " + Quoted(p));
@@ -220,8 +227,9 @@ InventoryDatabase::InventoryDatabase(const std::string& path) : impl_(std::make_
   impl_->path = path;
   if (sqlite3_open_v2(path.c_str(), &impl_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
     impl_->Fail();
-  impl_->Exec("PRAGMA foreign_keys = OFF");
+  impl_->Exec("CREATE TABLE IF NOT EXISTS machines (machine TEXT PRIMARY KEY, captured TEXT)");
   impl_->ReadTables();
+  impl_->tables.erase("machines");
 }
 
 InventoryDatabase::~InventoryDatabase() {
@@ -248,11 +256,21 @@ void InventoryDatabase::Rollback() {
 
 void InventoryDatabase::Replace(const Capture& capture) {
   Impl& d = *impl_;
-  for (const auto& [table, columns] : d.tables) {
-    sqlite3_stmt* s = d.Statement("DELETE FROM " + Quoted(table) + " WHERE machine = ?");
-    sqlite3_bind_text(s, 1, capture.machine.c_str(), -1, SQLITE_TRANSIENT);
-    d.Step(s);
+  // A machine loaded before: its rows go from every table.
+  sqlite3_stmt* known = d.Statement("SELECT 1 FROM machines WHERE machine = ?");
+  sqlite3_bind_text(known, 1, capture.machine.c_str(), -1, SQLITE_TRANSIENT);
+  if (sqlite3_step(known) == SQLITE_ROW) {
+    for (const auto& [table, columns] : d.tables) {
+      sqlite3_stmt* s = d.Statement("DELETE FROM " + Quoted(table) + " WHERE machine = ?");
+      sqlite3_bind_text(s, 1, capture.machine.c_str(), -1, SQLITE_TRANSIENT);
+      d.Step(s);
+    }
   }
+  sqlite3_reset(known);
+  sqlite3_stmt* machine = d.Statement("INSERT OR REPLACE INTO machines (machine, captured) VALUES (?, ?)");
+  sqlite3_bind_text(machine, 1, capture.machine.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(machine, 2, capture.captured.c_str(), -1, SQLITE_TRANSIENT);
+  d.Step(machine);
   for (const wmi::RecordedNamespace& ns : capture.snapshot.namespaces)
     for (const wmi::RecordedClass& c : ns.classes) {
       std::vector<std::string> properties;

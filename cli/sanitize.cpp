@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string>
 
 #include "wmi/provider.h"
@@ -52,10 +53,25 @@ bool IsIPv6(std::string_view s) {
 
 class Masker {
  public:
+  // Originals are noted first, so that no mask is made equal to one of them.
+  void Note(const wmi::Value& v) {
+    if (v.kind() == wmi::Value::Kind::Text) originals_.insert(v.text());
+    if (v.kind() == wmi::Value::Kind::Integer) originals_.insert(std::to_string(v.integer()));
+    if (v.is_array())
+      for (const wmi::Value& e : v.elements()) Note(e);
+  }
+
   // The mask of one original value's text, the same each time.
   std::string Mask(const std::string& original) {
     auto it = masks_.find(original);
     if (it != masks_.end()) return it->second;
+    std::string mask;
+    do mask = NextMask(original);
+    while (originals_.count(mask));
+    return masks_.emplace(original, mask).first->second;
+  }
+
+  std::string NextMask(const std::string& original) {
     char buffer[64];
     if (IsMac(original)) {
       ++macs_;
@@ -70,7 +86,7 @@ class Masker {
     } else {
       std::snprintf(buffer, sizeof buffer, "masked-%d", ++others_);
     }
-    return masks_.emplace(original, buffer).first->second;
+    return buffer;
   }
 
   wmi::Value MaskValue(const wmi::Value& v) {
@@ -137,6 +153,7 @@ class Masker {
   }
 
  private:
+  std::set<std::string> originals_;
   std::map<std::string, std::string> masks_;
   std::map<char, std::vector<const std::pair<const std::string, std::string>*>> by_first_;
   int macs_ = 0, ipv4_ = 0, ipv6_ = 0, others_ = 0;
@@ -177,6 +194,11 @@ const std::vector<std::string_view>& SanitizedProperties() {
 
 void Sanitize(wmi::Snapshot& snapshot) {
   Masker masker;
+  for (const wmi::RecordedNamespace& ns : snapshot.namespaces)
+    for (const wmi::RecordedClass& c : ns.classes)
+      for (const wmi::Instance& instance : c.instances)
+        for (const wmi::Property& p : instance.Properties())
+          if (IsSanitized(c.name, p.name)) masker.Note(p.value);
   for (wmi::RecordedNamespace& ns : snapshot.namespaces)
     for (wmi::RecordedClass& c : ns.classes)
       for (wmi::Instance& instance : c.instances) {

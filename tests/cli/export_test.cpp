@@ -112,14 +112,14 @@ TEST_F(ExportTest, LoadingAMachineAgainReplacesItsRows) {
       inst = wmi::Instance(std::move(props));
     }
   std::erase_if(again.namespaces[0].classes, [](const auto& c) { return c.name == "Win32_CacheMemory"; });
-  again.namespaces[0].classes.push_back({"Win32_TapeDrive", {wmi::Instance(std::vector<wmi::Property>{{"DeviceID", "TAPE0"}})}});
+  again.namespaces[0].classes.push_back({"Win32_InfraredDevice", {wmi::Instance(std::vector<wmi::Property>{{"DeviceID", "IR0"}})}});
   const std::string file = (*dir_ / "again.json").string();
   std::ofstream(file, std::ios::binary) << wmi::SerializeSnapshot(again);
   ASSERT_EQ(Export({file}).status, 0);
   std::filesystem::remove(file);
   EXPECT_EQ(Query("SELECT machine, COUNT(*) FROM Win32_PhysicalMemory GROUP BY machine ORDER BY machine"),
             (std::vector<std::string>{"PC-0001|3", "PC-0002|3"}));
-  EXPECT_EQ(Query("SELECT machine, DeviceID FROM Win32_TapeDrive"), std::vector<std::string>{"PC-0001|TAPE0"});
+  EXPECT_EQ(Query("SELECT machine, DeviceID FROM Win32_InfraredDevice"), std::vector<std::string>{"PC-0001|IR0"});
   EXPECT_EQ(Query("SELECT DISTINCT machine FROM Win32_CacheMemory"), std::vector<std::string>{"PC-0002"});
   EXPECT_EQ(Query("SELECT machine FROM Win32_Processor ORDER BY machine"),
             (std::vector<std::string>{"PC-0001", "PC-0002"}));
