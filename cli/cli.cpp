@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -76,6 +77,39 @@ constexpr std::string_view kFooter =
 
 // The one line of a parse error, without CLI11's hint line.
 std::string OneLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+// The program's help: every command with its arguments, and every option, one
+// line each.
+std::string ProgramHelp(CLI::App& app) {
+  std::ostringstream o;
+  auto line = [&](std::string left, const std::string& right) {
+    left.resize(std::max<std::size_t>(left.size() + 2, 36), ' ');
+    o << left << right << "\n";
+  };
+  auto option_name = [](const CLI::Option* opt) {
+    std::string name = opt->get_name(false, true);
+    if (!opt->get_option_text().empty()) name += " " + opt->get_option_text();
+    return name;
+  };
+  o << app.get_description() << "\n\nUsage: pcinfo-cli [OPTIONS] COMMAND [ARGUMENTS]"
+    << " (options before or after the command)\n\nCommands:\n";
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+    std::string left = "  " + sub->get_name();
+    for (const CLI::Option* opt : sub->get_options())
+      if (opt->get_positional()) {
+        std::string name = opt->get_name() + (opt->get_items_expected_max() > 1 ? "..." : "");
+        left += " " + (opt->get_required() ? name : "[" + name + "]");
+      }
+    line(left, sub->get_description());
+    for (const CLI::Option* opt : sub->get_options())
+      if (!opt->get_positional() && opt != sub->get_help_ptr()) line("      " + option_name(opt), opt->get_description());
+  }
+  o << "\nOptions:\n";
+  for (const CLI::Option* opt : app.get_options()) line("  " + option_name(opt), opt->get_description());
+  line("  COMMAND --help", "Print the command's help and exit");
+  o << "\n" << app.get_footer() << "\n";
+  return o.str();
+}
 
 }  // namespace
 
@@ -188,7 +222,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     // The program's help lists every command with its options; a command's
     // help lists its own.
     if (app.get_subcommands().empty())
-      out << app.help("", CLI::AppFormatMode::All);
+      out << ProgramHelp(app);
     else
       out << app.help();
     return 0;

@@ -43,14 +43,10 @@ std::string FileTime(const std::string& path) {
   if (ec) return "";
   auto sys = std::chrono::file_clock::to_sys(t);
   std::time_t tt = std::chrono::system_clock::to_time_t(std::chrono::time_point_cast<std::chrono::seconds>(sys));
-  std::tm tm{};
-#ifdef _WIN32
-  gmtime_s(&tm, &tt);
-#else
-  gmtime_r(&tt, &tm);
-#endif
+  const std::tm* tm = std::gmtime(&tt);
+  if (!tm) return "";
   char buffer[32];
-  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &tm);
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", tm);
   return buffer;
 }
 
