@@ -17,25 +17,26 @@ using testing_support::RunCli;
 
 constexpr int kMachines = 500;
 
-// Captures of 500 machines made from the sample desktop, written once for all tests.
+// Captures of up to 500 machines made from the sample desktop, each written
+// when a test first asks for it.
 class ExportTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new std::filesystem::path(std::filesystem::temp_directory_path() /
                                      ("pcinfo-export-test-" + std::to_string(::getpid())));
     std::filesystem::create_directories(*dir_);
-    wmi::Snapshot base = wmi::LoadSnapshotFile(std::string(PCINFO_TEST_DATA) + "/desktop.json");
-    files_ = new std::vector<std::string>;
-    for (int n = 0; n < kMachines; ++n) {
-      std::string path = (*dir_ / (testing_support::MachineName(n) + ".json")).string();
-      std::ofstream(path, std::ios::binary) << wmi::SerializeSnapshot(testing_support::MachineCapture(base, n));
-      files_->push_back(path);
-    }
+    base_ = new wmi::Snapshot(wmi::LoadSnapshotFile(std::string(PCINFO_TEST_DATA) + "/desktop.json"));
   }
   static void TearDownTestSuite() {
     std::filesystem::remove_all(*dir_);
     delete dir_;
-    delete files_;
+    delete base_;
+  }
+  static std::string File(int n) {
+    std::string path = (*dir_ / (testing_support::MachineName(n) + ".json")).string();
+    if (!std::filesystem::exists(path))
+      std::ofstream(path, std::ios::binary) << wmi::SerializeSnapshot(testing_support::MachineCapture(*base_, n));
+    return path;
   }
   void SetUp() override { db_ = (*dir_ / "inventory.sqlite").string(); }
   void TearDown() override { std::filesystem::remove(db_); }
@@ -69,15 +70,17 @@ class ExportTest : public ::testing::Test {
   }
 
   static std::filesystem::path* dir_;
-  static std::vector<std::string>* files_;
+  static wmi::Snapshot* base_;
   std::string db_;
 };
 
 std::filesystem::path* ExportTest::dir_ = nullptr;
-std::vector<std::string>* ExportTest::files_ = nullptr;
+wmi::Snapshot* ExportTest::base_ = nullptr;
 
 TEST_F(ExportTest, FiveHundredMachinesInOneTablePerClass) {
-  CliResult r = Export(*files_);
+  std::vector<std::string> files;
+  for (int n = 0; n < kMachines; ++n) files.push_back(File(n));
+  CliResult r = Export(files);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "");
   int modules = 0;
@@ -98,12 +101,11 @@ TEST_F(ExportTest, FiveHundredMachinesInOneTablePerClass) {
 }
 
 TEST_F(ExportTest, LoadingAMachineAgainReplacesItsRows) {
-  ASSERT_EQ(Export({(*files_)[1], (*files_)[2]}).status, 0);
+  ASSERT_EQ(Export({File(1), File(2)}).status, 0);
   ASSERT_EQ(Query("SELECT COUNT(*) FROM Win32_PhysicalMemory WHERE machine = 'PC-0001'"),
             std::vector<std::string>{"2"});
   // PC-0001 again, now with one module more, a new class and one class fewer.
-  wmi::Snapshot base = wmi::LoadSnapshotFile(std::string(PCINFO_TEST_DATA) + "/desktop.json");
-  wmi::Snapshot again = testing_support::MachineCapture(base, 2);
+  wmi::Snapshot again = testing_support::MachineCapture(*base_, 2);
   for (auto& c : again.namespaces[0].classes)
     for (auto& inst : c.instances) {
       std::vector<wmi::Property> props = inst.Properties();
@@ -126,12 +128,12 @@ TEST_F(ExportTest, LoadingAMachineAgainReplacesItsRows) {
 }
 
 TEST_F(ExportTest, AFailedLoadLeavesTheDatabaseAsItWas) {
-  ASSERT_EQ(Export({(*files_)[0], (*files_)[1]}).status, 0);
+  ASSERT_EQ(Export({File(0), File(1)}).status, 0);
   const auto before = Query("SELECT machine, Tag FROM Win32_PhysicalMemory ORDER BY machine, Tag");
   const std::string bad = (*dir_ / "bad.json").string();
   std::ofstream(bad) << "{\"namespaces\": [}";
   // The first capture replaces PC-0000's rows, the second does not load: nothing changes.
-  CliResult r = Export({(*files_)[4], (*files_)[5], bad});
+  CliResult r = Export({File(4), File(5), bad});
   EXPECT_EQ(r.status, 2);
   EXPECT_NE(r.err.find("bad.json"), std::string::npos) << r.err;
   EXPECT_EQ(Query("SELECT machine, Tag FROM Win32_PhysicalMemory ORDER BY machine, Tag"), before);
@@ -142,13 +144,13 @@ TEST_F(ExportTest, AFailedLoadLeavesTheDatabaseAsItWas) {
 
 TEST_F(ExportTest, ADatabaseThatCannotBeWrittenIsStatusOne) {
   db_ = (*dir_ / "no-such-folder" / "inventory.sqlite").string();
-  CliResult r = Export({(*files_)[0]});
+  CliResult r = Export({File(0)});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
 }
 
 TEST_F(ExportTest, OneClassOfManyMachinesAsCsv) {
-  CliResult r = RunCli({"export", "--csv", "win32_physicalmemory", (*files_)[0], (*files_)[1]});
+  CliResult r = RunCli({"export", "--csv", "win32_physicalmemory", File(0), File(1)});
   ASSERT_EQ(r.status, 0) << r.err;
   ASSERT_TRUE(r.out.starts_with("\xEF\xBB\xBF" "machine,captured,Attributes,BankLabel,Capacity,"));
   auto lines = testing_support::Lines(r.out);  // CR LF ended
