@@ -26,6 +26,9 @@ if [ -e "$tmp/root/usr/bin/pcinfo" ]; then
     [ -e "$tmp/root/$f" ] || fail "$f is not in the package"
   done
 fi
+bash -n "$tmp/root/usr/share/bash-completion/completions/pcinfo-cli" || fail "the bash completion does not parse"
+grep -q '^Exec=pcinfo$' "$tmp/root/usr/share/applications/pcinfo.desktop" 2>/dev/null || [ ! -e "$tmp/root/usr/bin/pcinfo" ] ||
+  fail "the desktop entry does not start pcinfo"
 # Library dependencies computed from the programs (shlibdeps).
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libsqlite3; do
