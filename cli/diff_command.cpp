@@ -78,7 +78,7 @@ std::vector<Keyed> ByKey(std::string_view class_name, const std::vector<wmi::Ins
     std::vector<std::string> keys = KeyProperties(class_name, inst);
     std::string label;
     if (keys.empty()) {
-      label = "#" + std::to_string(i + 1);
+      label = '#' + std::to_string(i + 1);
     } else {
       for (const std::string& k : keys) {
         const wmi::Property* p = inst.Find(k);
@@ -86,10 +86,10 @@ std::vector<Keyed> ByKey(std::string_view class_name, const std::vector<wmi::Ins
         if (keys.size() == 1)
           label = text;
         else
-          label += (label.empty() ? "" : ", ") + k + "=" + text;
+          label.append(label.empty() ? "" : ", ").append(k).append("=").append(text);
       }
       int n = ++seen[label];
-      if (n > 1) label += " #" + std::to_string(n);
+      if (n > 1) label.append(" #").append(std::to_string(n));
     }
     keyed.push_back({label, &inst});
   }

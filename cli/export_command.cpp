@@ -103,7 +103,7 @@ std::string ClassCsv(const std::string& class_name, const std::vector<Capture>& 
           for (const wmi::Property& p : inst.Properties())
             if (seen.insert(Lower(p.name)).second) columns.push_back(p.name);
   std::string out = "\xEF\xBB\xBF" "machine,captured";
-  for (const std::string& name : columns) out += "," + CsvField(name);
+  for (const std::string& name : columns) out.append(",").append(CsvField(name));
   out += "\r\n";
   for (const Capture& c : captures)
     for (const wmi::RecordedNamespace& ns : c.snapshot.namespaces)
@@ -112,7 +112,8 @@ std::string ClassCsv(const std::string& class_name, const std::vector<Capture>& 
           out += CsvField(c.machine) + "," + CsvField(c.captured);
           for (const std::string& name : columns) {
             const wmi::Property* p = inst.Find(name);
-            out += "," + (p ? CsvField(CellText(p->value)) : std::string());
+            out += ',';
+            if (p) out += CsvField(CellText(p->value));
           }
           out += "\r\n";
         }
