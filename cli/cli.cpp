@@ -1,12 +1,19 @@
 #include "cli/cli.h"
 
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
+#include <sstream>
 #include <string_view>
 
 #include "browser/browser.h"
 #include "cli/console_window.h"
+#include "cli/diff_command.h"
 #include "cli/dump_command.h"
+#include "cli/export_command.h"
 #include "cli/snapshot_command.h"
 #include "queries/buttons.h"
 #include "queries/host.h"
@@ -16,6 +23,10 @@
 #include "wmi/recorded/snapshot.h"
 #include "wmi/utf8_path.h"
 
+#ifdef PCINFO_LINUX_TREES
+#include "wmi/linux/linux_provider.h"
+#endif
+
 #ifdef _WIN32
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -23,39 +34,19 @@
 #include <windows.h>
 #endif
 
+#ifndef PCINFO_VERSION
+#define PCINFO_VERSION "0.0.0"
+#endif
+
 namespace cli {
 
 namespace {
 
-constexpr std::string_view kUsage =
-    "usage: pcinfo-cli [--from SNAPSHOT] run CommandN... | all | buttons | classes"
-    " | dump [--namespace NS] [--info DIR] CLASS";
-
-Options ParseOptions(int argc, char** argv) {
-  Options o;
-  int i = 1;
-  while (i < argc) {
-    std::string_view a = argv[i];
-    if (a == "--from") {
-      if (i + 1 >= argc) throw UsageError{"--from needs a snapshot file"};
-      o.from = argv[i + 1];
-      i += 2;
-    } else if (a.starts_with("--from=")) {
-      o.from = std::string(a.substr(7));
-      ++i;
-    } else {
-      break;
-    }
-  }
-  for (; i < argc; ++i) o.args.emplace_back(argv[i]);
-  if (o.args.empty()) throw UsageError{std::string(kUsage)};
-  return o;
-}
-
+// Button names match without regard to case (command40 is Command40).
 const queries::Button& ButtonNamed(const std::string& name) {
-  const queries::Button* b = queries::FindButton(name);
-  if (!b) throw UsageError{"unknown button: " + name};
-  return *b;
+  for (const queries::Button& b : queries::Buttons())
+    if (wmi::EqualsIgnoreCase(b.control, name)) return b;
+  throw UsageError{"unknown button: " + name};
 }
 
 void RunButtons(wmi::Provider& provider, const std::vector<const queries::Button*>& buttons, std::ostream& out) {
@@ -71,15 +62,78 @@ int Buttons(std::ostream& out) {
   return 0;
 }
 
+// The arguments of every command, filled by the parser.
+struct Arguments {
+  Options options;
+  std::vector<std::string> buttons;  // run
+  DumpArguments dump;
+  SnapshotArguments snapshot;
+  DiffArguments diff;
+  ExportArguments export_;
+};
+
+constexpr std::string_view kFooter =
+    "Exit status: 0 done; 1 the work ran but something could not be written\n"
+    "(a dump file, the output); 2 bad usage or bad input. diff: 0 the same,\n"
+    "1 different, 2 trouble.";
+
+// The one line of a parse error, without CLI11's hint line.
+std::string OneLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+// The program's help: every command with its arguments, and every option, one
+// line each.
+std::string ProgramHelp(CLI::App& app) {
+  std::ostringstream o;
+  auto line = [&](std::string left, const std::string& right) {
+    left.resize(std::max<std::size_t>(left.size() + 2, 36), ' ');
+    o << left << right << "\n";
+  };
+  auto option_name = [](const CLI::Option* opt) {
+    std::string name = opt->get_name(false, true);
+    if (!opt->get_option_text().empty()) name += " " + opt->get_option_text();
+    return name;
+  };
+  o << app.get_description() << "\n\nUsage: pcinfo-cli [OPTIONS] COMMAND [ARGUMENTS]"
+    << " (options before or after the command)\n\nCommands:\n";
+  for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
+    std::string left = "  " + sub->get_name();
+    for (const CLI::Option* opt : sub->get_options())
+      if (opt->get_positional()) {
+        std::string name = opt->get_name() + (opt->get_items_expected_max() > 1 ? "..." : "");
+        left += " " + (opt->get_required() ? name : "[" + name + "]");
+      }
+    line(left, sub->get_description());
+    for (const CLI::Option* opt : sub->get_options())
+      if (!opt->get_positional() && opt != sub->get_help_ptr()) line("      " + option_name(opt), opt->get_description());
+  }
+  o << "\nOptions:\n";
+  for (const CLI::Option* opt : app.get_options()) line("  " + option_name(opt), opt->get_description());
+  line("  COMMAND --help", "Print the command's help and exit");
+  o << "\n" << app.get_footer() << "\n";
+  return o.str();
+}
+
 }  // namespace
 
+const char* Version() { return PCINFO_VERSION; }
+
 std::unique_ptr<wmi::Provider> OpenProvider(const Options& options) {
+  if (options.from && options.tree) throw UsageError{"--from and --tree exclude each other"};
   if (options.from) {
     try {
       return wmi::RecordedProvider::FromFile(*options.from);
     } catch (const wmi::SnapshotError& e) {
       throw UsageError{e.what()};
     }
+  }
+  if (options.tree) {
+#ifdef PCINFO_LINUX_TREES
+    std::error_code ec;
+    if (!std::filesystem::is_directory(*options.tree, ec)) throw UsageError{"--tree: not a folder: " + *options.tree};
+    return wmi::lx::LinuxProvider::ForTree(*options.tree);
+#else
+    throw UsageError{"--tree: this build has no Linux backend to read a tree with"};
+#endif
   }
   try {
     return wmi::MakeLiveProvider();
@@ -113,31 +167,134 @@ std::filesystem::path ProgramDirectory(const char* argv0) {
 }
 
 int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  Arguments a;
+  CLI::App app{"pcinfo-cli: PC information from WMI (or Linux's own sources, or a snapshot), as the window shows it.",
+               "pcinfo-cli"};
+  app.footer(std::string(kFooter));
+  app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("pcinfo-cli ") + PCINFO_VERSION, "Print the version and exit");
+  app.set_help_flag("-h,--help", "Print this help and exit");
+
+  // Options common to all commands; they may stand before or after the command.
+  auto optional = [](CLI::App* to, const char* name, std::optional<std::string>& value, const char* text,
+                     const char* description) {
+    return to
+        ->add_option_function<std::string>(
+            name, [&value](const std::string& v) { value = v; }, description)
+        ->option_text(text);
+  };
+  optional(&app, "--from", a.options.from, "SNAPSHOT", "Read the recorded SNAPSHOT instead of this machine");
+  optional(&app, "--tree", a.options.tree, "DIR", "Read the captured Linux tree below DIR instead of this machine");
+  optional(&app, "-o,--output", a.options.output, "FILE", "Write what stdout would get to FILE");
+
+  auto command = [&](const char* name, const char* description) {
+    CLI::App* sub = app.add_subcommand(name, description);
+    sub->fallthrough();
+    sub->set_help_flag("-h,--help", "Print this command's help and exit");
+    return sub;
+  };
+
+  CLI::App* run = command("run", "Pane text of the named buttons (Command1 to Command63), in order");
+  run->add_option("BUTTON", a.buttons, "Button names, without regard to case")->required()->expected(1, -1);
+  CLI::App* all = command("all", "Pane text of Command1 to Command60, in order");
+  CLI::App* buttons = command("buttons", "The button table: control, group, caption, query text");
+  CLI::App* classes = command("classes", "The class catalogue, one name a line");
+  CLI::App* dump = command("dump", "Class dump: pane text, and DIR/CLASS.txt");
+  dump->add_option("--namespace", a.dump.ns, "Namespace below root (default cimv2)")->option_text("NS");
+  optional(dump, "--info", a.dump.info, "DIR", "Folder of the dump file (default: info beside the program)");
+  dump->add_option("CLASS", a.dump.class_name, "The class to dump")->required();
+  CLI::App* snapshot = command("snapshot", "Capture the classes (default: those the buttons query) as a snapshot");
+  snapshot->add_flag("--sanitize", a.snapshot.sanitize,
+                     "Mask serial numbers, UUIDs, addresses, host, domain and user names, SIDs");
+  snapshot->add_option("CLASS", a.snapshot.classes, "Classes to capture");
+  CLI::App* diff = command("diff", "What changed between two captures");
+  diff->add_flag("--all", a.diff.all, "Include values that change by themselves (free space, clocks, load, time)");
+  diff->add_flag("--json", a.diff.json, "JSON for programs instead of text");
+  diff->add_option("A", a.diff.before, "The earlier capture")->required();
+  diff->add_option("B", a.diff.after, "The later capture")->required();
+  CLI::App* exp = command("export", "Load captures into an SQLite database, or one class of them as CSV");
+  auto* db = optional(exp, "--db", a.export_.db, "FILE", "The SQLite database (created when missing)");
+  auto* csv = optional(exp, "--csv", a.export_.csv_class, "CLASS", "Write this class of every capture as CSV");
+  db->excludes(csv);
+  exp->add_option("CAPTURE", a.export_.captures, "Snapshot files")->required()->expected(1, -1);
+
   try {
-    Options o = ParseOptions(argc, argv);
-    const std::string& cmd = o.args[0];
-    if (cmd == "buttons") return Buttons(out);
-    if (cmd == "classes") return ClassesCommand(o.args, out);
-    if (cmd == "dump") return DumpCommand(o.args, o.from, ProgramDirectory(argv[0]), out);
-    if (cmd == "snapshot") return SnapshotCommand(o, out, err);
-    if (cmd == "run" || cmd == "all") {
-      std::vector<const queries::Button*> buttons;
-      if (cmd == "run") {
-        if (o.args.size() < 2) throw UsageError{"run needs one or more button names"};
-        for (std::size_t i = 1; i < o.args.size(); ++i) buttons.push_back(&ButtonNamed(o.args[i]));
-      } else {
-        if (o.args.size() != 1) throw UsageError{"all takes no arguments"};
-        for (const queries::Button& b : queries::BatchButtons()) buttons.push_back(&b);
-      }
-      auto provider = OpenProvider(o);
-      RunButtons(*provider, buttons, out);
-      return 0;
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    // The program's help lists every command with its options; a command's
+    // help lists its own.
+    if (app.get_subcommands().empty())
+      out << ProgramHelp(app);
+    else
+      out << app.help();
+    return 0;
+  } catch (const CLI::CallForVersion& e) {
+    out << e.what() << "\n";
+    return 0;
+  } catch (const CLI::ParseError& e) {
+    std::vector<std::string> rest = app.remaining();
+    if (app.get_subcommands().empty() && !rest.empty() && !rest.front().starts_with("-"))
+      err << "pcinfo-cli: unknown command: " << rest.front() << " (see pcinfo-cli --help)\n";
+    else
+      err << "pcinfo-cli: " << OneLine(e.what()) << " (see pcinfo-cli --help)\n";
+    return 2;
+  }
+
+  // What the command writes goes to stdout, or with -o to FILE once it is done.
+  std::ostringstream to_file;
+  std::ostream& sink = a.options.output ? static_cast<std::ostream&>(to_file) : out;
+  int status = 0;
+  try {
+    if (a.options.from && a.options.tree) throw UsageError{"--from and --tree exclude each other"};
+    if (*run) {
+      std::vector<const queries::Button*> list;
+      for (const std::string& name : a.buttons) list.push_back(&ButtonNamed(name));
+      auto provider = OpenProvider(a.options);
+      RunButtons(*provider, list, sink);
+    } else if (*all) {
+      std::vector<const queries::Button*> list;
+      for (const queries::Button& b : queries::BatchButtons()) list.push_back(&b);
+      auto provider = OpenProvider(a.options);
+      RunButtons(*provider, list, sink);
+    } else if (*buttons) {
+      status = Buttons(sink);
+    } else if (*classes) {
+      status = ClassesCommand(sink);
+    } else if (*dump) {
+      status = DumpCommand(a.dump, a.options, ProgramDirectory(argv[0]), sink, err);
+    } else if (*snapshot) {
+      status = SnapshotCommand(a.snapshot, a.options, sink, err);
+    } else if (*diff) {
+      status = DiffCommand(a.diff, sink);
+    } else if (*exp) {
+      status = ExportCommand(a.export_, sink, err);
     }
-    throw UsageError{"unknown command: " + cmd + " (" + std::string(kUsage) + ")"};
   } catch (const UsageError& e) {
     err << "pcinfo-cli: " << e.message << "\n";
     return 2;
+  } catch (const WriteError& e) {
+    err << "pcinfo-cli: " << e.message << "\n";
+    return 1;
   }
+
+  // Written is not done until the stream says so (a full disk, a closed pipe).
+  const int write_failed = *diff ? 2 : 1;
+  if (a.options.output) {
+    std::ofstream file(wmi::PathFromUtf8(*a.options.output), std::ios::binary | std::ios::trunc);
+    file << to_file.str();
+    file.close();
+    if (!file) {
+      err << "pcinfo-cli: cannot write " << *a.options.output << "\n";
+      return write_failed;
+    }
+  } else {
+    out.flush();
+    if (!out) {
+      err << "pcinfo-cli: cannot write the output\n";
+      return write_failed;
+    }
+  }
+  return status;
 }
 
 }  // namespace cli

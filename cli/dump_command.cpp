@@ -18,41 +18,21 @@ bool IsPlainClassName(const std::string& name) {
   return true;
 }
 
-int ClassesCommand(const std::vector<std::string>& args, std::ostream& out) {
-  if (args.size() != 1) throw UsageError{"classes takes no arguments"};
+int ClassesCommand(std::ostream& out) {
   for (std::string_view name : browser::ClassCatalogue()) out << name << "\r\n";
   return 0;
 }
 
-int DumpCommand(const std::vector<std::string>& args, const std::optional<std::string>& from,
-                const std::filesystem::path& program_dir, std::ostream& out) {
-  std::string ns = "cimv2";
-  std::filesystem::path info = program_dir / "info";
-  std::optional<std::string> class_name;
-  for (std::size_t i = 1; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    if (a == "--namespace" || a == "--info") {
-      if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
-      if (a == "--namespace")
-        ns = args[++i];
-      else
-        info = wmi::PathFromUtf8(args[++i]);
-    } else if (class_name) {
-      throw UsageError{"dump takes one class name"};
-    } else {
-      class_name = a;
-    }
-  }
-  if (!class_name) throw UsageError{"dump needs a class name"};
-  if (!IsPlainClassName(*class_name))
-    throw UsageError{"not a class name (letters, digits and underscores only): " + *class_name};
+int DumpCommand(const DumpArguments& args, const Options& options, const std::filesystem::path& program_dir,
+                std::ostream& out, std::ostream& /*err*/) {
+  std::filesystem::path info = args.info ? wmi::PathFromUtf8(*args.info) : program_dir / "info";
+  if (!IsPlainClassName(args.class_name))
+    throw UsageError{"not a class name (letters, digits and underscores only): " + args.class_name};
 
-  Options options;
-  options.from = from;
   auto provider = OpenProvider(options);
   browser::AdoptUserLocale();
   ConsoleWindow window(*provider);
-  window.SetDump(*class_name, ns, info);
+  window.SetDump(args.class_name, args.ns, info);
   browser::Command61Click(window);
   out << window.text();
   return 0;

@@ -7,17 +7,27 @@
 #include <string>
 #include <vector>
 
+#include "browser/window.h"
+#include "cli/cli.h"
+#include "queries/pane.h"
+
 namespace cli {
 
 // True for a plain class name: letters, digits and underscores, at least one.
 bool IsPlainClassName(const std::string& name);
 
 // `classes`: the catalogue, one name a line.
-int ClassesCommand(const std::vector<std::string>& args, std::ostream& out);
+int ClassesCommand(std::ostream& out);
 
-// `dump [--namespace NS] [--info DIR] CLASS`. `from` is the snapshot option,
-// `program_dir` the folder whose `info` folder is the default DIR.
-int DumpCommand(const std::vector<std::string>& args, const std::optional<std::string>& from,
-                const std::filesystem::path& program_dir, std::ostream& out);
+struct DumpArguments {
+  std::string ns = "cimv2";         // --namespace NS
+  std::optional<std::string> info;  // --info DIR
+  std::string class_name;           // CLASS
+};
+
+// `dump [--namespace NS] [--info DIR] CLASS`. `program_dir` is the folder
+// whose `info` folder is the default DIR.
+int DumpCommand(const DumpArguments& args, const Options& options, const std::filesystem::path& program_dir,
+                std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -1,4 +1,4 @@
-// pcinfo-cli snapshot [CLASS...]: the provider's answer (the live backend, or
+// pcinfo-cli snapshot [--sanitize] [CLASS...]: the provider's answer (the live backend, or
 // the --from snapshot) written as a snapshot file on stdout, so that a machine
 // can be captured and replayed anywhere with --from. Without classes it takes
 // every class the buttons query.
@@ -6,14 +6,15 @@
 
 #include <ostream>
 
+#include "cli/sanitize.h"
 #include "queries/buttons.h"
 #include "wmi/error.h"
 #include "wmi/recorded/capture.h"
 
 namespace cli {
 
-int SnapshotCommand(const Options& options, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> classes(options.args.begin() + 1, options.args.end());
+int SnapshotCommand(const SnapshotArguments& args, const Options& options, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> classes = args.classes;
   const bool defaults = classes.empty();
   if (defaults) classes = queries::QueriedClasses();
   auto provider = OpenProvider(options);
@@ -32,6 +33,7 @@ int SnapshotCommand(const Options& options, std::ostream& out, std::ostream& err
       if (!kept) err << "pcinfo-cli: snapshot: " << name << " left out: the provider does not answer it\n";
     }
   }
+  if (args.sanitize) Sanitize(snapshot);
   out << wmi::SerializeSnapshot(snapshot);
   return 0;
 }

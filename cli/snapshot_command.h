@@ -1,12 +1,19 @@
-// pcinfo-cli snapshot [CLASS...].
+// pcinfo-cli snapshot [--sanitize] [CLASS...].
 #pragma once
 
 #include <iosfwd>
+#include <string>
+#include <vector>
 
 #include "cli/cli.h"
 
 namespace cli {
 
-int SnapshotCommand(const Options& options, std::ostream& out, std::ostream& err);
+struct SnapshotArguments {
+  bool sanitize = false;             // --sanitize
+  std::vector<std::string> classes;  // none: every class the buttons query
+};
+
+int SnapshotCommand(const SnapshotArguments& args, const Options& options, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -118,6 +118,18 @@ TEST_F(CliTest, BadInvocationsGiveOneLineOnStderrAndStatusTwo) {
       {"--from", snapshot_, "frobnicate"},
       {"--from", bad_, "run", "Command40"},
       {"--from", (dir_ / "missing.json").string(), "all"},
+      {"--from", snapshot_, "--tree", dir_.string(), "all"},
+      {"run", "Command40", "--tree", dir_.string(), "--from", snapshot_},
+      {"--tree", (dir_ / "no-such-folder").string(), "all"},
+      {"--from", snapshot_, "run", "Command40", "--bogus"},
+      {"--from", snapshot_, "dump"},
+      {"--from", snapshot_, "dump", "Win32_Fan", "Win32_Processor"},
+      {"--from", snapshot_, "dump", "../etc/passwd"},
+      {"diff", snapshot_},
+      {"diff", snapshot_, bad_},
+      {"export", snapshot_},
+      {"export", "--db", (dir_ / "x.sqlite").string(), "--csv", "Win32_Fan", snapshot_},
+      {"export", "--csv", "Win32_NoSuchClass", snapshot_},
   };
   for (const auto& args : cases) {
     Result r = Cli(args);
@@ -129,6 +141,98 @@ TEST_F(CliTest, BadInvocationsGiveOneLineOnStderrAndStatusTwo) {
     EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << joined << ": " << r.err;
   }
   EXPECT_NE(Cli({"--from", bad_, "all"}).err.find("bad.json: at line 1"), std::string::npos);
+}
+
+// The conventions of a console tool.
+
+TEST_F(CliTest, HelpListsEveryCommandAndOptionOnStdout) {
+  for (const char* flag : {"--help", "-h"}) {
+    Result r = Cli({flag});
+    EXPECT_EQ(r.status, 0) << flag;
+    EXPECT_EQ(r.err, "") << flag;
+    for (const char* word : {"run", "all", "buttons", "classes", "dump", "snapshot", "diff", "export", "--from",
+                             "--tree", "-o,--output", "--version", "--sanitize", "--namespace", "--info", "--json",
+                             "--db", "--csv", "Exit status"})
+      EXPECT_NE(r.out.find(word), std::string::npos) << flag << " lacks " << word;
+  }
+  // Help stands before the work: with a command, that command's help.
+  Result dump = Cli({"dump", "--help"});
+  EXPECT_EQ(dump.status, 0);
+  EXPECT_NE(dump.out.find("pcinfo-cli dump"), std::string::npos) << dump.out;
+  EXPECT_NE(dump.out.find("--namespace"), std::string::npos);
+  EXPECT_EQ(dump.out.find("--sanitize"), std::string::npos);
+  EXPECT_EQ(Cli({"--from", snapshot_, "all", "-h"}).out.find(std::string(90, '-')), std::string::npos);
+}
+
+TEST_F(CliTest, VersionIsTheProjectVersion) {
+  Result r = Cli({"--version"});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, std::string("pcinfo-cli ") + PCINFO_PROJECT_VERSION + "\n");
+}
+
+TEST_F(CliTest, OptionsMayStandBeforeOrAfterTheCommandAndButtonsIgnoreCase) {
+  const std::string expected = Cli({"--from", snapshot_, "run", "Command40", "Command14"}).out;
+  ASSERT_NE(expected.find("CPU One"), std::string::npos);
+  const std::vector<std::vector<std::string>> forms = {
+      {"run", "Command40", "Command14", "--from", snapshot_},
+      {"run", "--from", snapshot_, "Command40", "Command14"},
+      {"run", "Command40", "--from=" + snapshot_, "Command14"},
+      {"--from", snapshot_, "run", "command40", "COMMAND14"},
+  };
+  for (const auto& args : forms) {
+    Result r = Cli(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected) << args[0] << " " << args[1];
+  }
+}
+
+TEST_F(CliTest, OutputFileGetsTheBytesStdoutWouldGet) {
+  const std::string file = (dir_ / "pane.txt").string();
+  const std::string expected = Cli({"--from", snapshot_, "all"}).out;
+  for (const auto& args : std::vector<std::vector<std::string>>{{"--from", snapshot_, "-o", file, "all"},
+                                                                {"--from", snapshot_, "all", "--output", file}}) {
+    std::filesystem::remove(file);
+    Result r = Cli(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    std::ifstream in(file, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    EXPECT_EQ(bytes.str(), expected);
+  }
+  // A usage error writes no file.
+  std::filesystem::remove(file);
+  EXPECT_EQ(Cli({"--from", snapshot_, "-o", file, "run", "Command99"}).status, 2);
+  EXPECT_FALSE(std::filesystem::exists(file));
+}
+
+TEST_F(CliTest, OutputThatCannotBeWrittenIsStatusOne) {
+  // A folder that is not there, and a disk that is full.
+  Result r = Cli({"--from", snapshot_, "-o", (dir_ / "no-such-folder" / "pane.txt").string(), "all"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+
+  std::ofstream full("/dev/full");
+  ASSERT_TRUE(full.is_open());
+  std::vector<std::string> args = {"pcinfo-cli", "--from", snapshot_, "all"};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  std::ostringstream err;
+  EXPECT_EQ(cli::Run(static_cast<int>(argv.size()), argv.data(), full, err), 1);
+  EXPECT_NE(err.str().find("cannot write"), std::string::npos) << err.str();
+}
+
+TEST(TreeOption, ReadsACapturedLinuxTreeInsteadOfThisMachine) {
+  const std::string tree = std::string(PCINFO_TEST_DATA) + "/linux/vm";
+  CliResult r = Cli({"--tree", tree, "run", "Command40"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(r.out.starts_with("CPU" + std::string(90, '-') + "\r\n" + std::string(31, '-') + "\r\n")) << r.out;
+  // The same with the option after the command, and through a snapshot of the tree.
+  EXPECT_EQ(Cli({"run", "Command40", "--tree", tree}).out, r.out);
+  CliResult snapshot = Cli({"snapshot", "--tree", tree, "Win32_Processor"});
+  ASSERT_EQ(snapshot.status, 0) << snapshot.err;
+  EXPECT_NE(snapshot.out.find("Win32_Processor"), std::string::npos);
 }
 
 }  // namespace

@@ -1,0 +1,44 @@
+# Installing like any other program (GNUInstallDirs folders): the programs
+# (their own install rules), man pages for both, a desktop entry and an icon
+# for the window, bash completion for pcinfo-cli; and CPack's .deb:
+#
+#   cmake --preset default && cmake --build --preset default --target package
+set(_pcinfo_dist ${PROJECT_SOURCE_DIR}/dist)
+
+if(NOT WIN32)
+  find_program(PCINFO_GZIP gzip)
+  foreach(page pcinfo pcinfo-cli)
+    configure_file(${_pcinfo_dist}/${page}.1.in ${CMAKE_BINARY_DIR}/man/${page}.1 @ONLY)
+    if(PCINFO_GZIP)
+      add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/man/${page}.1.gz
+        COMMAND ${PCINFO_GZIP} -9nf -k ${CMAKE_BINARY_DIR}/man/${page}.1
+        DEPENDS ${CMAKE_BINARY_DIR}/man/${page}.1 VERBATIM)
+      list(APPEND _pcinfo_man ${CMAKE_BINARY_DIR}/man/${page}.1.gz)
+    else()
+      list(APPEND _pcinfo_man ${CMAKE_BINARY_DIR}/man/${page}.1)
+    endif()
+  endforeach()
+  add_custom_target(pcinfo_man ALL DEPENDS ${_pcinfo_man})
+  install(FILES ${_pcinfo_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${_pcinfo_dist}/pcinfo-cli.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
+          RENAME pcinfo-cli)
+  if(TARGET pcinfo)
+    install(FILES ${_pcinfo_dist}/pcinfo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    install(FILES ${_pcinfo_dist}/pcinfo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  endif()
+
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGE_NAME pcinfo)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_VENDOR "pcinfo")
+  set(CPACK_PACKAGE_CONTACT "pcinfo maintainers <pcinfo@localhost>")
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PC information collector: WMI classes shown as text, window and console")
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+      "PC information collector\n A window of 61 category buttons (CPU, BIOS, drives, USB, memory, network, ...)\n and its console companion pcinfo-cli, which also captures a machine as a\n snapshot, sanitizes it for sharing, compares two captures and loads many\n into an SQLite inventory.")
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_STRIP_FILES ON)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  include(CPack)
+endif()
