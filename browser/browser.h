@@ -12,6 +12,8 @@ namespace browser {
 // Writes every property of every instance of `class_name` in root\<ns> to the
 // pane and, line for line, to <info>/<entry selected in List1>.txt. Yields
 // to the message pump each time its property count reaches a multiple of 100.
+// The file replaces the old one only when the query ran and every write
+// succeeded; when it cannot be written the window's DumpFileFailed is told.
 void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name);
 
 // "テスト": dumps the class selected in List1 of the namespace selected in

@@ -40,6 +40,14 @@ class Window : public queries::Host {
   // nullopt where dumps write no file.
   virtual std::optional<std::filesystem::path> InfoDirectory() = 0;
 
+  // A dump's file could not be written (`reason` says why, in the words of the
+  // system); the file of that name, if any, is as it was before the dump.
+  // Called once per dump, after the pane has its whole output.
+  virtual void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) {
+    (void)file;
+    (void)reason;
+  }
+
   bool IsAutoClear() override { return queries::IsTicked(AutoClearValue()); }
 };
 

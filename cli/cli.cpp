@@ -116,7 +116,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const std::string& cmd = o.args[0];
     if (cmd == "buttons") return Buttons(out);
     if (cmd == "classes") return ClassesCommand(o.args, out);
-    if (cmd == "dump") return DumpCommand(o.args, o.from, ProgramDirectory(argv[0]), out);
+    if (cmd == "dump") return DumpCommand(o.args, o.from, ProgramDirectory(argv[0]), out, err);
     if (cmd == "snapshot") return SnapshotCommand(o, out, err);
     if (cmd == "run" || cmd == "all") {
       std::vector<const queries::Button*> buttons;

@@ -29,7 +29,7 @@ int ClassesCommand(const std::vector<std::string>& args, std::ostream& out) {
 }
 
 int DumpCommand(const std::vector<std::string>& args, const std::optional<std::string>& from,
-                const std::string& program_dir, std::ostream& out) {
+                const std::string& program_dir, std::ostream& out, std::ostream& err) {
   std::string ns = "cimv2";
   std::filesystem::path info = std::filesystem::path(program_dir) / "info";
   std::optional<std::string> class_name;
@@ -59,6 +59,10 @@ int DumpCommand(const std::vector<std::string>& args, const std::optional<std::s
   window.SetDump(*class_name, ns, info);
   browser::Command61Click(window);
   out << window.text();
+  if (window.failure()) {
+    err << "pcinfo-cli: dump: cannot write " << *window.failure() << "\n";
+    return 1;
+  }
   return 0;
 }
 

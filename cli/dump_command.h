@@ -37,6 +37,12 @@ class ConsoleWindow : public browser::Window {
   int AutoClearValue() override { return 0; }
   void SetAutoClearValue(int) override {}
   std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
+  void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) override {
+    if (!failure_) failure_ = file.string() + ": " + reason;
+  }
+
+  // The first dump file that could not be written and why, if any.
+  const std::optional<std::string>& failure() const { return failure_; }
 
   const std::string& text() const { return pane_.text(); }
 
@@ -46,6 +52,7 @@ class ConsoleWindow : public browser::Window {
   std::optional<std::string> class_name_;
   std::string ns_;
   std::optional<std::filesystem::path> info_;
+  std::optional<std::string> failure_;
 };
 
 // True for a plain class name: letters, digits and underscores, at least one.
@@ -55,8 +62,10 @@ bool IsPlainClassName(const std::string& name);
 int ClassesCommand(const std::vector<std::string>& args, std::ostream& out);
 
 // `dump [--namespace NS] [--info DIR] CLASS`. `from` is the snapshot option,
-// `program_dir` the folder whose `info` folder is the default DIR.
+// `program_dir` the folder whose `info` folder is the default DIR. When the
+// file cannot be written the pane text is still printed, one line on `err`
+// says why, and the status is 1.
 int DumpCommand(const std::vector<std::string>& args, const std::optional<std::string>& from,
-                const std::string& program_dir, std::ostream& out);
+                const std::string& program_dir, std::ostream& out, std::ostream& err);
 
 }  // namespace cli

@@ -11,6 +11,16 @@ using browser_test::TempFolder;
 
 const std::string kDashes(90, '-');
 
+// The test machine with every catalogue class present (those it lacks with no
+// instances), so that each dump of a walk writes its file.
+std::shared_ptr<wmi::Provider> EveryClassProvider() {
+  auto snapshot = std::make_shared<wmi::Snapshot>(
+      dynamic_cast<wmi::RecordedProvider&>(*browser_test::MachineProvider()).snapshot());
+  for (const auto& name : browser_test::Catalogue())
+    if (!snapshot->FindClass("root\\cimv2", name)) snapshot->namespaces[0].classes.push_back({name, {}});
+  return std::make_shared<wmi::RecordedProvider>(snapshot);
+}
+
 // The captions of the header lines in the pane, in order.
 std::vector<std::string> HeaderCaptions(const std::string& text) {
   std::vector<std::string> captions;
@@ -63,7 +73,7 @@ class AutoSave : public testing::TestWithParam<WalkCase> {};
 
 TEST_P(AutoSave, DumpsEveryEntryAfterTheSelectedOne) {
   TempFolder info;
-  FakeWindow w(browser_test::MachineProvider(), browser_test::Catalogue(), info.path());
+  FakeWindow w(EveryClassProvider(), browser_test::Catalogue(), info.path());
   w.PlaceSelection(GetParam().selected);
   browser::AutoSaveClick(w);
   EXPECT_EQ(w.dumps_started, GetParam().dumps);
@@ -93,7 +103,7 @@ TEST(AutoSave, LastEntryKeepsItsFileUntouched) {
 
 TEST(AutoSave, AUsersSelectionDuringTheWalkMovesIt) {
   TempFolder info;
-  FakeWindow w(browser_test::MachineProvider(), browser_test::Catalogue(), info.path());
+  FakeWindow w(EveryClassProvider(), browser_test::Catalogue(), info.path());
   w.PlaceSelection(1200);
   w.on_yield = [&] {
     w.on_yield = nullptr;

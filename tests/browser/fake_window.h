@@ -104,6 +104,9 @@ class FakeWindow : public browser::Window {
     auto_clear = v;
   }
   std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
+  void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) override {
+    dump_failures.push_back({file, reason});
+  }
 
   // Sets the selection without raising the click, as a test's starting point.
   void PlaceSelection(int index) { selected_ = index; }
@@ -117,6 +120,11 @@ class FakeWindow : public browser::Window {
   std::vector<std::size_t> yield_lines;
   std::vector<bool> yield_visible;
   std::function<void()> on_yield;
+  struct DumpFailure {
+    std::filesystem::path file;
+    std::string reason;
+  };
+  std::vector<DumpFailure> dump_failures;
 
  private:
   std::shared_ptr<wmi::Provider> provider_;

@@ -63,4 +63,52 @@ TEST_F(BadSnapshot, EachGivesOneLineNamingTheFileAndStatusTwo) {
   }
 }
 
+std::string Machine() { return std::string(PCINFO_TEST_DATA) + "/browser/machine.json"; }
+
+// `dump` whose file cannot be written: the pane text still comes, then one line
+// on stderr naming the file, and status 1.
+TEST_F(BadSnapshot, DumpThatCannotWriteItsFileSaysSoAndExitsOne) {
+  auto good = RunCli({"--from", Machine(), "dump", "--info", dir_.string(), "Win32_Processor"});
+  ASSERT_EQ(good.status, 0) << good.err;
+  std::ofstream(dir_ / "plain") << "x";
+  std::filesystem::create_directories(dir_ / "Win32_Fan.txt");
+  struct Case {
+    std::string info, class_name;
+  } cases[] = {
+      {(dir_ / "missing").string(), "Win32_Processor"},
+      {(dir_ / "plain").string(), "Win32_Processor"},
+      {dir_.string(), "Win32_Fan"},  // a folder in place of the file
+  };
+  for (const Case& c : cases) {
+    auto r = RunCli({"--from", Machine(), "dump", "--info", c.info, c.class_name});
+    EXPECT_EQ(r.status, 1) << c.info;
+    if (c.class_name == "Win32_Processor") {
+      EXPECT_EQ(r.out, good.out);
+    }
+    std::string file = (std::filesystem::path(c.info) / (c.class_name + ".txt")).string();
+    EXPECT_EQ(r.err.rfind("pcinfo-cli: dump: cannot write " + file + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+  }
+}
+
+// A mistyped namespace or a class the machine lacks is no write failure: the
+// pane shows the failed query, status 0, and the file a good dump left stays.
+TEST_F(BadSnapshot, DumpWhoseQueryFailsKeepsTheOldFile) {
+  std::string old = "\"DeviceID:CPU9\"\r\n";
+  std::ofstream(dir_ / "Win32_Processor.txt", std::ios::binary) << old;
+  std::ofstream(dir_ / "Win32_TapeDrive.txt", std::ios::binary) << old;
+  for (auto args : std::vector<std::vector<std::string>>{{"--namespace", "cimv3", "Win32_Processor"},
+                                                         {"Win32_TapeDrive"}}) {
+    args.insert(args.begin(), {"--from", Machine(), "dump", "--info", dir_.string()});
+    auto r = RunCli(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, std::string(90, '-') + "\r\n" + std::string(31, '-') + "\r\n");
+  }
+  for (const char* name : {"Win32_Processor.txt", "Win32_TapeDrive.txt"}) {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, old) << name;
+  }
+}
+
 }  // namespace
