@@ -18,8 +18,25 @@
 
 namespace wmi::lx {
 
-struct PciDevice;
-struct UsbDevice;
+// A PCI device, read from /sys/bus/pci/devices.
+struct PciDevice {
+  std::string address;  // "0000:00:03.0"
+  std::string sysfs;    // resolved path inside the tree
+  unsigned vendor = 0, device = 0, subsystem_vendor = 0, subsystem_device = 0, revision = 0;
+  unsigned class_code = 0;  // 0xCCSSPP
+  std::string device_id;    // PCI\VEN_...&DEV_...&SUBSYS_...&REV_..\...
+  std::optional<std::string> vendor_name, device_name, driver;
+};
+
+// A USB device (not an interface), read from /sys/bus/usb/devices.
+struct UsbDevice {
+  std::string name;   // "1-1.2", "usb1"
+  std::string sysfs;  // resolved path inside the tree
+  unsigned vendor = 0, product = 0, device_class = 0;
+  std::string device_id;  // USB\VID_xxxx&PID_yyyy\instance
+  std::optional<std::string> product_name, manufacturer, driver;
+  bool root_hub = false;
+};
 
 // What one connection reads from: the tree, the live calls, and what several
 // builders share (parsed once per connection).
@@ -80,26 +97,6 @@ class Builder {
 // An object path as WMI writes it: \\HOST\root\cimv2:Class.Key="value", with
 // backslashes and quotes in the value escaped by a backslash.
 std::string ObjectPath(Context& ctx, std::string_view class_name, std::string_view key, std::string_view value);
-
-// A PCI device, read from /sys/bus/pci/devices.
-struct PciDevice {
-  std::string address;  // "0000:00:03.0"
-  std::string sysfs;    // resolved path inside the tree
-  unsigned vendor = 0, device = 0, subsystem_vendor = 0, subsystem_device = 0, revision = 0;
-  unsigned class_code = 0;  // 0xCCSSPP
-  std::string device_id;    // PCI\VEN_...&DEV_...&SUBSYS_...&REV_..\...
-  std::optional<std::string> vendor_name, device_name, driver;
-};
-
-// A USB device (not an interface), read from /sys/bus/usb/devices.
-struct UsbDevice {
-  std::string name;   // "1-1.2", "usb1"
-  std::string sysfs;  // resolved path inside the tree
-  unsigned vendor = 0, product = 0, device_class = 0;
-  std::string device_id;  // USB\VID_xxxx&PID_yyyy\instance
-  std::optional<std::string> product_name, manufacturer, driver;
-  bool root_hub = false;
-};
 
 using InstanceList = std::vector<Instance>;
 using BuildFn = InstanceList (*)(const ClassDef&, Context&);
