@@ -50,7 +50,8 @@ void IgnorePciError(char*, ...) {}
 // goes on as if it had not): ours jumps back to the lookup that called libpci.
 thread_local std::jmp_buf* pci_error_jump = nullptr;
 
-[[noreturn]] void LeavePciError(char*, ...) {
+// The GNU spelling: clang makes it part of the type, as libpci's field has it.
+__attribute__((noreturn)) void LeavePciError(char*, ...) {
   if (pci_error_jump) std::longjmp(*pci_error_jump, 1);
   std::abort();  // only reached by a libpci call made outside PciLookup
 }
