@@ -1,5 +1,6 @@
 #include "browser/browser.h"
 
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,14 +50,21 @@ class Dump {
       if (connection) results = connection->ExecQuery("Select * from " + std::string(class_name), wmi::kCategoryFlags);
     });
 
-    if (auto dir = w_.InfoDirectory())
-      file_.Open(*dir / ((file_stem ? std::string(*file_stem) : w_.SelectedClass()) + ".txt"));
+    // Only a query that ran gets a file: after a failed connection or query
+    // the file of that name keeps what the last good dump wrote.
+    std::optional<std::filesystem::path> path;
+    if (auto dir = w_.InfoDirectory(); dir && results) {
+      path = *dir / ((file_stem ? std::string(*file_stem) : w_.SelectedClass()) + ".txt");
+      file_.Open(*path);
+    }
     pane.SetVisible(false);
 
     std::optional<wmi::Instance> instance;
     if (!results || !wmi::Attempt([&] { instance = results->Next(); })) {
       // A failed connection or query still passes the instance loop once.
       pane.AppendMessage(queries::SeparatorLine());
+      file_.Discard();
+      path.reset();
     }
     while (instance) {
       pane.AppendMessage(queries::SeparatorLine());
@@ -64,8 +72,9 @@ class Dump {
       if (!wmi::Attempt([&] { instance = results->Next(); })) break;
     }
 
-    file_.Close();
+    const bool written = !path || file_.Close();
     pane.SetVisible(true);
+    if (!written) w_.DumpFileFailed(*path, file_.error());
   }
 
  private:

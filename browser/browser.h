@@ -13,6 +13,8 @@ namespace browser {
 // pane and, line for line, to <info>/<file_stem>.txt (by default the entry
 // selected in List1). Yields to the message pump each time its property count
 // reaches a multiple of 100.
+// The file replaces the old one only when the query ran and every write
+// succeeded; when it cannot be written the window's DumpFileFailed is told.
 void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name);
 void DumpWmiClass(Window& w, std::string_view title, std::string_view ns, std::string_view class_name,
                   std::string_view file_stem);

@@ -1,5 +1,7 @@
-// The output file of one class dump: opened for output (an existing file is
-// replaced), one quoted line per property line, closed at the end of the dump.
+// The output file of one class dump. The lines go to a temporary file in the
+// same folder, which replaces the file of the dump's name in one rename when
+// the dump closes it: a reader sees the old file or the new one, never a torn
+// or empty one, and a dump that fails half-way leaves the old file as it was.
 #pragma once
 
 #include <filesystem>
@@ -21,19 +23,34 @@ class DumpFile {
 
   DumpFile();
   explicit DumpFile(Encoder encoder);
+  ~DumpFile();
+  DumpFile(const DumpFile&) = delete;
+  DumpFile& operator=(const DumpFile&) = delete;
 
-  // Opens `path` for output, replacing it. False when the file cannot be
-  // created (a missing folder, no write permission); the writes are then
-  // skipped.
+  // Starts the file that will replace `path`. False when it cannot be created
+  // (a missing folder, no write permission, a name the file system refuses);
+  // the writes are then skipped and error() tells why.
   bool Open(const std::filesystem::path& path);
   bool is_open() const { return out_.is_open(); }
   // Writes one quoted line; nothing when the file is not open.
   void WriteLine(std::string_view utf8);
-  void Close();
+  // Puts the written lines in place of `path`. False when any write, the
+  // close or the replacement failed: `path` is then left as it was.
+  bool Close();
+  // Drops the written lines: `path` is left as it was.
+  void Discard();
+
+  // Why the last Open or Close failed ("" when it did not).
+  const std::string& error() const { return error_; }
 
  private:
+  void Fail(const std::string& what);
+
   Encoder encoder_;
   std::ofstream out_;
+  std::filesystem::path target_, temp_;
+  bool write_failed_ = false;
+  std::string error_;
 };
 
 }  // namespace browser

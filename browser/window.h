@@ -41,8 +41,13 @@ class Window : public queries::Host {
   // nullopt where dumps write no file.
   virtual std::optional<std::filesystem::path> InfoDirectory() = 0;
 
-  // A dump file could not be written; the pane output is complete.
-  virtual void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) {}
+  // A dump's file could not be written (`reason` says why, in the words of the
+  // system); the file of that name, if any, is as it was before the dump.
+  // Called once per dump, after the pane has its whole output.
+  virtual void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) {
+    (void)file;
+    (void)reason;
+  }
 
   // The batch commands report how far they are: BatchStarted before the first
   // step, BatchProgress before each step (step counts from 1 up to total),

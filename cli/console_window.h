@@ -34,6 +34,12 @@ class ConsoleWindow : public browser::Window {
   int AutoClearValue() override { return 0; }
   void SetAutoClearValue(int) override {}
   std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
+  void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) override {
+    if (!failure_) failure_ = file.string() + ": " + reason;
+  }
+
+  // The first dump file that could not be written and why, if any.
+  const std::optional<std::string>& failure() const { return failure_; }
 
   const std::string& text() const { return pane_.text(); }
 
@@ -43,6 +49,7 @@ class ConsoleWindow : public browser::Window {
   std::optional<std::string> class_name_;
   std::string ns_;
   std::optional<std::filesystem::path> info_;
+  std::optional<std::string> failure_;
 };
 
 }  // namespace cli

@@ -24,7 +24,7 @@ int ClassesCommand(std::ostream& out) {
 }
 
 int DumpCommand(const DumpArguments& args, const Options& options, const std::filesystem::path& program_dir,
-                std::ostream& out, std::ostream& /*err*/) {
+                std::ostream& out, std::ostream& err) {
   std::filesystem::path info = args.info ? wmi::PathFromUtf8(*args.info) : program_dir / "info";
   if (!IsPlainClassName(args.class_name))
     throw UsageError{"not a class name (letters, digits and underscores only): " + args.class_name};
@@ -35,6 +35,10 @@ int DumpCommand(const DumpArguments& args, const Options& options, const std::fi
   window.SetDump(args.class_name, args.ns, info);
   browser::Command61Click(window);
   out << window.text();
+  if (window.failure()) {
+    err << "pcinfo-cli: dump: cannot write " << *window.failure() << "\n";
+    return 1;
+  }
   return 0;
 }
 

@@ -26,7 +26,8 @@ struct DumpArguments {
 };
 
 // `dump [--namespace NS] [--info DIR] CLASS`. `program_dir` is the folder
-// whose `info` folder is the default DIR.
+// whose `info` folder is the default DIR. When the file cannot be written the
+// pane text is still printed, one line on `err` says why, and the status is 1.
 int DumpCommand(const DumpArguments& args, const Options& options, const std::filesystem::path& program_dir,
                 std::ostream& out, std::ostream& err);
 

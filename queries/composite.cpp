@@ -6,6 +6,7 @@
 #include "queries/property_list.h"
 #include "wmi/attempt.h"
 #include "wmi/text.h"
+#include "wmi/wql.h"
 
 namespace queries {
 
@@ -45,6 +46,16 @@ std::optional<std::string> DeviceIdOfDependent(std::string_view path) {
   return unquoted.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
 }
 
+std::string DeviceQueryOf(std::string_view dependent_id) {
+  std::string id;
+  id.reserve(dependent_id.size());
+  for (std::size_t i = 0; i < dependent_id.size(); ++i) {
+    if (dependent_id[i] == '\\' && i + 1 < dependent_id.size()) ++i;
+    id += dependent_id[i];
+  }
+  return "Select * From Win32_PnPEntity Where DeviceID = " + wmi::WqlStringLiteral(id);
+}
+
 namespace {
 
 void PrintUsbDevice(Pane& pane, const wmi::Instance& device) {
@@ -82,7 +93,7 @@ void RunUsbDevices(Host& host, const Button& button) {
     if (!device_id) continue;
     std::unique_ptr<wmi::ResultSet> devices;
     if (!wmi::Attempt([&] {
-          devices = connection->ExecQuery("Select * From Win32_PnPEntity Where DeviceID = '" + *device_id + "'");
+          devices = connection->ExecQuery(DeviceQueryOf(*device_id));
         }))
       continue;
     for (;;) {

@@ -21,4 +21,10 @@ void RunOperatingSystem(Host& host, const Button& button);    // Command60
 // when the path holds no "=".
 std::optional<std::string> DeviceIdOfDependent(std::string_view path);
 
+// The query for the device of that id: the id's object-path escapes resolved
+// (a backslash takes the next character as it is), then written as a WQL
+// literal, so that quotes and backslashes in a device id reach the query
+// intact.
+std::string DeviceQueryOf(std::string_view dependent_id);
+
 }  // namespace queries

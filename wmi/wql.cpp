@@ -87,6 +87,18 @@ WqlQuery ParseWql(std::string_view text) {
   return q;
 }
 
+std::string WqlStringLiteral(std::string_view value) {
+  std::string out;
+  out.reserve(value.size() + 2);
+  out += '\'';
+  for (char c : value) {
+    if (c == '\'' || c == '\\') out += '\\';
+    out += c;
+  }
+  out += '\'';
+  return out;
+}
+
 bool WqlQuery::Matches(const Instance& instance) const {
   if (!where) return true;
   const Property* p = instance.Find(where->property);

@@ -30,4 +30,8 @@ struct WqlQuery {
 // Throws Error(InvalidQuery) for text outside the forms above.
 WqlQuery ParseWql(std::string_view text);
 
+// `value` as a WQL string literal: in single quotes, with each quote and
+// backslash in it escaped by a backslash, so that it reads back as `value`.
+std::string WqlStringLiteral(std::string_view value);
+
 }  // namespace wmi

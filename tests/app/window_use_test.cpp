@@ -24,6 +24,7 @@
 #include <sstream>
 
 #include "app/frm_wmi_info.h"
+#include "browser/catalogue.h"
 #include "queries/buttons.h"
 #include "tests/support/test_host.h"
 #include "wmi/recorded/snapshot.h"
@@ -131,6 +132,18 @@ class WindowUse : public testing::Test {
 
   HookedWindow& Open(const std::string& snapshot = "browser/machine.json") {
     provider_ = wmi::RecordedProvider::FromFile(Data(snapshot));
+    return Show();
+  }
+  // The test machine with every catalogue class present (those it lacks with
+  // no instances), so that each dump of a walk writes its file.
+  HookedWindow& OpenWithEveryClass() {
+    auto snapshot = std::make_shared<wmi::Snapshot>(wmi::LoadSnapshotFile(Data("browser/machine.json")));
+    for (std::string_view name : browser::ClassCatalogue())
+      if (!snapshot->FindClass("root\\cimv2", name)) snapshot->namespaces[0].classes.push_back({std::string(name), {}});
+    provider_ = std::make_unique<wmi::RecordedProvider>(snapshot);
+    return Show();
+  }
+  HookedWindow& Show() {
     window_ = std::make_unique<HookedWindow>(*provider_, info_);
     window_->Load();
     window_->show();
@@ -180,7 +193,7 @@ Seen Look(app::FrmWmiInfo& w) {
 // Closing the window during a batch: the batch stops once the class or button
 // at hand is done, and the program's event loop ends.
 TEST_F(WindowUse, ClosingTheWindowStopsAutoSaveAndTheProgramEnds) {
-  auto& w = Open();
+  auto& w = OpenWithEveryClass();
   List1()->setCurrentRow(53);  // CIM_Action
   std::filesystem::remove_all(info_);
   std::filesystem::create_directories(info_);
@@ -217,7 +230,7 @@ TEST_F(WindowUse, ClosingTheWindowStopsAllGetAfterTheButtonAtHand) {
 }
 
 TEST_F(WindowUse, AutoSaveShowsHowFarItIsWithABusyCursorAndEscStopsIt) {
-  auto& w = Open();
+  auto& w = OpenWithEveryClass();
   List1()->setCurrentRow(53);
   std::filesystem::remove_all(info_);
   std::filesystem::create_directories(info_);

@@ -11,6 +11,16 @@ using browser_test::TempFolder;
 
 const std::string kDashes(90, '-');
 
+// The test machine with every catalogue class present (those it lacks with no
+// instances), so that each dump of a walk writes its file.
+std::shared_ptr<wmi::Provider> EveryClassProvider() {
+  auto snapshot = std::make_shared<wmi::Snapshot>(
+      dynamic_cast<wmi::RecordedProvider&>(*browser_test::MachineProvider()).snapshot());
+  for (const auto& name : browser_test::Catalogue())
+    if (!snapshot->FindClass("root\\cimv2", name)) snapshot->namespaces[0].classes.push_back({name, {}});
+  return std::make_shared<wmi::RecordedProvider>(snapshot);
+}
+
 // The captions of the header lines in the pane, in order.
 std::vector<std::string> HeaderCaptions(const std::string& text) {
   std::vector<std::string> captions;
@@ -65,7 +75,7 @@ class AutoSave : public testing::TestWithParam<WalkCase> {};
 
 TEST_P(AutoSave, DumpsEveryEntryAfterTheSelectedOne) {
   TempFolder info;
-  FakeWindow w(browser_test::MachineProvider(), browser_test::Catalogue(), info.path());
+  FakeWindow w(EveryClassProvider(), browser_test::Catalogue(), info.path());
   w.PlaceSelection(GetParam().selected);
   browser::AutoSaveClick(w);
   EXPECT_EQ(w.dumps_started, GetParam().dumps);
@@ -96,7 +106,7 @@ TEST(AutoSave, LastEntryKeepsItsFileUntouched) {
 
 TEST(AutoSave, AUsersSelectionDuringTheWalkMovesIt) {
   TempFolder info;
-  FakeWindow w(browser_test::MachineProvider(), browser_test::Catalogue(), info.path());
+  FakeWindow w(EveryClassProvider(), browser_test::Catalogue(), info.path());
   w.PlaceSelection(1200);
   w.on_yield = [&] {
     w.on_yield = nullptr;
@@ -124,7 +134,7 @@ TEST(AutoSave, SelectingTheLastEntryDuringTheWalkEndsIt) {
 
 TEST(AutoSave, SelectsButDoesNotDumpTheClassesThatDoHarm) {
   TempFolder info;
-  FakeWindow w(browser_test::MachineProvider(),
+  FakeWindow w(EveryClassProvider(),
                {"Win32_Fan", "CIM_DataFile", "Win32_NTLogEvent", "win32_product", "Win32_Directory", "Win32_BIOS"},
                info.path());
   w.PlaceSelection(-1);
@@ -140,7 +150,7 @@ TEST(AutoSave, SelectsButDoesNotDumpTheClassesThatDoHarm) {
 
 TEST(AutoSave, AUserStillGetsTheDumpOfAClassTheWalkSkips) {
   TempFolder info;
-  FakeWindow w(browser_test::MachineProvider(), {"Win32_Fan", "CIM_DataFile", "Win32_BIOS", "Win32_Product"}, info.path());
+  FakeWindow w(EveryClassProvider(), {"Win32_Fan", "CIM_DataFile", "Win32_BIOS", "Win32_Product"}, info.path());
   w.SelectClass(1);  // a click on CIM_DataFile outside any walk
   EXPECT_EQ(w.dumps_started, 1);
   EXPECT_TRUE(std::filesystem::exists(info.path() / "CIM_DataFile.txt"));
@@ -182,7 +192,7 @@ class BatchStop : public testing::TestWithParam<StopCase> {};
 TEST_P(BatchStop, ReportsEachStepAndStopsAfterTheOneAtHand) {
   const StopCase& c = GetParam();
   TempFolder info;
-  FakeWindow w(browser_test::MachineProvider(), browser_test::Catalogue(), info.path());
+  FakeWindow w(EveryClassProvider(), browser_test::Catalogue(), info.path());
   w.PlaceSelection(53);
   if (c.stop_after > 0)
     w.stop_when = [&] { return static_cast<int>(w.progress.size()) >= c.stop_after; };

@@ -106,6 +106,9 @@ class FakeWindow : public browser::Window {
     auto_clear = v;
   }
   std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
+  void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) override {
+    dump_failures.push_back({file, reason});
+  }
 
   void BatchStarted(std::string_view name) override { batches.emplace_back(name); }
   void BatchProgress(int step, int total) override { progress.emplace_back(step, total); }
@@ -127,6 +130,11 @@ class FakeWindow : public browser::Window {
   std::vector<std::string> batches;              // names of started batches, "end" at each end
   std::vector<std::pair<int, int>> progress;     // step, total
   std::function<bool()> stop_when;
+  struct DumpFailure {
+    std::filesystem::path file;
+    std::string reason;
+  };
+  std::vector<DumpFailure> dump_failures;
 
  private:
   std::shared_ptr<wmi::Provider> provider_;

@@ -88,6 +88,38 @@ TEST(UsbDevices, DeviceIdOfTheDependentPath) {
   for (const auto& [path, id] : cases) EXPECT_EQ(queries::DeviceIdOfDependent(path), id) << path;
 }
 
+// Device ids holding quotes and backslashes: the Dependent path escapes them
+// as object paths do, and each device is still found and listed.
+TEST(UsbDevices, IdsWithQuotesAndBackslashesReachTheirDevice) {
+  TestHost host(R"({"namespaces": {"root\\cimv2": {
+  "Win32_USBControllerDevice": [
+    {"Dependent": "\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\VID_1&PID_2\\\\O'NEIL\""},
+    {"Dependent": "\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\VID_1&PID_3\\\\A\\\\\\\\B\""},
+    {"Dependent": "\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\'\""}
+  ],
+  "Win32_PnPEntity": [
+    {"Description": "quote", "DeviceID": "USB\\VID_1&PID_2\\O'NEIL"},
+    {"Description": "double", "DeviceID": "USB\\VID_1&PID_3\\A\\\\B"},
+    {"Description": "lone", "DeviceID": "USB\\'"}
+  ]}}})");
+  EXPECT_EQ(RunOn(host, "Command58"),
+            (Strings{Header("Command58"), "quote,Description", "quote,quote", "quote,DeviceID",
+                     "quote,USB\\VID_1&PID_2\\O'NEIL", "double,Description", "double,double", "double,DeviceID",
+                     "double,USB\\VID_1&PID_3\\A\\\\B", "lone,Description", "lone,lone", "lone,DeviceID",
+                     "lone,USB\\'"}));
+}
+
+TEST(UsbDevices, DeviceQueryEscapesTheLiteral) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"USB\\\\VID_1&PID_2\\\\3", "'USB\\\\VID_1&PID_2\\\\3'"},  // the query text of ids without quotes is unchanged
+      {"USB\\\\O'NEIL", "'USB\\\\O\\'NEIL'"},
+      {"A\\\\\\\\B", "'A\\\\\\\\B'"},
+      {"", "''"},
+  };
+  for (const auto& [id, literal] : cases)
+    EXPECT_EQ(queries::DeviceQueryOf(id), std::string("Select * From Win32_PnPEntity Where DeviceID = ") + literal);
+}
+
 TEST(UsbDevices, FailedQueryLeavesTheHeaderAlone) {
   TestHost host(R"({"namespaces": {"root\\cimv2": {}}})");
   EXPECT_EQ(RunOn(host, "Command58"), (Strings{Header("Command58")}));

@@ -65,4 +65,15 @@ TEST(WqlMatching, ComparesTextWithoutRegardToCase) {
   EXPECT_TRUE(wmi::ParseWql("Select * from X").Matches(usb));
 }
 
+// Any text written as a literal reads back as itself.
+TEST(WqlStringLiteral, ReadsBackAsTheSameText) {
+  for (const char* v : {"", "plain", "O'Neil", "'", "\\", "\\'", "a\\\\b", "USB\\VID_1&PID_2\\x'y\"z", "''\\\\''"}) {
+    std::string query = "Select * From X Where Name = " + wmi::WqlStringLiteral(v);
+    auto q = wmi::ParseWql(query);
+    ASSERT_TRUE(q.where) << query;
+    EXPECT_EQ(q.where->literal, v) << query;
+  }
+  EXPECT_EQ(wmi::WqlStringLiteral("A'B\\C"), "'A\\'B\\\\C'");
+}
+
 }  // namespace

@@ -33,11 +33,13 @@ class LinuxConnection : public Connection {
 
   std::unique_ptr<ResultSet> ExecQuery(std::string_view query, int /*flags*/) override {
     WqlQuery q = ParseWql(query);
-    InstanceList all = Instances(q.class_name);
-    if (!q.where) return std::make_unique<VectorResultSet>(std::move(all));
+    if (!q.where) return std::make_unique<VectorResultSet>(Instances(q.class_name));
+    // Only the matches are copied: a query per device over thousands of
+    // devices must not copy the whole list each time.
     InstanceList matching;
-    for (Instance& i : all)
-      if (q.Matches(i)) matching.push_back(std::move(i));
+    for (const ClassDef* def : ClassesOf(q.class_name))
+      for (const Instance& i : Built(*def))
+        if (q.Matches(i)) matching.push_back(i);
     return std::make_unique<VectorResultSet>(std::move(matching));
   }
 
@@ -48,6 +50,16 @@ class LinuxConnection : public Connection {
  private:
   // The instances of a known class, or of every known class deriving from a CIM class.
   InstanceList Instances(std::string_view class_name) {
+    InstanceList out;
+    for (const ClassDef* def : ClassesOf(class_name)) {
+      const InstanceList& some = Built(*def);
+      out.insert(out.end(), some.begin(), some.end());
+    }
+    return out;
+  }
+
+  // A known class, or every known class deriving from a CIM class.
+  static std::vector<const ClassDef*> ClassesOf(std::string_view class_name) {
     std::vector<const ClassDef*> classes;
     if (const ClassDef* def = FindClassDef(class_name)) {
       classes.push_back(def);
@@ -56,12 +68,7 @@ class LinuxConnection : public Connection {
         if (def.DerivesFrom(class_name)) classes.push_back(&def);
     }
     if (classes.empty()) throw Error(ErrorCode::InvalidClass, "invalid class: " + std::string(class_name));
-    InstanceList out;
-    for (const ClassDef* def : classes) {
-      const InstanceList& some = Built(*def);
-      out.insert(out.end(), some.begin(), some.end());
-    }
-    return out;
+    return classes;
   }
 
   const InstanceList& Built(const ClassDef& def) {

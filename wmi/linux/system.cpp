@@ -8,6 +8,7 @@
 #include <sys/utsname.h>
 
 #include <bit>
+#include <csetjmp>
 #include <cstdlib>
 #include <cstdio>
 #include <ctime>
@@ -50,10 +51,78 @@ std::optional<std::string> Cstr(const char* s) {
 
 void IgnorePciError(char*, ...) {}
 
+// libpci's error handler must not return (it is declared noreturn, and libpci
+// goes on as if it had not): ours jumps back to the lookup that called libpci.
+thread_local std::jmp_buf* pci_error_jump = nullptr;
+
+// The GNU spelling: clang makes it part of the type, as libpci's field has it.
+__attribute__((noreturn)) void LeavePciError(char*, ...) {
+  if (pci_error_jump) std::longjmp(*pci_error_jump, 1);
+  std::abort();  // only reached by a libpci call made outside PciLookup
+}
+
+// Names through libpci, which reads the pci.ids file whole at the first
+// lookup. A file it cannot parse ends its use: no names from it after that.
+class PciNameList {
+ public:
+  explicit PciNameList(const char* ids_file = nullptr) {
+    pci_ = pci_alloc();  // names only: the bus itself is never scanned here
+    if (!pci_) return;
+    // pci_init() would set these (and scan the bus); libpci's own error handler would exit().
+    pci_->error = LeavePciError;
+    pci_->warning = IgnorePciError;
+    pci_->debug = IgnorePciError;
+    if (ids_file) pci_set_name_list_path(pci_, const_cast<char*>(ids_file), 0);
+  }
+  ~PciNameList() {
+    // After an error the name list holds what was read before it, which
+    // libpci frees like any other.
+    if (pci_) pci_cleanup(pci_);
+  }
+  PciNameList(const PciNameList&) = delete;
+  PciNameList& operator=(const PciNameList&) = delete;
+
+  std::optional<std::string> Lookup(int flags, unsigned a, unsigned b = 0) {
+    if (!pci_ || failed_) return std::nullopt;
+    char buf[512];
+    const char* volatile name = nullptr;
+    std::jmp_buf jump;
+    std::jmp_buf* outer = pci_error_jump;
+    pci_error_jump = &jump;
+    if (setjmp(jump) == 0) {
+      name = pci_lookup_name(pci_, buf, sizeof buf, flags | PCI_LOOKUP_NO_NUMBERS, a, b);
+    } else {
+      failed_ = true;
+      name = nullptr;
+    }
+    pci_error_jump = outer;
+    return Cstr(name);
+  }
+
+ private:
+  pci_access* pci_ = nullptr;
+  bool failed_ = false;
+};
+
+IdNames PciIdsNames(PciNameList& list, unsigned vendor, unsigned device) {
+  IdNames n;
+  n.vendor = list.Lookup(PCI_LOOKUP_VENDOR, vendor);
+  n.device = list.Lookup(PCI_LOOKUP_DEVICE, vendor, device);
+  return n;
+}
+
+}  // namespace
+
+IdNames PciNamesFromIdsFile(const std::string& ids_file, unsigned vendor, unsigned device) {
+  PciNameList list(ids_file.c_str());
+  return PciIdsNames(list, vendor, device);
+}
+
+namespace {
+
 class RealSystem : public System {
  public:
   ~RealSystem() override {
-    if (pci_) pci_cleanup(pci_);
     if (hwdb_) udev_hwdb_unref(hwdb_);
     if (udev_) udev_unref(udev_);
   }
@@ -129,12 +198,7 @@ class RealSystem : public System {
     char modalias[64];
     std::snprintf(modalias, sizeof modalias, "pci:v%08Xd%08X", vendor & 0xFFFF, device & 0xFFFF);
     if (HwdbNames(modalias, n)) return n;
-    pci_access* a = Pci();
-    if (!a) return n;
-    char buf[512];
-    n.vendor = Cstr(pci_lookup_name(a, buf, sizeof buf, PCI_LOOKUP_VENDOR | PCI_LOOKUP_NO_NUMBERS, vendor));
-    n.device = Cstr(pci_lookup_name(a, buf, sizeof buf, PCI_LOOKUP_DEVICE | PCI_LOOKUP_NO_NUMBERS, vendor, device));
-    return n;
+    return PciIdsNames(Pci(), vendor, device);
   }
 
   std::optional<std::string> PciClassName(unsigned class_code) override {
@@ -145,10 +209,7 @@ class RealSystem : public System {
       if (auto sub = Prop(*props, "ID_PCI_SUBCLASS_FROM_DATABASE")) return sub;
       return Prop(*props, "ID_PCI_CLASS_FROM_DATABASE");
     }
-    pci_access* a = Pci();
-    if (!a) return std::nullopt;
-    char buf[512];
-    return Cstr(pci_lookup_name(a, buf, sizeof buf, PCI_LOOKUP_CLASS | PCI_LOOKUP_NO_NUMBERS, class_code >> 8));
+    return Pci().Lookup(PCI_LOOKUP_CLASS, class_code >> 8);
   }
 
   IdNames UsbNames(unsigned vendor, unsigned product) override {
@@ -206,19 +267,9 @@ class RealSystem : public System {
     return it->second;
   }
 
-  pci_access* Pci() {
-    if (!pci_tried_) {
-      pci_tried_ = true;
-      pci_ = pci_alloc();  // names only: the bus itself is never scanned here
-      if (pci_) {
-        // pci_init() would set these (and scan the bus); libpci's own error handler would exit().
-        // The header declares the error hook noreturn; clang wants the conversion spelled out.
-        pci_->error = reinterpret_cast<decltype(pci_->error)>(&IgnorePciError);
-        pci_->warning = IgnorePciError;
-        pci_->debug = IgnorePciError;
-      }
-    }
-    return pci_;
+  PciNameList& Pci() {
+    if (!pci_) pci_ = std::make_unique<PciNameList>();
+    return *pci_;
   }
   udev_hwdb* Hwdb() {
     if (!hwdb_tried_) {
@@ -229,8 +280,7 @@ class RealSystem : public System {
     return hwdb_;
   }
 
-  pci_access* pci_ = nullptr;
-  bool pci_tried_ = false;
+  std::unique_ptr<PciNameList> pci_;
   udev* udev_ = nullptr;
   udev_hwdb* hwdb_ = nullptr;
   bool hwdb_tried_ = false;

@@ -91,6 +91,10 @@ std::optional<PrintServerState> QueryCups();
 // The live machine: libc calls, libpci for PCI names, udev's hwdb for USB names.
 std::unique_ptr<System> MakeRealSystem();
 
+// Names from a pci.ids file through libpci, as the live system reads them
+// when udev's database lacks them. A file libpci cannot parse gives no names.
+IdNames PciNamesFromIdsFile(const std::string& ids_file, unsigned vendor, unsigned device);
+
 // Answers from the JSON file `<root>/live.json`:
 //   {"now": 1700000000, "utc_offset_minutes": 540,
 //    "uname": {"sysname": "Linux", "nodename": ..., "release": ..., "version": ..., "machine": ...},

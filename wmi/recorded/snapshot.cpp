@@ -1,9 +1,17 @@
 #include "wmi/recorded/snapshot.h"
 
+#include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "wmi/error.h"
 #include "wmi/utf8_path.h"
@@ -89,6 +97,8 @@ std::string LineAndColumn(std::string_view text, std::size_t byte) {
   return "line " + std::to_string(line) + ", column " + std::to_string(col);
 }
 
+Snapshot FromDocument(const Json& doc, const std::string& source);
+
 }  // namespace
 
 Snapshot ParseSnapshot(std::string_view text, const std::string& source) {
@@ -98,7 +108,95 @@ Snapshot ParseSnapshot(std::string_view text, const std::string& source) {
   } catch (const Json::parse_error& e) {
     std::string where = e.byte > 0 ? LineAndColumn(text, e.byte - 1) : "the start";
     throw SnapshotError(source + ": at " + where + ": not valid JSON (" + e.what() + ")");
+  } catch (const Json::exception& e) {
+    // A number out of range (1e400) and whatever else the reader refuses.
+    throw SnapshotError(source + ": not a readable snapshot (" + e.what() + ")");
   }
+  try {
+    return FromDocument(doc, source);
+  } catch (const Json::exception& e) {
+    throw SnapshotError(source + ": not a readable snapshot (" + e.what() + ")");
+  }
+}
+
+namespace {
+
+std::string SizeText(std::uintmax_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+
+[[noreturn]] void TooLarge(const std::string& path) {
+  throw SnapshotError(path + ": larger than " + SizeText(kMaxSnapshotBytes) + ", the most a snapshot file may hold");
+}
+
+#ifndef _WIN32
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a pipe";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a plain file";
+}
+#endif
+
+}  // namespace
+
+std::string ReadSnapshotText(const std::string& path) {
+  std::string text;
+#ifndef _WIN32
+  // Opened without blocking (a FIFO with no writer) and checked on the open
+  // descriptor, so that what is read is what was checked.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+      throw SnapshotError(path + ": not a regular file (" + KindOf(st.st_mode) + ")");
+    throw SnapshotError(path + ": cannot be opened");
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw SnapshotError(path + ": cannot be read");
+  if (!S_ISREG(st.st_mode)) throw SnapshotError(path + ": not a regular file (" + KindOf(st.st_mode) + ")");
+  if (static_cast<std::uintmax_t>(st.st_size) > kMaxSnapshotBytes) TooLarge(path);
+  text.reserve(static_cast<std::size_t>(st.st_size));
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw SnapshotError(path + ": cannot be read");
+    }
+    if (n == 0) break;
+    text.append(buf, static_cast<std::size_t>(n));
+    if (text.size() > kMaxSnapshotBytes) TooLarge(path);  // a file that grows while read
+  }
+#else
+  const std::filesystem::path file = PathFromUtf8(path);
+  std::error_code ec;
+  auto status = std::filesystem::status(file, ec);
+  if (ec || !std::filesystem::exists(status)) throw SnapshotError(path + ": cannot be opened");
+  if (!std::filesystem::is_regular_file(status)) {
+    std::string kind = std::filesystem::is_directory(status) ? "a directory" : "not a plain file";
+    throw SnapshotError(path + ": not a regular file (" + kind + ")");
+  }
+  auto size = std::filesystem::file_size(file, ec);
+  if (!ec && size > kMaxSnapshotBytes) TooLarge(path);
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw SnapshotError(path + ": cannot be opened");
+  char buf[65536];
+  while (in.read(buf, sizeof buf) || in.gcount() > 0) {
+    text.append(buf, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxSnapshotBytes) TooLarge(path);
+  }
+  if (in.bad()) throw SnapshotError(path + ": cannot be read");
+#endif
+  return text;
+}
+
+namespace {
+
+Snapshot FromDocument(const Json& doc, const std::string& source) {
   Place top{source, "the top level"};
   if (!doc.is_object()) top.Fail("expected an object with \"namespaces\"");
   auto nss = doc.find("namespaces");
@@ -132,14 +230,9 @@ Snapshot ParseSnapshot(std::string_view text, const std::string& source) {
   return snap;
 }
 
-Snapshot LoadSnapshotFile(const std::string& path) {
-  std::ifstream in(PathFromUtf8(path), std::ios::binary);
-  if (!in) throw SnapshotError(path + ": cannot be opened");
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) throw SnapshotError(path + ": cannot be read");
-  return ParseSnapshot(buf.str(), path);
-}
+}  // namespace
+
+Snapshot LoadSnapshotFile(const std::string& path) { return ParseSnapshot(ReadSnapshotText(path), path); }
 
 namespace {
 

@@ -7,6 +7,7 @@
 // not listed cannot be connected to. Property order is the file's order.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -41,7 +42,16 @@ class SnapshotError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The most a snapshot file may hold: far above any machine's capture, and a
+// bound on what a mistaken path (a device, a log) can make the reader take in.
+inline constexpr std::uintmax_t kMaxSnapshotBytes = 256u << 20;
+
+// Every failure, the JSON reader's included, is a SnapshotError naming the
+// source.
 Snapshot ParseSnapshot(std::string_view json_text, const std::string& source_name);
+// Reads `path`: a regular file of at most kMaxSnapshotBytes (a directory, a
+// pipe or a device is refused without reading from it).
+std::string ReadSnapshotText(const std::string& path);
 Snapshot LoadSnapshotFile(const std::string& path);
 
 // The snapshot as JSON text, in the format above (two-space indented).

@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "wmi/error.h"
 
 namespace {
@@ -120,6 +123,61 @@ TEST(SnapshotFiles, BadFilesNameTheFileAndThePlace) {
       EXPECT_NE(std::string(e.what()).find("bad.json"), std::string::npos) << e.what();
     }
   }
+}
+
+// Whatever the JSON reader refuses becomes the loader's own error, naming the
+// file: numbers beyond a double, as well as plain syntax errors.
+TEST(SnapshotFiles, NumbersOutOfRangeAreTheLoadersError) {
+  for (const char* number : {"1e400", "2e308", "-1e400", "1e999999999999"}) {
+    std::string text = std::string("{\"namespaces\": {\"root\\\\cimv2\": {\"X\": [{\"A\": ") + number + "}]}}}";
+    try {
+      wmi::ParseSnapshot(text, "range.json");
+      ADD_FAILURE() << "accepted: " << number;
+    } catch (const wmi::SnapshotError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("range.json: ", 0), 0u) << e.what();
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << number << " escaped as another exception: " << e.what();
+    }
+  }
+}
+
+class SnapshotFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() / ("pcinfo-snapshot-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string Message(const std::string& path) {
+    try {
+      wmi::LoadSnapshotFile(path);
+    } catch (const wmi::SnapshotError& e) {
+      return e.what();
+    }
+    return "(accepted)";
+  }
+  std::filesystem::path dir_;
+};
+
+// Paths that are not regular files are refused without reading from them: a
+// device gives endless bytes, a pipe with no writer would block for ever.
+TEST_F(SnapshotFolder, RefusesWhatIsNotARegularFile) {
+  std::string fifo = (dir_ / "pipe").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  struct Case {
+    std::string path, kind;
+  } cases[] = {{"/dev/zero", "a device"}, {"/dev/null", "a device"}, {fifo, "a pipe"}, {dir_.string(), "a directory"}};
+  for (const Case& c : cases)
+    EXPECT_EQ(Message(c.path), c.path + ": not a regular file (" + c.kind + ")");
+}
+
+TEST_F(SnapshotFolder, RefusesAFileOverTheCapWithoutReadingIt) {
+  auto big = dir_ / "big.json";
+  std::ofstream(big) << "{}";
+  std::filesystem::resize_file(big, wmi::kMaxSnapshotBytes + 1);  // sparse: nothing is written
+  EXPECT_EQ(Message(big.string()), big.string() + ": larger than 256 MB, the most a snapshot file may hold");
+  std::filesystem::resize_file(big, 0);
+  EXPECT_NE(Message(big.string()).find("not valid JSON"), std::string::npos);
 }
 
 TEST(SnapshotFiles, MissingFileIsAnError) {
