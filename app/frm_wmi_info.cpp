@@ -308,9 +308,8 @@ void FrmWmiInfo::BuildFindBar() {
   connect(next, &QPushButton::clicked, this, [this] { FindInPane(false); });
   connect(previous, &QPushButton::clicked, this, [this] { FindInPane(true); });
   connect(close, &QPushButton::clicked, this, [this] { HideFindBar(); });
-  connect(txt_find_, &QLineEdit::returnPressed, this, [this] {
-    FindInPane(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier);
-  });
+  connect(txt_find_, &QLineEdit::returnPressed, this,
+          [this] { FindInPane(QGuiApplication::keyboardModifiers() & Qt::ShiftModifier); });
   connect(txt_find_, &QLineEdit::textEdited, this, [this] {
     // Typing searches from the start of the current match.
     QTextCursor c = rtxt_msg_->textCursor();
@@ -349,7 +348,8 @@ void FrmWmiInfo::showEvent(QShowEvent* event) {
 }
 
 bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == list1_->viewport() && event->type() == QEvent::MouseButtonPress) row_before_press_ = list1_->currentRow();
+  if (watched == list1_->viewport() && event->type() == QEvent::MouseButtonPress)
+    row_before_press_ = list1_->currentRow();
   return QWidget::eventFilter(watched, event);
 }
 
@@ -447,7 +447,8 @@ void FrmWmiInfo::UpdateStatus() {
     lbl_status_->setGeometry(Place(kStatusIdleRect));
     QStringList lines;
     if (dump_failures_ > 0)
-      lines << QStringLiteral("ダンプファイル %1 件を書けませんでした。最後: %2").arg(dump_failures_).arg(dump_failure_);
+      lines
+          << QStringLiteral("ダンプファイル %1 件を書けませんでした。最後: %2").arg(dump_failures_).arg(dump_failure_);
     if (!message_.isEmpty()) lines << message_;
     if (!notice_.isEmpty()) lines << notice_;
     text = lines.join(QChar('\n'));
@@ -494,9 +495,7 @@ void FrmWmiInfo::dropEvent(QDropEvent* event) {
   OpenCapture(file);
 }
 
-void FrmWmiInfo::ShowError(const QString& text) {
-  QMessageBox::warning(this, QString::fromUtf8(kWindowCaption), text);
-}
+void FrmWmiInfo::ShowError(const QString& text) { QMessageBox::warning(this, QString::fromUtf8(kWindowCaption), text); }
 
 void FrmWmiInfo::SavePane() {
   const QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -513,7 +512,8 @@ bool FrmWmiInfo::SavePaneTo(const QString& file, QString* error) {
   // replaced only once the new one is complete.
   QSaveFile out(file);
   const std::string text = rtxt_msg_->Text();
-  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 || !out.commit()) {
+  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
+      !out.commit()) {
     if (error) *error = out.errorString();
     return false;
   }
@@ -522,8 +522,8 @@ bool FrmWmiInfo::SavePaneTo(const QString& file, QString* error) {
 
 void FrmWmiInfo::ShowFindBar() {
   if (!fra_find_->isVisible()) {
-    const QRect pane = Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top,
-                             ControlRect("rtxtMsg")->width, ControlRect("rtxtMsg")->height);
+    const QRect pane = Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top, ControlRect("rtxtMsg")->width,
+                             ControlRect("rtxtMsg")->height);
     rtxt_msg_->setGeometry(pane.adjusted(0, 0, 0, -fra_find_->height()));
     fra_find_->show();
     fra_find_->raise();
@@ -538,8 +538,8 @@ void FrmWmiInfo::ShowFindBar() {
 
 void FrmWmiInfo::HideFindBar() {
   fra_find_->hide();
-  rtxt_msg_->setGeometry(Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top,
-                               ControlRect("rtxtMsg")->width, ControlRect("rtxtMsg")->height));
+  rtxt_msg_->setGeometry(Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top, ControlRect("rtxtMsg")->width,
+                               ControlRect("rtxtMsg")->height));
   rtxt_msg_->setExtraSelections({});
   lbl_find_->clear();
   rtxt_msg_->setFocus();

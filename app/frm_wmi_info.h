@@ -174,9 +174,9 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   // Status line and batch state.
   QProgressBar* prg_batch_ = nullptr;
   QLabel* lbl_status_ = nullptr;
-  QString notice_;           // stays while no batch runs
-  QString message_;          // the last refused action
-  QString dump_failure_;     // the last dump file that could not be written
+  QString notice_;        // stays while no batch runs
+  QString message_;       // the last refused action
+  QString dump_failure_;  // the last dump file that could not be written
   int dump_failures_ = 0;
   std::vector<std::string> batches_;  // names of the running batches, nested
   int batch_depth_ = 0;

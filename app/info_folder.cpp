@@ -39,8 +39,8 @@ bool CanWriteFolder(const std::filesystem::path& folder) {
 #ifdef _WIN32
   const auto id = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 #else
-  const auto id = std::to_string(::getpid()) + "." +
-                  std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+  const auto id =
+      std::to_string(::getpid()) + "." + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
 #endif
   const std::filesystem::path probe = folder / (".pcinfo-probe-" + id);
   bool ok;

@@ -39,11 +39,12 @@ int main(int argc, char** argv) {
   app::FrmWmiInfo window(*provider, info.path);
   window.TellInfoFolder(info);
   if (!line.error.empty())
-    QMessageBox::warning(nullptr, QString::fromUtf8(app::kWindowCaption),
-                         QString::fromLocal8Bit(line.error) + QStringLiteral("\n使い方: ") +
-                             QString::fromUtf8(app::kWindowUsage));
+    QMessageBox::warning(
+        nullptr, QString::fromUtf8(app::kWindowCaption),
+        QString::fromLocal8Bit(line.error) + QStringLiteral("\n使い方: ") + QString::fromUtf8(app::kWindowUsage));
   else if (line.from)
-    window.OpenCapture(QFile::decodeName(QByteArray::fromStdString(*line.from)));  // a bad file is told once; the window then shows this machine
+    window.OpenCapture(QFile::decodeName(
+        QByteArray::fromStdString(*line.from)));  // a bad file is told once; the window then shows this machine
   window.Load();
   window.show();
   return application.exec();

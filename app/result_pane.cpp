@@ -1,10 +1,10 @@
 #include "app/result_pane.h"
 
-#include <QMetaObject>
 #include <QContextMenuEvent>
+#include <QMetaObject>
 #include <QScrollBar>
-#include <memory>
 #include <QTextCursor>
+#include <memory>
 
 namespace app {
 

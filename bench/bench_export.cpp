@@ -69,8 +69,7 @@ int main(int argc, char** argv) {
 
   std::printf("captures:          %d (%.1f MB of JSON, %s)\n", count, bytes / 1e6, base_path.c_str());
   std::printf("total:             %.3f s, %.1f captures/s\n", total, count / total);
-  std::printf("  read and parse:  %.3f s (%.1f%%), %.1f captures/s\n", parse_s, 100 * parse_s / total,
-              count / parse_s);
+  std::printf("  read and parse:  %.3f s (%.1f%%), %.1f captures/s\n", parse_s, 100 * parse_s / total, count / parse_s);
   std::printf("  database:        %.3f s (%.1f%%), %.1f captures/s\n", db_s, 100 * db_s / total, count / db_s);
   std::printf("database size:     %.1f MB\n", db_size / 1e6);
   return 0;

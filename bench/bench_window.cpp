@@ -67,10 +67,18 @@ std::shared_ptr<wmi::Snapshot> GeneratedSnapshot(int instances) {
         std::string pname = "Property" + std::to_string(p);
         wmi::Value v;
         switch (p % 5) {
-          case 0: v = wmi::Value(std::string(name) + " instance " + std::to_string(i)); break;
-          case 1: v = wmi::Value(static_cast<std::int64_t>(p * 1000 + i)); break;
-          case 2: v = wmi::Value(p % 2 == 0); break;
-          case 3: v = wmi::Value(); break;
+          case 0:
+            v = wmi::Value(std::string(name) + " instance " + std::to_string(i));
+            break;
+          case 1:
+            v = wmi::Value(static_cast<std::int64_t>(p * 1000 + i));
+            break;
+          case 2:
+            v = wmi::Value(p % 2 == 0);
+            break;
+          case 3:
+            v = wmi::Value();
+            break;
           default:
             v = wmi::Value(std::vector<wmi::Value>{wmi::Value("first"), wmi::Value("second"), wmi::Value(3)});
         }
@@ -90,7 +98,8 @@ std::shared_ptr<wmi::Snapshot> OneLargeClass(int n) {
   wmi::RecordedClass cls{"Win32_Processor", {}};
   for (int i = 0; i < n; ++i) {
     std::vector<wmi::Property> props;
-    for (int p = 0; p < 20; ++p) props.push_back({"Property" + std::to_string(p), wmi::Value("value " + std::to_string(i))});
+    for (int p = 0; p < 20; ++p)
+      props.push_back({"Property" + std::to_string(p), wmi::Value("value " + std::to_string(i))});
     cls.instances.emplace_back(std::move(props));
   }
   snap->namespaces.push_back({"root\\cimv2", {std::move(cls)}});
@@ -274,8 +283,8 @@ int RunCase(const std::vector<std::string>& a) {
 
 struct Run {
   bool ok = false;
-  double wall = 0;       // seconds, the whole child process
-  long max_rss_kib = 0;  // the child's peak resident size
+  double wall = 0;                        // seconds, the whole child process
+  long max_rss_kib = 0;                   // the child's peak resident size
   std::map<std::string, double> figures;  // what the child printed, key=value
 };
 
@@ -377,7 +386,8 @@ int main(int argc, char** argv) {
   // AutoSave over the whole catalogue.
   for (std::string source : {std::string(quick ? "generated-quick" : "generated"), std::string("live")}) {
     Run r = Median(me({"autosave", source}), runs, "seconds");
-    std::string label = "AutoSave, 1211 classes, " + std::string(source == "live" ? "live backend" : "generated snapshot");
+    std::string label =
+        "AutoSave, 1211 classes, " + std::string(source == "live" ? "live backend" : "generated snapshot");
     if (!r.ok) {
       failed(label);
       continue;
@@ -409,7 +419,8 @@ int main(int argc, char** argv) {
         continue;
       }
       double ratio = window.figures["seconds"] / console.wall;
-      rows.push_back({label, Fmt("%.2f", ratio) + Fmt(" (%.3f s", window.figures["seconds"]) + Fmt(" / %.3f s)", console.wall),
+      rows.push_back({label,
+                      Fmt("%.2f", ratio) + Fmt(" (%.3f s", window.figures["seconds"]) + Fmt(" / %.3f s)", console.wall),
                       "<= 1.5", Verdict(quick, ratio <= 1.5)});
     }
   }
@@ -422,31 +433,36 @@ int main(int argc, char** argv) {
     bool ok = true;
     for (long n : sizes) {
       Run r = Median(me({"pane", kind, std::to_string(n), std::to_string(batch)}), runs, "seconds_per_line");
-      if (!r.ok) ok = false;
-      else cost[n] = r.figures["seconds_per_line"];
+      if (!r.ok)
+        ok = false;
+      else
+        cost[n] = r.figures["seconds_per_line"];
     }
     std::string label = "pane append (" + kind + ")";
     if (!ok) {
       failed(label);
       continue;
     }
-    for (long n : sizes) rows.push_back({label + Fmt(" at %.0e lines", double(n)), Fmt("%.3f us/line", cost[n] * 1e6), "", ""});
+    for (long n : sizes)
+      rows.push_back({label + Fmt(" at %.0e lines", double(n)), Fmt("%.3f us/line", cost[n] * 1e6), "", ""});
     double ratio = cost[sizes.back()] / cost[sizes.front()];
-    rows.push_back({label + Fmt(": cost at %.0e", double(sizes.back())) + " / cost at 1e+04", Fmt("%.2f", ratio), "<= 1.5",
-                    Verdict(quick, ratio <= 1.5)});
+    rows.push_back({label + Fmt(": cost at %.0e", double(sizes.back())) + " / cost at 1e+04", Fmt("%.2f", ratio),
+                    "<= 1.5", Verdict(quick, ratio <= 1.5)});
   }
 
   // Start-up beside a bare window.
   {
     std::string source = desktop.empty() ? "live" : desktop;
     Run app = Median(me({"startup", "app", source}), runs);
-    Run bare = Median(me({"startup", "bare", Fmt("%.0f", app.figures["width"]), Fmt("%.0f", app.figures["height"])}), runs);
+    Run bare =
+        Median(me({"startup", "bare", Fmt("%.0f", app.figures["width"]), Fmt("%.0f", app.figures["height"])}), runs);
     if (!app.ok || !bare.ok) {
       failed("start-up");
     } else {
       double ratio = app.wall / bare.wall;
-      rows.push_back({"start-up to shown / bare window", Fmt("%.2f", ratio) + Fmt(" (%.3f s", app.wall) + Fmt(" / %.3f s)", bare.wall),
-                      "<= 1.2", Verdict(quick, ratio <= 1.2)});
+      rows.push_back({"start-up to shown / bare window",
+                      Fmt("%.2f", ratio) + Fmt(" (%.3f s", app.wall) + Fmt(" / %.3f s)", bare.wall), "<= 1.2",
+                      Verdict(quick, ratio <= 1.2)});
     }
   }
 
@@ -459,7 +475,8 @@ int main(int argc, char** argv) {
       failed("class dump");
     } else {
       double ca = a.figures["seconds_per_line"], cb = b.figures["seconds_per_line"];
-      rows.push_back({Fmt("class dump of %.0f instances, pane + file", double(large)), Fmt("%.3f us/line", cb * 1e6), "", ""});
+      rows.push_back(
+          {Fmt("class dump of %.0f instances, pane + file", double(large)), Fmt("%.3f us/line", cb * 1e6), "", ""});
       rows.push_back({Fmt("class dump: cost per line at %.0f", double(large)) + Fmt(" / at %.0f", double(small)),
                       Fmt("%.2f", cb / ca), "<= 1.5 (flat)", Verdict(quick, cb / ca <= 1.5)});
     }

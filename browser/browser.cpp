@@ -16,12 +16,14 @@ namespace browser {
 namespace {
 
 constexpr std::string_view kSkippedByAutoSave[] = {
-    "CIM_LogicalFile",         "CIM_DataFile",         "CIM_Directory",
-    "Win32_Directory",         "Win32_ShortcutFile",   "CIM_DirectoryContainsFile",
-    "Win32_SubDirectory",      "Win32_CIMLogicalDeviceCIMDataFile",
-    "Win32_NTLogEvent",        "Win32_NTLogEventLog",  "Win32_NTLogEventUser",
-    "Win32_NTLogEventComputer", "Win32_Product",       "Win32_ProductCheck",
-    "Win32_ProductResource",   "Win32_ProductSoftwareFeatures",
+    "CIM_LogicalFile",       "CIM_DataFile",
+    "CIM_Directory",         "Win32_Directory",
+    "Win32_ShortcutFile",    "CIM_DirectoryContainsFile",
+    "Win32_SubDirectory",    "Win32_CIMLogicalDeviceCIMDataFile",
+    "Win32_NTLogEvent",      "Win32_NTLogEventLog",
+    "Win32_NTLogEventUser",  "Win32_NTLogEventComputer",
+    "Win32_Product",         "Win32_ProductCheck",
+    "Win32_ProductResource", "Win32_ProductSoftwareFeatures",
 };
 
 // Set by the AutoSave walk just before it moves the selection, and taken by

@@ -95,7 +95,8 @@ std::string ToAnsi(std::string_view utf8) {
     // look-alike (R for ®, e for é, \ for ¥), it is the default character.
     char out[8];
     BOOL used_default = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, wide_len, out, sizeof out, "?", &used_default);
+    const int n =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, wide_len, out, sizeof out, "?", &used_default);
     if (n <= 0 || used_default) return std::nullopt;
     return std::string(out, static_cast<std::size_t>(n));
   });

@@ -1,7 +1,6 @@
 #include "cli/cli.h"
 
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -104,7 +103,8 @@ std::string ProgramHelp(CLI::App& app) {
       }
     line(left, sub->get_description());
     for (const CLI::Option* opt : sub->get_options())
-      if (!opt->get_positional() && opt != sub->get_help_ptr()) line("      " + option_name(opt), opt->get_description());
+      if (!opt->get_positional() && opt != sub->get_help_ptr())
+        line("      " + option_name(opt), opt->get_description());
   }
   o << "\nOptions:\n";
   for (const CLI::Option* opt : app.get_options()) line("  " + option_name(opt), opt->get_description());

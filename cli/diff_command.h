@@ -23,10 +23,10 @@ struct DiffArguments {
 struct Change {
   enum class Kind { Added, Removed, Changed };
   Kind kind;
-  std::string ns;         // e.g. root\cimv2
+  std::string ns;  // e.g. root\cimv2
   std::string class_name;
-  std::string instance;   // the key values, "Name=Value" joined by ", " when more than one
-  std::string property;   // Changed only
+  std::string instance;                     // the key values, "Name=Value" joined by ", " when more than one
+  std::string property;                     // Changed only
   std::optional<wmi::Value> before, after;  // Changed: the old and the new value (nullopt: absent)
 };
 

@@ -33,9 +33,7 @@ const wmi::Value* FirstValue(const wmi::Snapshot& s, std::string_view class_name
   return p ? &p->value : nullptr;
 }
 
-std::string TextOf(const wmi::Value* v) {
-  return v && v->kind() == wmi::Value::Kind::Text ? v->text() : "";
-}
+std::string TextOf(const wmi::Value* v) { return v && v->kind() == wmi::Value::Kind::Text ? v->text() : ""; }
 
 std::string FileTime(const std::string& path) {
   std::error_code ec;
@@ -102,7 +100,9 @@ std::string ClassCsv(const std::string& class_name, const std::vector<Capture>& 
         for (const wmi::Instance& inst : cls->instances)
           for (const wmi::Property& p : inst.Properties())
             if (seen.insert(Lower(p.name)).second) columns.push_back(p.name);
-  std::string out = "\xEF\xBB\xBF" "machine,captured";
+  std::string out =
+      "\xEF\xBB\xBF"
+      "machine,captured";
   for (const std::string& name : columns) out.append(",").append(CsvField(name));
   out += "\r\n";
   for (const Capture& c : captures)
@@ -302,9 +302,7 @@ bool HaveDatabase() { return true; }
 #else
 
 struct InventoryDatabase::Impl {};
-InventoryDatabase::InventoryDatabase(const std::string&) {
-  throw UsageError{"export --db: this build has no SQLite"};
-}
+InventoryDatabase::InventoryDatabase(const std::string&) { throw UsageError{"export --db: this build has no SQLite"}; }
 InventoryDatabase::~InventoryDatabase() = default;
 void InventoryDatabase::Begin() {}
 void InventoryDatabase::Replace(const Capture&) {}

@@ -25,9 +25,7 @@ void RunBaseBoardAdapters(Host& host, const Button& button) {
       [&](const wmi::Instance& inst) {
         pane.AppendMessage(SeparatorLine());
         for (std::string_view name : {"Name", "Caption", "CreationClassName"}) {
-          wmi::Attempt([&] {
-            pane.AppendMessage(wmi::Join(std::string(name) + ": ", inst.Item(name).value));
-          });
+          wmi::Attempt([&] { pane.AppendMessage(wmi::Join(std::string(name) + ": ", inst.Item(name).value)); });
         }
         PrintEntries(pane, inst, direct);
         pane.ScrollToEnd();
@@ -92,10 +90,7 @@ void RunUsbDevices(Host& host, const Button& button) {
     wmi::Attempt([&] { device_id = DeviceIdOfDependent(wmi::Convert(association->Get("Dependent"))); });
     if (!device_id) continue;
     std::unique_ptr<wmi::ResultSet> devices;
-    if (!wmi::Attempt([&] {
-          devices = connection->ExecQuery(DeviceQueryOf(*device_id));
-        }))
-      continue;
+    if (!wmi::Attempt([&] { devices = connection->ExecQuery(DeviceQueryOf(*device_id)); })) continue;
     for (;;) {
       std::optional<wmi::Instance> device;
       if (!wmi::Attempt([&] { device = devices->Next(); }) || !device) break;

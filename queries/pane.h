@@ -33,7 +33,10 @@ class TextPane : public Pane {
     text_ += kLineEnd;
   }
   void Clear() override { text_.clear(); }
-  void ScrollToEnd() override { caret_ = text_.size(); ++scrolls_; }
+  void ScrollToEnd() override {
+    caret_ = text_.size();
+    ++scrolls_;
+  }
   void SetVisible(bool visible) override { visible_ = visible; }
   std::string Text() const override { return text_; }
 

@@ -343,10 +343,14 @@ PropertyEntry ParseEntry(const std::string& word) {
   }
   if (label.empty()) label = name;
   PrintForm pf = PrintForm::Scalar;
-  if (form == "[each]") pf = PrintForm::Each;
-  else if (form == "[first]") pf = PrintForm::First;
-  else if (form == "[bios]") pf = PrintForm::Bios;
-  else if (!form.empty()) throw std::logic_error("unknown print form " + form);
+  if (form == "[each]")
+    pf = PrintForm::Each;
+  else if (form == "[first]")
+    pf = PrintForm::First;
+  else if (form == "[bios]")
+    pf = PrintForm::Bios;
+  else if (!form.empty())
+    throw std::logic_error("unknown print form " + form);
   return PropertyEntry{name, label + ": ", pf};
 }
 

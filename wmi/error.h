@@ -8,14 +8,14 @@
 namespace wmi {
 
 enum class ErrorCode {
-  ConnectFailed,     // no service, bad moniker, namespace that does not exist
-  InvalidQuery,      // query text the provider cannot read
-  InvalidClass,      // class that does not exist or cannot be enumerated
-  NotFound,          // property or property-set item the instance lacks
-  TypeMismatch,      // text rule or element read on a value of the wrong kind
-  OutOfRange,        // array index or dimension out of range
-  ProviderFailure,   // anything else the provider reports
-  Cancelled,         // the owner of the provider stopped a wait (Esc, a closed window)
+  ConnectFailed,    // no service, bad moniker, namespace that does not exist
+  InvalidQuery,     // query text the provider cannot read
+  InvalidClass,     // class that does not exist or cannot be enumerated
+  NotFound,         // property or property-set item the instance lacks
+  TypeMismatch,     // text rule or element read on a value of the wrong kind
+  OutOfRange,       // array index or dimension out of range
+  ProviderFailure,  // anything else the provider reports
+  Cancelled,        // the owner of the provider stopped a wait (Esc, a closed window)
 };
 
 class Error : public std::runtime_error {

@@ -5,8 +5,7 @@
 namespace wmi {
 
 std::unique_ptr<Provider> MakeLiveProvider() {
-  throw Error(ErrorCode::ConnectFailed,
-              "this build has no live WMI backend for this platform; use --from SNAPSHOT");
+  throw Error(ErrorCode::ConnectFailed, "this build has no live WMI backend for this platform; use --from SNAPSHOT");
 }
 
 }  // namespace wmi

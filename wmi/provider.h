@@ -17,7 +17,7 @@ namespace wmi {
 // Query flags of the scripting interface.
 inline constexpr int kReturnImmediately = 16;
 inline constexpr int kForwardOnly = 32;
-inline constexpr int kDefaultFlags = kReturnImmediately;            // ExecQuery with the text alone
+inline constexpr int kDefaultFlags = kReturnImmediately;                  // ExecQuery with the text alone
 inline constexpr int kCategoryFlags = kReturnImmediately | kForwardOnly;  // 48
 
 // A result set, enumerated forward only, once, in delivery order.

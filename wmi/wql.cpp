@@ -24,9 +24,7 @@ class Reader {
   std::string_view Word() {
     SkipBlanks();
     std::size_t start = pos_;
-    while (pos_ < text_.size() &&
-           (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_'))
-      ++pos_;
+    while (pos_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '_')) ++pos_;
     return text_.substr(start, pos_ - start);
   }
   void Keyword(std::string_view kw) {

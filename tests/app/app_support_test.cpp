@@ -112,30 +112,30 @@ void ReadOnly(const fs::path& p) {
 
 INSTANTIATE_TEST_SUITE_P(
     Folders, ChooseInfoFolder,
-    testing::Values(
-        FolderCase{"InfoPresent",
-                   [](const fs::path& program, const fs::path&) {
-                     fs::create_directories(program / "info");
-                     fs::permissions(program / "info", fs::perms::all);
-                   },
-                   false, true},
-        FolderCase{"InfoMissingIsMade", [](const fs::path&, const fs::path&) {}, false, true},
-        FolderCase{"ProgramFolderReadOnly", [](const fs::path& program, const fs::path&) { ReadOnly(program); }, true,
-                   true},
-        FolderCase{"InfoReadOnly",
-                   [](const fs::path& program, const fs::path&) {
-                     fs::create_directories(program / "info");
-                     ReadOnly(program / "info");
-                   },
-                   true, true},
-        FolderCase{"InfoIsAFile", [](const fs::path& program, const fs::path&) { std::ofstream(program / "info") << "x"; },
-                   true, true},
-        FolderCase{"NowhereToWrite",
-                   [](const fs::path& program, const fs::path& home) {
-                     ReadOnly(program);
-                     ReadOnly(home);
-                   },
-                   true, false}),
+    testing::Values(FolderCase{"InfoPresent",
+                               [](const fs::path& program, const fs::path&) {
+                                 fs::create_directories(program / "info");
+                                 fs::permissions(program / "info", fs::perms::all);
+                               },
+                               false, true},
+                    FolderCase{"InfoMissingIsMade", [](const fs::path&, const fs::path&) {}, false, true},
+                    FolderCase{"ProgramFolderReadOnly",
+                               [](const fs::path& program, const fs::path&) { ReadOnly(program); }, true, true},
+                    FolderCase{"InfoReadOnly",
+                               [](const fs::path& program, const fs::path&) {
+                                 fs::create_directories(program / "info");
+                                 ReadOnly(program / "info");
+                               },
+                               true, true},
+                    FolderCase{"InfoIsAFile",
+                               [](const fs::path& program, const fs::path&) { std::ofstream(program / "info") << "x"; },
+                               true, true},
+                    FolderCase{"NowhereToWrite",
+                               [](const fs::path& program, const fs::path& home) {
+                                 ReadOnly(program);
+                                 ReadOnly(home);
+                               },
+                               true, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ChooseInfoFolder, WithoutAPerUserFolderKeepsTheOneBesideTheProgram) {
@@ -201,16 +201,16 @@ TEST_P(CommandLine, Parses) {
   EXPECT_EQ(!line.error.empty(), GetParam().error) << line.error;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, CommandLine,
-    testing::Values(LineCase{"None", {}, std::nullopt, false},
-                    LineCase{"From", {"--from", "desktop.json"}, "desktop.json", false},
-                    LineCase{"FromWithEquals", {"--from=/tmp/a b.json"}, "/tmp/a b.json", false},
-                    LineCase{"FromWithoutFile", {"--from"}, std::nullopt, true},
-                    LineCase{"FromEmpty", {"--from="}, std::nullopt, true},
-                    LineCase{"FromTwice", {"--from", "a.json", "--from", "b.json"}, std::nullopt, true},
-                    LineCase{"UnknownOption", {"--wide"}, std::nullopt, true},
-                    LineCase{"BareFile", {"desktop.json"}, std::nullopt, true}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Arguments, CommandLine,
+                         testing::Values(LineCase{"None", {}, std::nullopt, false},
+                                         LineCase{"From", {"--from", "desktop.json"}, "desktop.json", false},
+                                         LineCase{"FromWithEquals", {"--from=/tmp/a b.json"}, "/tmp/a b.json", false},
+                                         LineCase{"FromWithoutFile", {"--from"}, std::nullopt, true},
+                                         LineCase{"FromEmpty", {"--from="}, std::nullopt, true},
+                                         LineCase{
+                                             "FromTwice", {"--from", "a.json", "--from", "b.json"}, std::nullopt, true},
+                                         LineCase{"UnknownOption", {"--wide"}, std::nullopt, true},
+                                         LineCase{"BareFile", {"desktop.json"}, std::nullopt, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

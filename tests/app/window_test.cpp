@@ -22,9 +22,9 @@
 #include "app/no_service.h"
 #include "browser/code_page.h"
 #include "queries/buttons.h"
-#include "wmi/recorded/snapshot.h"
 #include "tests/support/golden.h"
 #include "tests/support/test_host.h"
+#include "wmi/recorded/snapshot.h"
 
 // Font configuration keeps caches for the life of the process; the leak
 // checker is told not to count them.
@@ -141,7 +141,8 @@ TEST_F(Window, StartUpSelectsTheFirstClassAndCimv2AndOpensNarrow) {
 // turned back into twips) and, for buttons, labels and the check box, the caption.
 std::string LayoutDump(const QWidget& window) {
   std::ostringstream out;
-  out << "# " << window.objectName().toStdString() << ": control, parent, kind, left top width height (twips), caption\n";
+  out << "# " << window.objectName().toStdString()
+      << ": control, parent, kind, left top width height (twips), caption\n";
   auto tx = [&](int px) { return px * 1440 / window.logicalDpiX(); };
   auto ty = [&](int px) { return px * 1440 / window.logicalDpiY(); };
   for (const QWidget* c : window.findChildren<QWidget*>()) {
@@ -190,9 +191,8 @@ TEST_F(Window, HoldsEveryCategoryButtonWithItsCaptionInEighteenGroups) {
 TEST_F(Window, HintAndPaneUseAJapaneseGothicNinePointFont) {
   OpenMachine();
   auto* text2 = Find<QPlainTextEdit>("Text2");
-  EXPECT_EQ(text2->toPlainText(),
-            QString::fromUtf8("取得可能な情報が列挙されています。必要に応じて利用してください。\n"
-                              "ボタンを押すと、情報が表示されます。\n"));
+  EXPECT_EQ(text2->toPlainText(), QString::fromUtf8("取得可能な情報が列挙されています。必要に応じて利用してください。\n"
+                                                    "ボタンを押すと、情報が表示されます。\n"));
   EXPECT_TRUE(text2->isReadOnly());
   EXPECT_EQ(text2->palette().color(QPalette::Base), QColor(192, 255, 192));
   for (const char* name : {"Text2", "rtxtMsg"}) {
@@ -218,14 +218,13 @@ TEST_F(Window, ClickOnAClassDumpsItFromCimv2) {
   EXPECT_TRUE(Find<QWidget>("List2")->isEnabled());
   EXPECT_TRUE(Find<QWidget>("Command61")->isEnabled());
   // The pane holds exactly what its widget shows.
-  EXPECT_EQ(Find<QPlainTextEdit>("rtxtMsg")->toPlainText().toStdString() + "",
-            [&] {
-              std::string t = PaneText();
-              std::string out;
-              for (char c : t)
-                if (c != '\r') out += c;
-              return out;
-            }());
+  EXPECT_EQ(Find<QPlainTextEdit>("rtxtMsg")->toPlainText().toStdString() + "", [&] {
+    std::string t = PaneText();
+    std::string out;
+    for (char c : t)
+      if (c != '\r') out += c;
+    return out;
+  }());
 }
 
 TEST_F(Window, AppendingAddsAtTheEndWithoutRewritingTheDocument) {
@@ -236,8 +235,9 @@ TEST_F(Window, AppendingAddsAtTheEndWithoutRewritingTheDocument) {
     int from, removed, added;
   };
   std::vector<Change> changes;
-  QObject::connect(pane->document(), &QTextDocument::contentsChange,
-                   [&](int from, int removed, int added) { changes.push_back({from, removed, added}); });
+  QObject::connect(pane->document(), &QTextDocument::contentsChange, [&](int from, int removed, int added) {
+    changes.push_back({from, removed, added});
+  });
   const int end = pane->document()->characterCount() - 1;  // without the final paragraph mark
   window_->pane().AppendMessage("Name:日本");
   window_->pane().AppendMessage("ab");
@@ -294,9 +294,14 @@ TEST_F(Window, BatteryButtonWritesTheBatteryFileInTheCodePage) {
   ClickEntry("CIM_Action");
   const std::string cim_action = ReadBytes(info_ / "CIM_Action.txt");
   QTest::mouseClick(Find<QPushButton>("Command63"), Qt::LeftButton);
-  const std::vector<std::string> lines{"Caption:内部バッテリー", "Name:Bat \"A\"", "Status:Null",
-                                       "PowerManagementCapabilities:1", "PowerManagementCapabilities:3",
-                                       "PowerManagementCapabilities:4", "DesignVoltage:12000", "Chemistry:6"};
+  const std::vector<std::string> lines{"Caption:内部バッテリー",
+                                       "Name:Bat \"A\"",
+                                       "Status:Null",
+                                       "PowerManagementCapabilities:1",
+                                       "PowerManagementCapabilities:3",
+                                       "PowerManagementCapabilities:4",
+                                       "DesignVoltage:12000",
+                                       "Chemistry:6"};
   std::string bytes;
   for (const auto& l : lines) bytes += "\"" + browser::ToAnsi(l) + "\"\r\n";
   EXPECT_EQ(ReadBytes(info_ / "Win32_Battery.txt"), bytes);
@@ -328,8 +333,8 @@ TEST_P(WindowDumpOutcome, LeavesAnEmptyFile) {
 
 INSTANTIATE_TEST_SUITE_P(Dumps, WindowDumpOutcome,
                          testing::Values(OutcomeCase{"NoInstances", "Win32_Fan", {kHeader}, true},
-                                         OutcomeCase{"ClassTheMachineLacks", "Win32_TapeDrive", {kHeader, kSeparator},
-                                                     false}),
+                                         OutcomeCase{
+                                             "ClassTheMachineLacks", "Win32_TapeDrive", {kHeader, kSeparator}, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A window that counts its yields and records what the controls show then.
@@ -383,8 +388,9 @@ TEST_F(Window, AClickWaitingDuringADumpRunsItsDumpAtTheYield) {
   const QPoint at = list->visualItemRect(process).center();
   // The user's click waits in the queue while the dump of Win32_Processor runs.
   for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-    QCoreApplication::postEvent(list->viewport(), new QMouseEvent(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)),
-                                                                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(
+        list->viewport(), new QMouseEvent(type, QPointF(at), list->viewport()->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                                          Qt::LeftButton, Qt::NoModifier));
   list->setCurrentItem(processor);
   auto lines = Lines(PaneText());
   // Start-up output (2 lines), then header, separator and 100 properties of
@@ -427,7 +433,8 @@ TEST_F(Window, AllGetRestoresTheSwitchAndAppendsSixtyOutputs) {
     ASSERT_EQ(after.rfind(before, 0), 0u) << "earlier output kept, value " << value;
     std::vector<std::string> captions;
     for (const auto& l : Lines(after.substr(before.size())))
-      if (l.size() >= kHeader.size() && l.ends_with(kHeader)) captions.push_back(l.substr(0, l.size() - kHeader.size()));
+      if (l.size() >= kHeader.size() && l.ends_with(kHeader))
+        captions.push_back(l.substr(0, l.size() - kHeader.size()));
     ASSERT_EQ(captions.size(), 60u);
     for (int n = 1; n <= 60; ++n)
       EXPECT_EQ(captions[static_cast<std::size_t>(n - 1)], queries::FindButton("Command" + std::to_string(n))->caption);

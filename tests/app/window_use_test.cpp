@@ -184,9 +184,12 @@ struct Seen {
 Seen Look(app::FrmWmiInfo& w) {
   auto* bar = w.findChild<QProgressBar*>("prgBatch");
   const QCursor* cursor = QApplication::overrideCursor();
-  return {bar->isVisible(),     bar->value(),
-          bar->maximum(),       w.StatusText(),
-          cursor && cursor->shape() == Qt::BusyCursor, w.findChild<QPushButton*>("cmdAllGet")->isEnabled(),
+  return {bar->isVisible(),
+          bar->value(),
+          bar->maximum(),
+          w.StatusText(),
+          cursor && cursor->shape() == Qt::BusyCursor,
+          w.findChild<QPushButton*>("cmdAllGet")->isEnabled(),
           w.findChild<QCheckBox*>("chkClear")->isEnabled()};
 }
 
@@ -425,17 +428,17 @@ TEST_P(WindowInfoFolder, DumpsStillShowInThePane) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Folders, WindowInfoFolder,
-    testing::Values(FolderCase{"MissingIsMade", [](const auto& d) { return d / "missing" / "info"; }, true},
-                    FolderCase{"PresentIsUsed", [](const auto& d) { return d / "info"; }, true},
-                    FolderCase{"AFileInTheWay",
-                               [](const auto& d) {
-                                 std::ofstream(d / "plain").put('x');
-                                 return d / "plain" / "info";
-                               },
-                               false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Folders, WindowInfoFolder,
+                         testing::Values(FolderCase{"MissingIsMade",
+                                                    [](const auto& d) { return d / "missing" / "info"; }, true},
+                                         FolderCase{"PresentIsUsed", [](const auto& d) { return d / "info"; }, true},
+                                         FolderCase{"AFileInTheWay",
+                                                    [](const auto& d) {
+                                                      std::ofstream(d / "plain").put('x');
+                                                      return d / "plain" / "info";
+                                                    },
+                                                    false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowUse, WhereTheInfoFolderCannotBeMadeDumpsGoToTheUsersFolderAndTheWindowSaysSo) {
   // A file named `info` stands beside the program.
@@ -611,25 +614,25 @@ TEST_P(WindowBadCapture, GivesOneMessageAndLeavesTheWindowAsItWas) {
   EXPECT_EQ(PaneText(), pane + cpu);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, WindowBadCapture,
-    testing::Values(BadFile{"Missing", [](const auto& d) { return d / "missing.json"; }},
-                    BadFile{"NotJson",
-                            [](const auto& d) {
-                              std::ofstream(d / "picture.png", std::ios::binary) << "\x89PNG\r\n\x1a\n";
-                              return d / "picture.png";
-                            }},
-                    BadFile{"NotASnapshot",
-                            [](const auto& d) {
-                              std::ofstream(d / "other.json") << "{\"namespaces\": [1, 2]}";
-                              return d / "other.json";
-                            }},
-                    BadFile{"AFolder",
-                            [](const auto& d) {
-                              std::filesystem::create_directories(d / "folder.json");
-                              return d / "folder.json";
-                            }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Files, WindowBadCapture,
+                         testing::Values(BadFile{"Missing", [](const auto& d) { return d / "missing.json"; }},
+                                         BadFile{"NotJson",
+                                                 [](const auto& d) {
+                                                   std::ofstream(d / "picture.png", std::ios::binary)
+                                                       << "\x89PNG\r\n\x1a\n";
+                                                   return d / "picture.png";
+                                                 }},
+                                         BadFile{"NotASnapshot",
+                                                 [](const auto& d) {
+                                                   std::ofstream(d / "other.json") << "{\"namespaces\": [1, 2]}";
+                                                   return d / "other.json";
+                                                 }},
+                                         BadFile{"AFolder",
+                                                 [](const auto& d) {
+                                                   std::filesystem::create_directories(d / "folder.json");
+                                                   return d / "folder.json";
+                                                 }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(WindowUse, ACaptureDroppedDuringABatchWaitsForItsEnd) {
   auto& w = Open();

@@ -88,10 +88,11 @@ TEST_P(AutoSave, DumpsEveryEntryAfterTheSelectedOne) {
 INSTANTIATE_TEST_SUITE_P(
     Walks, AutoSave,
     // The 16 classes the walk does not dump all stand after CIM_Action.
-    testing::Values(WalkCase{"FromCimAction", 53, 1157, 1141, {"CIM_ActionSequence", "Win32_Battery", "Win32_WMISetting"}},
-                    WalkCase{"FromTheEntryBeforeTheLast", 1209, 1, 1, {"Win32_WMISetting"}},
-                    WalkCase{"FromTheLast", 1210, 0, 0, {}},
-                    WalkCase{"WithNothingSelected", -1, 1211, 1195, {"__AbsoluteTimerInstruction"}}),
+    testing::Values(
+        WalkCase{"FromCimAction", 53, 1157, 1141, {"CIM_ActionSequence", "Win32_Battery", "Win32_WMISetting"}},
+        WalkCase{"FromTheEntryBeforeTheLast", 1209, 1, 1, {"Win32_WMISetting"}},
+        WalkCase{"FromTheLast", 1210, 0, 0, {}},
+        WalkCase{"WithNothingSelected", -1, 1211, 1195, {"__AbsoluteTimerInstruction"}}),
     [](const auto& info) { return info.param.name; });
 
 TEST(AutoSave, LastEntryKeepsItsFileUntouched) {
@@ -172,7 +173,8 @@ TEST(AutoSave, EverySkippedClassIsInTheCatalogue) {
   EXPECT_EQ(skipped, 16);
   for (const char* name : {"CIM_DATAFILE", "win32_ntlogevent", "Win32_Product"})
     EXPECT_TRUE(browser::IsSkippedByAutoSave(name)) << name;
-  for (const char* name : {"Win32_ProductX", "CIM_DataFil", "Win32_Processor", "Win32_PageFile", "Win32_NTEventlogFile", ""})
+  for (const char* name :
+       {"Win32_ProductX", "CIM_DataFil", "Win32_Processor", "Win32_PageFile", "Win32_NTEventlogFile", ""})
     EXPECT_FALSE(browser::IsSkippedByAutoSave(name)) << name;
 }
 
@@ -194,8 +196,7 @@ TEST_P(BatchStop, ReportsEachStepAndStopsAfterTheOneAtHand) {
   TempFolder info;
   FakeWindow w(EveryClassProvider(), browser_test::Catalogue(), info.path());
   w.PlaceSelection(53);
-  if (c.stop_after > 0)
-    w.stop_when = [&] { return static_cast<int>(w.progress.size()) >= c.stop_after; };
+  if (c.stop_after > 0) w.stop_when = [&] { return static_cast<int>(w.progress.size()) >= c.stop_after; };
   if (c.all_get)
     browser::AllGetClick(w);
   else
@@ -213,7 +214,8 @@ TEST_P(BatchStop, ReportsEachStepAndStopsAfterTheOneAtHand) {
     // Every entry walked gets its file, but for the classes the walk skips.
     const std::vector<std::string> catalogue = browser_test::Catalogue();
     std::size_t skipped = 0;
-    for (int i = 54; i < 54 + c.steps; ++i) skipped += browser::IsSkippedByAutoSave(catalogue[static_cast<std::size_t>(i)]);
+    for (int i = 54; i < 54 + c.steps; ++i)
+      skipped += browser::IsSkippedByAutoSave(catalogue[static_cast<std::size_t>(i)]);
     EXPECT_EQ(info.FileCount(), static_cast<std::size_t>(c.steps) - skipped);
     EXPECT_EQ(w.SelectedClassIndex(), 53 + c.steps);
   }

@@ -1,10 +1,10 @@
+#include "browser/catalogue.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 #include <vector>
-
-#include "browser/catalogue.h"
 
 namespace {
 
@@ -46,9 +46,7 @@ void PrintTo(const Position& p, std::ostream* os) { *os << "entry " << p.entry <
 
 class CatalogueEntry : public testing::TestWithParam<Position> {};
 
-TEST_P(CatalogueEntry, StandsAtItsPlace) {
-  EXPECT_EQ(ClassCatalogue()[GetParam().entry - 1], GetParam().name);
-}
+TEST_P(CatalogueEntry, StandsAtItsPlace) { EXPECT_EQ(ClassCatalogue()[GetParam().entry - 1], GetParam().name); }
 
 INSTANTIATE_TEST_SUITE_P(Landmarks, CatalogueEntry,
                          testing::Values(Position{1, "__AbsoluteTimerInstruction"}, Position{2, "__ACE"},
@@ -75,12 +73,11 @@ TEST_P(CatalogueOrder, FirstStandsBeforeSecond) {
   EXPECT_LT(a, b);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rules, CatalogueOrder,
-    testing::Values(Pair{"Win32_PerfFormattedData_ASPNET_ASPNETApplications",
-                         "Win32_PerfFormattedData_ASPNET2050727_ASPNETAppsv2050727"},
-                    Pair{"__AbsoluteTimerInstruction", "__ACE"},
-                    Pair{"MSFT_WMI_GenericNonCOMEvent", "MSFT_WmiCancelNotificationSink"}));
+INSTANTIATE_TEST_SUITE_P(Rules, CatalogueOrder,
+                         testing::Values(Pair{"Win32_PerfFormattedData_ASPNET_ASPNETApplications",
+                                              "Win32_PerfFormattedData_ASPNET2050727_ASPNETAppsv2050727"},
+                                         Pair{"__AbsoluteTimerInstruction", "__ACE"},
+                                         Pair{"MSFT_WMI_GenericNonCOMEvent", "MSFT_WmiCancelNotificationSink"}));
 
 TEST(LoadClassList, AppendsEveryNameAfterWhatTheListHolds) {
   RecordingList list;

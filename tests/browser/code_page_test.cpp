@@ -1,8 +1,9 @@
+#include "browser/code_page.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "browser/code_page.h"
 #include "browser/dump_file.h"
 #include "fake_window.h"
 
@@ -22,32 +23,42 @@ TEST_P(ToCodeset, GivesTheCodePagesBytes) {
   EXPECT_EQ(browser::ToCodeset(GetParam().utf8, GetParam().codeset), GetParam().bytes);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    CodePages, ToCodeset,
-    testing::Values(
-        Conversion{"CP932", "Caption:日本", "Caption:\x93\xfa\x96\x7b"},
-        Conversion{"CP932", "～ー①", "\x81\x60\x81\x5b\x87\x40"},
-        Conversion{"EUC-JP", "日本", "\xc6\xfc\xcb\xdc"},
-        Conversion{"ISO-8859-1", "Caf\xc3\xa9", "Caf\xe9"},
-        Conversion{"UTF-8", "内部", "内部"},
-        // What the code page cannot hold becomes one "?" per character.
-        Conversion{"CP932", "a\xf0\x9f\x98\x80" "b", "a?b"},
-        Conversion{"ANSI_X3.4-1968", "Caption:内部バッテリー", "Caption:???????"},
-        Conversion{"ISO-8859-1", "x日y", "x?y"},
-        // No look-alikes: a character that converts only to another one (¥ to
-        // \, 〜 to ～, − to －, ® to R) is missing from the code page.
-        Conversion{"CP932", "®é¥〜", "????"},
-        Conversion{"CP932", "1−" "2¢", "1?2?"},
-        Conversion{"CP1252", "®é¥〜", "\xae\xe9\xa5?"},
-        Conversion{"ASCII", "®é", "??"},
-        // Not characters: overlong forms and surrogates.
-        Conversion{"CP932", "a\xc0\xaf" "b\xed\xa0\x80" "c", "a??b?c"},
-        // Bytes that are not UTF-8: one "?" each.
-        Conversion{"CP932", "a\xff\xfe" "b", "a??b"},
-        Conversion{"CP932", "end\xe6\x97", "end?"},
-        // A character set iconv does not know: ASCII survives.
-        Conversion{"NO-SUCH-CODESET", "ab日c", "ab?c"},
-        Conversion{"CP932", "", ""}));
+INSTANTIATE_TEST_SUITE_P(CodePages, ToCodeset,
+                         testing::Values(Conversion{"CP932", "Caption:日本", "Caption:\x93\xfa\x96\x7b"},
+                                         Conversion{"CP932", "～ー①", "\x81\x60\x81\x5b\x87\x40"},
+                                         Conversion{"EUC-JP", "日本", "\xc6\xfc\xcb\xdc"},
+                                         Conversion{"ISO-8859-1", "Caf\xc3\xa9", "Caf\xe9"},
+                                         Conversion{"UTF-8", "内部", "内部"},
+                                         // What the code page cannot hold becomes one "?" per character.
+                                         Conversion{"CP932",
+                                                    "a\xf0\x9f\x98\x80"
+                                                    "b",
+                                                    "a?b"},
+                                         Conversion{"ANSI_X3.4-1968", "Caption:内部バッテリー", "Caption:???????"},
+                                         Conversion{"ISO-8859-1", "x日y", "x?y"},
+                                         // No look-alikes: a character that converts only to another one (¥ to
+                                         // \, 〜 to ～, − to －, ® to R) is missing from the code page.
+                                         Conversion{"CP932", "®é¥〜", "????"},
+                                         Conversion{"CP932",
+                                                    "1−"
+                                                    "2¢",
+                                                    "1?2?"},
+                                         Conversion{"CP1252", "®é¥〜", "\xae\xe9\xa5?"},
+                                         Conversion{"ASCII", "®é", "??"},
+                                         // Not characters: overlong forms and surrogates.
+                                         Conversion{"CP932",
+                                                    "a\xc0\xaf"
+                                                    "b\xed\xa0\x80"
+                                                    "c",
+                                                    "a??b?c"},
+                                         // Bytes that are not UTF-8: one "?" each.
+                                         Conversion{"CP932",
+                                                    "a\xff\xfe"
+                                                    "b",
+                                                    "a??b"},
+                                         Conversion{"CP932", "end\xe6\x97", "end?"},
+                                         // A character set iconv does not know: ASCII survives.
+                                         Conversion{"NO-SUCH-CODESET", "ab日c", "ab?c"}, Conversion{"CP932", "", ""}));
 
 TEST(ToCodeset, LongTextIsConvertedWhole) {
   std::string utf8, expected;

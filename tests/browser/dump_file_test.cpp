@@ -1,12 +1,13 @@
 // The dump file's life: replaced in one step, left alone by a dump that
 // failed, and every failure to write it reported to the window once.
+#include "browser/dump_file.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <csignal>
 #include <set>
 
-#include "browser/dump_file.h"
 #include "fake_window.h"
 
 namespace {
@@ -61,8 +62,8 @@ TEST(DumpReplacement, AWalkWritesFilesOnlyForTheClassesTheMachineHas) {
   EXPECT_EQ(w.dumps_started, 1211 - skipped);
   std::set<std::string> files;
   for (const auto& e : std::filesystem::directory_iterator(info.path())) files.insert(e.path().filename().string());
-  EXPECT_EQ(files, (std::set<std::string>{"CIM_Action.txt", "Win32_Battery.txt", "Win32_Fan.txt",
-                                          "Win32_Processor.txt", "Win32_WMISetting.txt"}));
+  EXPECT_EQ(files, (std::set<std::string>{"CIM_Action.txt", "Win32_Battery.txt", "Win32_Fan.txt", "Win32_Processor.txt",
+                                          "Win32_WMISetting.txt"}));
 }
 
 TEST(DumpReplacement, AClassWithNoInstancesStillEmptiesItsFile) {
@@ -149,31 +150,32 @@ TEST_P(DumpWriteFailure, IsReportedOnceAndLeavesTheOldFile) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Causes, DumpWriteFailure,
-    testing::Values(
-        WriteFailure{"MissingFolder",
-                     [](const std::filesystem::path& root) {
-                       return std::pair{root / "info", std::string("Win32_Processor")};
-                     }},
-        WriteFailure{"AFileInPlaceOfTheFolder",
-                     [](const std::filesystem::path& root) {
-                       std::ofstream(root / "info") << "x";
-                       return std::pair{root / "info", std::string("Win32_Processor")};
-                     }},
-        WriteFailure{"AFolderInPlaceOfTheFile",
-                     [](const std::filesystem::path& root) {
-                       std::filesystem::create_directories(root / "Win32_Processor.txt" / "inside");
-                       return std::pair{root, std::string("Win32_Processor")};
-                     }},
-        WriteFailure{"ANameTheFileSystemRefuses",
-                     [](const std::filesystem::path& root) { return std::pair{root, std::string(300, 'W')}; }},
-        WriteFailure{"FullDisk",
-                     [](const std::filesystem::path& root) {
-                       return std::pair{root, std::string("Win32_Processor")};
-                     },
-                     true, true}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Causes, DumpWriteFailure,
+                         testing::Values(WriteFailure{"MissingFolder",
+                                                      [](const std::filesystem::path& root) {
+                                                        return std::pair{root / "info", std::string("Win32_Processor")};
+                                                      }},
+                                         WriteFailure{"AFileInPlaceOfTheFolder",
+                                                      [](const std::filesystem::path& root) {
+                                                        std::ofstream(root / "info") << "x";
+                                                        return std::pair{root / "info", std::string("Win32_Processor")};
+                                                      }},
+                                         WriteFailure{"AFolderInPlaceOfTheFile",
+                                                      [](const std::filesystem::path& root) {
+                                                        std::filesystem::create_directories(
+                                                            root / "Win32_Processor.txt" / "inside");
+                                                        return std::pair{root, std::string("Win32_Processor")};
+                                                      }},
+                                         WriteFailure{"ANameTheFileSystemRefuses",
+                                                      [](const std::filesystem::path& root) {
+                                                        return std::pair{root, std::string(300, 'W')};
+                                                      }},
+                                         WriteFailure{"FullDisk",
+                                                      [](const std::filesystem::path& root) {
+                                                        return std::pair{root, std::string("Win32_Processor")};
+                                                      },
+                                                      true, true}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(DumpFile, DiscardLeavesTheTargetAndNoTemporaryFile) {
   TempFolder dir;

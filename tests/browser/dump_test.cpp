@@ -57,7 +57,9 @@ TEST_P(ClassDump, WritesPaneAndFile) {
 INSTANTIATE_TEST_SUITE_P(
     Machine, ClassDump,
     testing::Values(
-        DumpCase{"ThreeInstancesOfFiveScalars", "cimv2", "Win32_Processor",
+        DumpCase{"ThreeInstancesOfFiveScalars",
+                 "cimv2",
+                 "Win32_Processor",
                  {kSeparator, "DeviceID:CPU0", "Name:Core A", "NumberOfCores:4", "LoadPercentage:12.5",
                   "PowerManagementSupported:False", kSeparator, "DeviceID:CPU1", "Name:Core B", "NumberOfCores:8",
                   "LoadPercentage:3", "PowerManagementSupported:True", kSeparator, "DeviceID:CPU2", "Name:Core C",
@@ -68,12 +70,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "NumberOfCores:2", "LoadPercentage:0.25", "PowerManagementSupported:False"}},
         // Null, quotes kept, one line per element, no line for an empty array
         // or an object.
-        DumpCase{"NullArraysAndObjects", "cimv2", "Win32_Battery",
-                 {kSeparator, "Caption:内部バッテリー", "Name:Bat \"A\"", "Status:Null", "PowerManagementCapabilities:1",
-                  "PowerManagementCapabilities:3", "PowerManagementCapabilities:4", "DesignVoltage:12000", "Chemistry:6"},
-                 {"Caption:内部バッテリー", "Name:Bat \"A\"", "Status:Null", "PowerManagementCapabilities:1",
-                  "PowerManagementCapabilities:3", "PowerManagementCapabilities:4", "DesignVoltage:12000",
-                  "Chemistry:6"}},
+        DumpCase{
+            "NullArraysAndObjects",
+            "cimv2",
+            "Win32_Battery",
+            {kSeparator, "Caption:内部バッテリー", "Name:Bat \"A\"", "Status:Null", "PowerManagementCapabilities:1",
+             "PowerManagementCapabilities:3", "PowerManagementCapabilities:4", "DesignVoltage:12000", "Chemistry:6"},
+            {"Caption:内部バッテリー", "Name:Bat \"A\"", "Status:Null", "PowerManagementCapabilities:1",
+             "PowerManagementCapabilities:3", "PowerManagementCapabilities:4", "DesignVoltage:12000", "Chemistry:6"}},
         DumpCase{"NoInstances", "cimv2", "Win32_Fan", {}, {}},
         DumpCase{"ClassTheMachineLacks", "cimv2", "Win32_TapeDrive", {kSeparator}, {}, false},
         DumpCase{"NamespaceTheMachineLacks", "wmi", "Win32_Processor", {kSeparator}, {}, false},
@@ -174,21 +178,20 @@ std::vector<wmi::Property> ArrayThenScalars(int elements, int scalars) {
   return props;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Counter, ClassDumpYield,
-    testing::Values(
-        // 250 scalars: after the 100th and the 200th (header and separator first).
-        YieldCase{"TwoHundredFiftyScalars", {Scalars(250)}, {102, 202}},
-        YieldCase{"NinetyNineScalars", {Scalars(99)}, {}},
-        // The counter runs on across instances: 60 + 60 reaches 100 in the second.
-        YieldCase{"CountedOverInstances", {Scalars(60), Scalars(60, 60)}, {2 + 60 + 1 + 40}},
-        // An array of 150 leaves the counter at 151: the next yield is 49 scalars on.
-        YieldCase{"ArrayOfOneHundredFifty", {ArrayThenScalars(150, 60)}, {2 + 150 + 49}},
-        // An array of 99 leaves it at 100: a yield right after the array.
-        YieldCase{"ArrayOfNinetyNine", {ArrayThenScalars(99, 5)}, {2 + 99}},
-        // An empty array gives no line but steps the counter once.
-        YieldCase{"EmptyArrayStepsOnce", {ArrayThenScalars(0, 100)}, {2 + 99}}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Counter, ClassDumpYield,
+                         testing::Values(
+                             // 250 scalars: after the 100th and the 200th (header and separator first).
+                             YieldCase{"TwoHundredFiftyScalars", {Scalars(250)}, {102, 202}},
+                             YieldCase{"NinetyNineScalars", {Scalars(99)}, {}},
+                             // The counter runs on across instances: 60 + 60 reaches 100 in the second.
+                             YieldCase{"CountedOverInstances", {Scalars(60), Scalars(60, 60)}, {2 + 60 + 1 + 40}},
+                             // An array of 150 leaves the counter at 151: the next yield is 49 scalars on.
+                             YieldCase{"ArrayOfOneHundredFifty", {ArrayThenScalars(150, 60)}, {2 + 150 + 49}},
+                             // An array of 99 leaves it at 100: a yield right after the array.
+                             YieldCase{"ArrayOfNinetyNine", {ArrayThenScalars(99, 5)}, {2 + 99}},
+                             // An empty array gives no line but steps the counter once.
+                             YieldCase{"EmptyArrayStepsOnce", {ArrayThenScalars(0, 100)}, {2 + 99}}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(ClassDumpYield, ASelectionDuringAYieldRunsAWholeDumpInside) {
   TempFolder info;
@@ -219,8 +222,8 @@ TEST(ClassDumpYield, ASelectionDuringAYieldRunsAWholeDumpInside) {
   // Each dump has its own file, named after the entry selected when it opened it.
   EXPECT_EQ(Lines(ReadBytes(info.path() / "Win32_Wide.txt")).size(), 150u);
   EXPECT_EQ(Lines(ReadBytes(info.path() / "Win32_Processor.txt")).size(), 15u);
-  EXPECT_EQ(w.log, (std::vector<std::string>{"List2 off", "Command61 off", "List2 off", "Command61 off",
-                                             "Command61 on", "List2 on", "Command61 on", "List2 on"}));
+  EXPECT_EQ(w.log, (std::vector<std::string>{"List2 off", "Command61 off", "List2 off", "Command61 off", "Command61 on",
+                                             "List2 on", "Command61 on", "List2 on"}));
 }
 
 TEST(Command61, DumpsTheSelectedClassOfTheSelectedNamespace) {

@@ -127,8 +127,8 @@ class FakeWindow : public browser::Window {
   std::vector<std::size_t> yield_lines;
   std::vector<bool> yield_visible;
   std::function<void()> on_yield;
-  std::vector<std::string> batches;              // names of started batches, "end" at each end
-  std::vector<std::pair<int, int>> progress;     // step, total
+  std::vector<std::string> batches;           // names of started batches, "end" at each end
+  std::vector<std::pair<int, int>> progress;  // step, total
   std::function<bool()> stop_when;
   struct DumpFailure {
     std::filesystem::path file;

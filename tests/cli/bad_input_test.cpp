@@ -97,8 +97,8 @@ TEST_F(BadSnapshot, DumpWhoseQueryFailsKeepsTheOldFile) {
   std::string old = "\"DeviceID:CPU9\"\r\n";
   std::ofstream(dir_ / "Win32_Processor.txt", std::ios::binary) << old;
   std::ofstream(dir_ / "Win32_TapeDrive.txt", std::ios::binary) << old;
-  for (auto args : std::vector<std::vector<std::string>>{{"--namespace", "cimv3", "Win32_Processor"},
-                                                         {"Win32_TapeDrive"}}) {
+  for (auto args :
+       std::vector<std::vector<std::string>>{{"--namespace", "cimv3", "Win32_Processor"}, {"Win32_TapeDrive"}}) {
     args.insert(args.begin(), {"--from", Machine(), "dump", "--info", dir_.string()});
     auto r = RunCli(args);
     EXPECT_EQ(r.status, 0) << r.err;

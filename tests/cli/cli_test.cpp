@@ -150,9 +150,9 @@ TEST_F(CliTest, HelpListsEveryCommandAndOptionOnStdout) {
     Result r = Cli({flag});
     EXPECT_EQ(r.status, 0) << flag;
     EXPECT_EQ(r.err, "") << flag;
-    for (const char* word : {"run", "all", "buttons", "classes", "dump", "snapshot", "diff", "export", "--from",
-                             "--tree", "-o,--output", "--version", "--sanitize", "--namespace", "--info", "--json",
-                             "--db", "--csv", "Exit status"})
+    for (const char* word :
+         {"run", "all", "buttons", "classes", "dump", "snapshot", "diff", "export", "--from", "--tree", "-o,--output",
+          "--version", "--sanitize", "--namespace", "--info", "--json", "--db", "--csv", "Exit status"})
       EXPECT_NE(r.out.find(word), std::string::npos) << flag << " lacks " << word;
   }
   // Help stands before the work: with a command, that command's help.

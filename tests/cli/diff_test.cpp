@@ -1,11 +1,10 @@
-#include "cli/diff_command.h"
-
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
+#include "cli/diff_command.h"
 #include "tests/support/cli_runner.h"
 
 namespace {
@@ -113,11 +112,13 @@ TEST_F(DiffTest, ClassesAndPropertiesThatComeAndGo) {
   wmi::Snapshot a = wmi::ParseSnapshot(R"({"namespaces": {"root\\cimv2": {
     "Win32_Fan": [{"DeviceID": "fan0", "ActiveCooling": true}],
     "Win32_Process": [{"Handle": "4", "WorkingSetSize": "100"}],
-    "Win32_Battery": []}}})", "a.json");
+    "Win32_Battery": []}}})",
+                                       "a.json");
   wmi::Snapshot b = wmi::ParseSnapshot(R"({"namespaces": {"root\\cimv2": {
     "Win32_Fan": [{"DeviceID": "fan0", "ActiveCooling": true, "Status": "OK"}],
     "Win32_Process": [{"Handle": "8", "WorkingSetSize": "100"}],
-    "Win32_Bus": [{"DeviceID": "PCI_BUS_0"}, {"DeviceID": "PCI_BUS_0"}]}}})", "b.json");
+    "Win32_Bus": [{"DeviceID": "PCI_BUS_0"}, {"DeviceID": "PCI_BUS_0"}]}}})",
+                                       "b.json");
   EXPECT_EQ(cli::FormatText(cli::Compare(a, b, false)),
             "~ Win32_Fan [fan0] Status: (absent) → OK\n"
             "+ Win32_Bus [PCI_BUS_0] added\n"

@@ -3,8 +3,8 @@
 #include <sstream>
 
 #include "cli/cli.h"
-#include "tests/support/cli_runner.h"
 #include "tests/browser/fake_window.h"
+#include "tests/support/cli_runner.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ TEST(CliClasses, PrintsTheCatalogueOneNameALine) {
 
 TEST(CliDump, PrintsThePaneAndWritesTheFile) {
   TempFolder info;
-  Result r = RunCli({"--from", browser_test::DataFile("machine.json"), "dump", "--info", info.path().string(),
-                     "CIM_Action"});
+  Result r =
+      RunCli({"--from", browser_test::DataFile("machine.json"), "dump", "--info", info.path().string(), "CIM_Action"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, kHeader + "\r\n" + kSeparator + "\r\nActionID:a1\r\nCaption:Null\r\n");
   EXPECT_EQ(ReadBytes(info.path() / "CIM_Action.txt"), "\"ActionID:a1\"\r\n\"Caption:Null\"\r\n");
@@ -50,8 +50,8 @@ class CliDumpRefuses : public testing::TestWithParam<std::string> {};
 
 TEST_P(CliDumpRefuses, ANameThatIsNotAPlainClassName) {
   TempFolder info;
-  Result r = RunCli({"--from", browser_test::DataFile("machine.json"), "dump", "--info",
-                     (info.path() / "sub").string(), GetParam()});
+  Result r = RunCli(
+      {"--from", browser_test::DataFile("machine.json"), "dump", "--info", (info.path() / "sub").string(), GetParam()});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, "");
   ASSERT_FALSE(r.err.empty());

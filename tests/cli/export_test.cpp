@@ -1,11 +1,10 @@
-#include "cli/export_command.h"
-
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
 
+#include "cli/export_command.h"
 #include "tests/support/cli_runner.h"
 #include "tests/support/machine_captures.h"
 #include "tests/support/test_host.h"
@@ -89,15 +88,13 @@ TEST_F(ExportTest, FiveHundredMachinesInOneTablePerClass) {
             std::vector<std::string>{"500|" + std::to_string(modules)});
   EXPECT_EQ(Query("SELECT machine, Tag, Capacity FROM Win32_PhysicalMemory WHERE machine = 'PC-0007' ORDER BY Tag"),
             (std::vector<std::string>{"PC-0007|Physical Memory 0|8589934592", "PC-0007|Physical Memory 1|8589934592",
-                                      "PC-0007|Physical Memory 2|8589934592",
-                                      "PC-0007|Physical Memory 3|8589934592"}));
+                                      "PC-0007|Physical Memory 2|8589934592", "PC-0007|Physical Memory 3|8589934592"}));
   // The capture time from the machine's clock; numbers as numbers, arrays as JSON text.
   EXPECT_EQ(Query("SELECT Win32_Processor.captured, typeof(AddressWidth), BIOSVersion FROM Win32_Processor "
                   "JOIN Win32_BIOS USING (machine) WHERE machine = 'PC-0013'"),
             std::vector<std::string>{
                 R"(2026-02-15 09:30:00|integer|["ALASKA - 1072009","P4.30","American Megatrends - 5000D"])"});
-  EXPECT_EQ(Query("SELECT COUNT(*) FROM Win32_DiskDrive WHERE Model = 'Disk Model 3'"),
-            std::vector<std::string>{"71"});
+  EXPECT_EQ(Query("SELECT COUNT(*) FROM Win32_DiskDrive WHERE Model = 'Disk Model 3'"), std::vector<std::string>{"71"});
 }
 
 TEST_F(ExportTest, LoadingAMachineAgainReplacesItsRows) {
@@ -114,7 +111,8 @@ TEST_F(ExportTest, LoadingAMachineAgainReplacesItsRows) {
       inst = wmi::Instance(std::move(props));
     }
   std::erase_if(again.namespaces[0].classes, [](const auto& c) { return c.name == "Win32_CacheMemory"; });
-  again.namespaces[0].classes.push_back({"Win32_InfraredDevice", {wmi::Instance(std::vector<wmi::Property>{{"DeviceID", "IR0"}})}});
+  again.namespaces[0].classes.push_back(
+      {"Win32_InfraredDevice", {wmi::Instance(std::vector<wmi::Property>{{"DeviceID", "IR0"}})}});
   const std::string file = (*dir_ / "again.json").string();
   std::ofstream(file, std::ios::binary) << wmi::SerializeSnapshot(again);
   ASSERT_EQ(Export({file}).status, 0);
@@ -152,9 +150,11 @@ TEST_F(ExportTest, ADatabaseThatCannotBeWrittenIsStatusOne) {
 TEST_F(ExportTest, OneClassOfManyMachinesAsCsv) {
   CliResult r = RunCli({"export", "--csv", "win32_physicalmemory", File(0), File(1)});
   ASSERT_EQ(r.status, 0) << r.err;
-  ASSERT_TRUE(r.out.starts_with("\xEF\xBB\xBF" "machine,captured,Attributes,BankLabel,Capacity,"));
+  ASSERT_TRUE(
+      r.out.starts_with("\xEF\xBB\xBF"
+                        "machine,captured,Attributes,BankLabel,Capacity,"));
   auto lines = testing_support::Lines(r.out);  // CR LF ended
-  ASSERT_EQ(lines.size(), 4u);                  // header, one module of PC-0000, two of PC-0001
+  ASSERT_EQ(lines.size(), 4u);                 // header, one module of PC-0000, two of PC-0001
   EXPECT_TRUE(lines[1].starts_with("PC-0000,2026-01-15 09:30:00,1,BANK 0,8589934592,")) << lines[1];
   EXPECT_TRUE(lines[3].starts_with("PC-0001,2026-02-15 09:30:00,1,BANK 1,8589934592,")) << lines[3];
   EXPECT_EQ(r.out.find("\r\n\r\n"), std::string::npos);
@@ -166,9 +166,11 @@ TEST(Csv, FieldsAreQuotedAsSpreadsheetsReadThem) {
   c.captured = "2026-01-01 00:00:00";
   c.snapshot = wmi::ParseSnapshot(R"({"namespaces": {"root\\cimv2": {"Win32_Printer": [
     {"Name": "営業部 \"A\" プリンタ", "Comment": "line1\r\nline2", "Capabilities": [2, 3], "Default": true,
-     "Location": null}]}}})", "inline.json");
+     "Location": null}]}}})",
+                                  "inline.json");
   EXPECT_EQ(cli::ClassCsv("Win32_Printer", {c}),
-            "\xEF\xBB\xBF" "machine,captured,Name,Comment,Capabilities,Default,Location\r\n"
+            "\xEF\xBB\xBF"
+            "machine,captured,Name,Comment,Capabilities,Default,Location\r\n"
             "\"PC,1\",2026-01-01 00:00:00,\"営業部 \"\"A\"\" プリンタ\",\"line1\r\nline2\",\"[2,3]\",true,\r\n");
 }
 

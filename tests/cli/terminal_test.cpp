@@ -20,8 +20,10 @@ TEST(EscapeForTerminal, ShowsControlCharactersOtherThanCrAndLf) {
       {"\x1b[2J\x1b[31mred", "\\x1b[2J\\x1b[31mred"},
       {std::string("a\0b", 3), "a\\x00b"},
       {"tab\there\x7f", "tab\\x09here\\x7f"},
-      {"\xc2\x9b" "31m", "\\u009b31m"},           // C1 CSI
-      {"\xc2\x85", "\\u0085"},                    // C1 NEL
+      {"\xc2\x9b"
+       "31m",
+       "\\u009b31m"},                                                              // C1 CSI
+      {"\xc2\x85", "\\u0085"},                                                     // C1 NEL
       {"\xc2\xa9 caf\xc3\xa9 \xe6\x97\xa5", "\xc2\xa9 caf\xc3\xa9 \xe6\x97\xa5"},  // ©, é, 日 unchanged
       {"end\xc2", "end\xc2"},
   };
@@ -84,7 +86,8 @@ TEST(Terminal, ShowsSnapshotControlCharactersEscapedAndPipesThemAsRecorded) {
   auto path = std::filesystem::temp_directory_path() / ("pcinfo-terminal-" + std::to_string(getpid()) + ".json");
   std::ofstream(path) << R"({"namespaces": {"root\\cimv2": {"Win32_Processor": [
     {"Name": "CPU\u001b]0;pwned\u0007\u001b[2J", "Caption": "x\u009by"}]}}})";
-  const std::vector<std::string> args{"--from", path.string(), "dump", "--info", "/nonexistent-folder", "Win32_Processor"};
+  const std::vector<std::string> args{"--from", path.string(),         "dump",
+                                      "--info", "/nonexistent-folder", "Win32_Processor"};
   Output tty = RunCli(args, true);
   Output piped = RunCli(args, false);
   std::filesystem::remove(path);

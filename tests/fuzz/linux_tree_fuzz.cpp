@@ -1,6 +1,8 @@
 // The Linux backend's file parsers on any bytes: one file of a captured tree
 // is replaced by the input, then every class is built and each value turned
 // into text. The first two bytes choose the file; the rest is its content.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -8,8 +10,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "wmi/error.h"
 #include "wmi/linux/linux_provider.h"

@@ -18,10 +18,12 @@ TEST(BiosCharacteristics, DescriptionsByCode) {
       {7, "PCI がサポートされています "},
       {8, "PC カード (PCMCIA) がサポートされています"},
       {9, "プラグ アンド プレイがサポートされています "},
-      {21, "Int 13h - Toshiba 1.2mb 用の日本語フロッピー (3.5\\\", 360 RPM) がサポートされています 。"
-           "Int 13h - Toshiba 1.2mb 用の日本語フロッピー (3.5、360 RPM) がサポートされています"},
-      {22, "Int 13h - 5.25\\\" / 360 KB フロッピー サービスがサポートされています。"
-           "Int 13h - 5.25 / 360 KB フロッピー サービスがサポートされています"},
+      {21,
+       "Int 13h - Toshiba 1.2mb 用の日本語フロッピー (3.5\\\", 360 RPM) がサポートされています 。"
+       "Int 13h - Toshiba 1.2mb 用の日本語フロッピー (3.5、360 RPM) がサポートされています"},
+      {22,
+       "Int 13h - 5.25\\\" / 360 KB フロッピー サービスがサポートされています。"
+       "Int 13h - 5.25 / 360 KB フロッピー サービスがサポートされています"},
       {26, "Int 5h、印刷画面サービスがサポートされています。"},
       {31, "NEC PC-98 "},
       {32, "ACPI がサポートされています 。ACPI はサポートされています"},
@@ -68,13 +70,13 @@ TEST(BiosButton, OneLinePerCodeBeforeBuildNumber) {
       {"BiosCharacteristics": [], "BuildNumber": "2"}]}}})");
   queries::RunButton(host, *queries::FindButton("Command3"));
   using testing_support::Dashes;
-  EXPECT_EQ(testing_support::Lines(host.text()),
-            (std::vector<std::string>{"BIOS" + Dashes(90), Dashes(31),
-                                      "BiosCharacteristics: 4 : ISA がサポートされています ",
-                                      "BiosCharacteristics: 7 : PCI がサポートされています ",
-                                      "BiosCharacteristics: 9 : プラグ アンド プレイがサポートされています ",
-                                      "BiosCharacteristics: 40 : ", "BuildNumber: ", "Caption: BIOS", Dashes(31),
-                                      "BuildNumber: 1", "Caption: B2", Dashes(31), "BuildNumber: 2"}));
+  EXPECT_EQ(
+      testing_support::Lines(host.text()),
+      (std::vector<std::string>{"BIOS" + Dashes(90), Dashes(31), "BiosCharacteristics: 4 : ISA がサポートされています ",
+                                "BiosCharacteristics: 7 : PCI がサポートされています ",
+                                "BiosCharacteristics: 9 : プラグ アンド プレイがサポートされています ",
+                                "BiosCharacteristics: 40 : ", "BuildNumber: ", "Caption: BIOS", Dashes(31),
+                                "BuildNumber: 1", "Caption: B2", Dashes(31), "BuildNumber: 2"}));
 }
 
 }  // namespace

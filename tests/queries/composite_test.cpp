@@ -60,9 +60,12 @@ constexpr const char* kUsb = R"({"namespaces": {"root\\cimv2": {
 TEST(UsbDevices, ListsEachDeviceReachedThroughItsAssociations) {
   TestHost host(kUsb);
   Strings device_6210 = {"NI USB-6210",
-                         "USB-6210,Description", "USB-6210,USB-6210",
-                         "USB-6210,DeviceID", "USB-6210,USB\\VID_3923&PID_717B\\01A2B3C4",
-                         "USB-6210,Name", "USB-6210,NI USB-6210",
+                         "USB-6210,Description",
+                         "USB-6210,USB-6210",
+                         "USB-6210,DeviceID",
+                         "USB-6210,USB\\VID_3923&PID_717B\\01A2B3C4",
+                         "USB-6210,Name",
+                         "USB-6210,NI USB-6210",
                          "USB-6210,Flags"};
   Strings expected = {Header("Command58")};
   expected.insert(expected.end(), device_6210.begin(), device_6210.end());
@@ -102,11 +105,10 @@ TEST(UsbDevices, IdsWithQuotesAndBackslashesReachTheirDevice) {
     {"Description": "double", "DeviceID": "USB\\VID_1&PID_3\\A\\\\B"},
     {"Description": "lone", "DeviceID": "USB\\'"}
   ]}}})");
-  EXPECT_EQ(RunOn(host, "Command58"),
-            (Strings{Header("Command58"), "quote,Description", "quote,quote", "quote,DeviceID",
-                     "quote,USB\\VID_1&PID_2\\O'NEIL", "double,Description", "double,double", "double,DeviceID",
-                     "double,USB\\VID_1&PID_3\\A\\\\B", "lone,Description", "lone,lone", "lone,DeviceID",
-                     "lone,USB\\'"}));
+  EXPECT_EQ(RunOn(host, "Command58"), (Strings{Header("Command58"), "quote,Description", "quote,quote",
+                                               "quote,DeviceID", "quote,USB\\VID_1&PID_2\\O'NEIL", "double,Description",
+                                               "double,double", "double,DeviceID", "double,USB\\VID_1&PID_3\\A\\\\B",
+                                               "lone,Description", "lone,lone", "lone,DeviceID", "lone,USB\\'"}));
 }
 
 TEST(UsbDevices, DeviceQueryEscapesTheLiteral) {

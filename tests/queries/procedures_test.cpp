@@ -77,10 +77,10 @@ TEST(FixedList, OutcomesOfAnEmptyOrFailingQuery) {
     const char* control;
     Strings expected;
   } cases[] = {
-      {kMachine, "Command14", {Header("Command14")}},                                       // no instance
-      {kMachine, "Command40", {Header("Command40"), Dashes(31)}},                           // class missing
-      {R"({"namespaces": {}})", "Command10", {Header("Command10"), Dashes(31)}},            // no namespace
-      {kMachine, "Command9", {Header("Command9"), Dashes(25)}},                             // opening line
+      {kMachine, "Command14", {Header("Command14")}},                             // no instance
+      {kMachine, "Command40", {Header("Command40"), Dashes(31)}},                 // class missing
+      {R"({"namespaces": {}})", "Command10", {Header("Command10"), Dashes(31)}},  // no namespace
+      {kMachine, "Command9", {Header("Command9"), Dashes(25)}},                   // opening line
       {R"({"namespaces": {}})", "Command9", {Header("Command9"), Dashes(25), Dashes(31)}},
   };
   for (const Case& c : cases) {

@@ -1,11 +1,10 @@
-#include "queries/property_list.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "queries/buttons.h"
 #include "queries/procedures.h"
+#include "queries/property_list.h"
 #include "tests/support/golden.h"
 #include "tests/support/test_host.h"
 
@@ -43,8 +42,8 @@ TEST(PropertyListsGolden, EveryFixedListEntryByEntry) {
   int lists = 0;
   for (const auto& b : queries::Buttons()) {
     PropertyList list = PropertyListOf(b.control);
-    const bool fixed = b.procedure == queries::Procedure::FixedList ||
-                       b.procedure == queries::Procedure::FixedListWithOpeningLine;
+    const bool fixed =
+        b.procedure == queries::Procedure::FixedList || b.procedure == queries::Procedure::FixedListWithOpeningLine;
     EXPECT_EQ(fixed, !list.empty()) << b.control << ": a fixed-list button has a list, no other button has one";
     if (list.empty()) continue;
     ++lists;
@@ -124,16 +123,14 @@ TEST(PrintForms, EdgeCasesOfEachFirstAndScalarEntries) {
                                       "CreationClassName: Win32_BaseBoard", Dashes(31), "Caption: ",
                                       "CreationClassName: Win32_BaseBoard", Dashes(31), "CreationClassName: x"}));
   EXPECT_EQ(run("Command33"), (Strings{Dashes(31), "ConnectorPinout: p", "ConnectorType: 2", "ConnectorType: 3",
-                                       "CreationClassName: c", Dashes(31), "ConnectorPinout: p",
-                                       "CreationClassName: c", Dashes(31), "ConnectorPinout: p",
-                                       "CreationClassName: c"}));
+                                       "CreationClassName: c", Dashes(31), "ConnectorPinout: p", "CreationClassName: c",
+                                       Dashes(31), "ConnectorPinout: p", "CreationClassName: c"}));
   EXPECT_EQ(run("Command49"), (Strings{Dashes(31), "Availability: 3", "Capabilities: ", "Caption: T"}));
   EXPECT_EQ(run("Command24"), (Strings{Dashes(31), "Index: 1", "IPAddress: 192.168.1.10", "IPAddress: fe80::1",
-                                       "IPConnectionMetric: 25", Dashes(31), "Index: 2",
-                                       "IPConnectionMetric: 10"}));
+                                       "IPConnectionMetric: 25", Dashes(31), "Index: 2", "IPConnectionMetric: 10"}));
   // PowerManagementCapabilities is a scalar entry: Null gives the bare label, an array no line.
-  EXPECT_EQ(run("Command23"), (Strings{Dashes(31), "Index: 1", "PowerManagementCapabilities: ", Dashes(31),
-                                       "Index: 2"}));
+  EXPECT_EQ(run("Command23"),
+            (Strings{Dashes(31), "Index: 1", "PowerManagementCapabilities: ", Dashes(31), "Index: 2"}));
 }
 
 }  // namespace

@@ -27,7 +27,6 @@ INSTANTIATE_TEST_SUITE_P(
                       MonikerCase{"winmgmts:\\\\.\\root", "root"},
                       MonikerCase{"winmgmts:\\\\remote\\root\\cimv2", std::nullopt},
                       MonikerCase{"winmgmts:\\\\.\\rootx\\cimv2", std::nullopt},
-                      MonikerCase{"wmi:\\\\.\\root\\cimv2", std::nullopt},
-                      MonikerCase{"", std::nullopt}));
+                      MonikerCase{"wmi:\\\\.\\root\\cimv2", std::nullopt}, MonikerCase{"", std::nullopt}));
 
 }  // namespace

@@ -44,19 +44,16 @@ INSTANTIATE_TEST_SUITE_P(
         WqlCase{"Select * From Win32_PnPEntity Where DeviceID = 'A\\'B'", "Win32_PnPEntity", "DeviceID", "A'B"},
         WqlCase{"Select * From X where Name='a=b'", "X", "Name", "a=b"},
         WqlCase{"Select * From X Where Name = ''", "X", "Name", ""},
-        WqlCase{"Select * From X Where Name = \"dq\"", "X", "Name", "dq"},
-        WqlCase{"", nullptr},
-        WqlCase{"Select Name from Win32_BIOS", nullptr},
-        WqlCase{"Select * from", nullptr},
-        WqlCase{"Select * from Win32_BIOS extra", nullptr},
-        WqlCase{"Select * from X Where Name = 'open", nullptr},
+        WqlCase{"Select * From X Where Name = \"dq\"", "X", "Name", "dq"}, WqlCase{"", nullptr},
+        WqlCase{"Select Name from Win32_BIOS", nullptr}, WqlCase{"Select * from", nullptr},
+        WqlCase{"Select * from Win32_BIOS extra", nullptr}, WqlCase{"Select * from X Where Name = 'open", nullptr},
         WqlCase{"Select * from X Where Name = 'a' and Caption = 'b'", nullptr},
-        WqlCase{"Select * from X Where Name 'a'", nullptr},
-        WqlCase{"Delete from X", nullptr}));
+        WqlCase{"Select * from X Where Name 'a'", nullptr}, WqlCase{"Delete from X", nullptr}));
 
 TEST(WqlMatching, ComparesTextWithoutRegardToCase) {
   wmi::Instance usb({{"DeviceID", wmi::Value("USB\\VID_046D&PID_C52B\\5&2A4C1F3&0&2")}, {"Index", wmi::Value(3)}});
-  EXPECT_TRUE(wmi::ParseWql("Select * from X where deviceid = 'usb\\\\vid_046d&pid_c52b\\\\5&2a4c1f3&0&2'").Matches(usb));
+  EXPECT_TRUE(
+      wmi::ParseWql("Select * from X where deviceid = 'usb\\\\vid_046d&pid_c52b\\\\5&2a4c1f3&0&2'").Matches(usb));
   EXPECT_FALSE(wmi::ParseWql("Select * from X where DeviceID = 'USB\\VID_046D'").Matches(usb));
   // Single backslashes in the literal escape the next character, so they vanish.
   EXPECT_FALSE(wmi::ParseWql("Select * from X where DeviceID = 'USB\\VID_046D&PID_C52B\\5&2A4C1F3&0&2'").Matches(usb));

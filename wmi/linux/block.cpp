@@ -92,8 +92,8 @@ std::string DiskDeviceId(Context& ctx, const BlockDisk& d, bool usb, const std::
   std::string vendor = d.vendor.value_or("");
   if (vendor.empty() && StartsWith(d.name, "nvme")) vendor = "NVME";
   if (vendor.empty() && d.device && d.device->find("/virtio") != std::string::npos) vendor = "VIRTIO";
-  std::string id = std::string(usb ? "USBSTOR" : "SCSI") + "\\DISK&VEN_" + IdPart(vendor) + "&PROD_" +
-                   IdPart(d.model.value_or(""));
+  std::string id =
+      std::string(usb ? "USBSTOR" : "SCSI") + "\\DISK&VEN_" + IdPart(vendor) + "&PROD_" + IdPart(d.model.value_or(""));
   if (usb) {
     if (d.firmware) id += "&REV_" + IdPart(*d.firmware);
     std::string instance = d.name;

@@ -510,8 +510,8 @@ std::vector<const SmbiosStructure*> PopulatedSockets(Context& ctx) {
 // ---- Caches from the firmware's cache structures (SMBIOS type 7) ----
 
 // SMBIOS's associativity codes (7.8.5) as numbers of ways; 0 is fully associative.
-constexpr CodeMap kSmbiosWays[] = {{3, 1}, {4, 2},   {5, 4},   {6, 0},   {7, 8},   {8, 16}, {9, 12},
-                                   {10, 24}, {11, 32}, {12, 48}, {13, 64}, {14, 20}};
+constexpr CodeMap kSmbiosWays[] = {{3, 1},  {4, 2},   {5, 4},   {6, 0},   {7, 8},   {8, 16},
+                                   {9, 12}, {10, 24}, {11, 32}, {12, 48}, {13, 64}, {14, 20}};
 
 // The installed size in KB: bit 15 (bit 31 of the 3.1 extended field) counts 64 KB units.
 std::optional<std::int64_t> FirmwareCacheKb(const SmbiosStructure& s) {

@@ -3,10 +3,11 @@
 // SMBIOS table (/sys/firmware/dmi/tables, root only), and the first three from
 // /sys/class/dmi/id where the table cannot be read. The table wins whenever it
 // holds the structure.
+#include "wmi/linux/firmware.h"
+
 #include <array>
 
 #include "wmi/linux/backend.h"
-#include "wmi/linux/firmware.h"
 #include "wmi/linux/smbios.h"
 
 namespace wmi::lx {
@@ -56,9 +57,8 @@ void PhysicalElement(Builder& b, const std::string& caption, const std::string& 
 namespace {
 
 // SMBIOS structure types.
-constexpr std::uint8_t kBios = 0, kSystem = 1, kBaseBoard = 2, kEnclosure = 3, kPort = 8, kSlot = 9,
-                       kOnBoard = 10, kConfigOptions = 12, kLanguages = 13, kBattery = 22,
-                       kOnBoardExtended = 41;
+constexpr std::uint8_t kBios = 0, kSystem = 1, kBaseBoard = 2, kEnclosure = 3, kPort = 8, kSlot = 9, kOnBoard = 10,
+                       kConfigOptions = 12, kLanguages = 13, kBattery = 22, kOnBoardExtended = 41;
 
 // A BIOS date, mm/dd/yyyy or mm/dd/yy, as a WMI datetime.
 std::optional<std::string> BiosDate(std::optional<std::string> text) {
@@ -124,9 +124,7 @@ Instance BiosFromTable(const ClassDef& def, Context& ctx, const SmbiosTable& t, 
 // /sys/class/dmi/id, world-readable but for the serial numbers.
 constexpr const char* kDmiId = "/sys/class/dmi/id/";
 
-std::optional<std::string> DmiId(Context& ctx, const char* file) {
-  return ctx.tree().Line(std::string(kDmiId) + file);
-}
+std::optional<std::string> DmiId(Context& ctx, const char* file) { return ctx.tree().Line(std::string(kDmiId) + file); }
 
 }  // namespace
 
@@ -143,12 +141,14 @@ InstanceList BuildBios(const ClassDef& def, Context& ctx) {
   b.Text("SerialNumber", DmiId(ctx, "product_serial"));
   if (auto release = DmiId(ctx, "bios_release")) {  // "5.13"
     auto parts = Split(*release, '.');
-    if (parts.size() == 2) b.Int("SystemBiosMajorVersion", ParseInt(parts[0])).Int("SystemBiosMinorVersion", ParseInt(parts[1]));
+    if (parts.size() == 2)
+      b.Int("SystemBiosMajorVersion", ParseInt(parts[0])).Int("SystemBiosMinorVersion", ParseInt(parts[1]));
   }
   if (auto ec = DmiId(ctx, "ec_firmware_release")) {
     auto parts = Split(*ec, '.');
     if (parts.size() == 2)
-      b.Int("EmbeddedControllerMajorVersion", ParseInt(parts[0])).Int("EmbeddedControllerMinorVersion", ParseInt(parts[1]));
+      b.Int("EmbeddedControllerMajorVersion", ParseInt(parts[0]))
+          .Int("EmbeddedControllerMinorVersion", ParseInt(parts[1]));
   }
   return {b.Build()};
 }
@@ -161,7 +161,8 @@ InstanceList BuildBaseBoard(const ClassDef& def, Context& ctx) {
     b.Bool("PoweredOn", true).Text("Status", "OK");
   };
   std::vector<std::string> options;
-  for (const SmbiosStructure* c : t.OfType(kConfigOptions)) options.insert(options.end(), c->strings.begin(), c->strings.end());
+  for (const SmbiosStructure* c : t.OfType(kConfigOptions))
+    options.insert(options.end(), c->strings.begin(), c->strings.end());
   for (const SmbiosStructure* s : t.OfType(kBaseBoard)) {
     Builder b(def, ctx);
     common(b);
@@ -169,7 +170,9 @@ InstanceList BuildBaseBoard(const ClassDef& def, Context& ctx) {
     b.Text("SerialNumber", s->String(0x07));
     if (auto f = s->Byte(0x09)) {
       b.Bool("HostingBoard", (*f & 0x01) != 0).Bool("RequiresDaughterBoard", (*f & 0x02) != 0);
-      b.Bool("Removable", (*f & 0x04) != 0).Bool("Replaceable", (*f & 0x08) != 0).Bool("HotSwappable", (*f & 0x10) != 0);
+      b.Bool("Removable", (*f & 0x04) != 0)
+          .Bool("Replaceable", (*f & 0x08) != 0)
+          .Bool("HotSwappable", (*f & 0x10) != 0);
     }
     if (!options.empty()) b.Texts("ConfigOptions", options);
     out.push_back(b.Build());

@@ -14,7 +14,6 @@
 
 namespace wmi::lx {
 
-
 // What the connections of one short span of time share.
 struct Session {
   Session(const std::string& root, std::shared_ptr<System> sys)

@@ -28,34 +28,44 @@ struct Named {
   std::int64_t wmi;
 };
 constexpr Named kFormFactors[] = {
-    {1, "Other", 1},  {2, "Unknown", 0}, {3, "SIMM", 7},   {4, "SIP", 2},     {5, "Chip", 0},
-    {6, "DIP", 3},    {7, "ZIP", 4},     {8, "Proprietary Card", 6},          {9, "DIMM", 8},
-    {10, "TSOP", 9},  {11, "Row Of Chips", 0},             {12, "RIMM", 11},  {13, "SODIMM", 12},
-    {14, "SRIMM", 13}, {15, "FB-DIMM", 0}, {16, "Die", 0},
+    {1, "Other", 1},    {2, "Unknown", 0}, {3, "SIMM", 7},          {4, "SIP", 2},
+    {5, "Chip", 0},     {6, "DIP", 3},     {7, "ZIP", 4},           {8, "Proprietary Card", 6},
+    {9, "DIMM", 8},     {10, "TSOP", 9},   {11, "Row Of Chips", 0}, {12, "RIMM", 11},
+    {13, "SODIMM", 12}, {14, "SRIMM", 13}, {15, "FB-DIMM", 0},      {16, "Die", 0},
 };
 constexpr Named kMemoryTypes[] = {
-    {1, "Other", 1},   {2, "Unknown", 0},  {3, "DRAM", 2},    {4, "EDRAM", 6},   {5, "VRAM", 7},
-    {6, "SRAM", 8},    {7, "RAM", 9},      {8, "ROM", 10},    {9, "Flash", 11},  {10, "EEPROM", 12},
-    {11, "FEPROM", 13}, {12, "EPROM", 14}, {13, "CDRAM", 15}, {14, "3DRAM", 16}, {15, "SDRAM", 17},
-    {16, "SGRAM", 18}, {17, "RDRAM", 19},  {18, "DDR", 20},   {19, "DDR2", 21},  {20, "DDR2 FB-DIMM", 22},
-    {24, "DDR3", 24},  {25, "FBD2", 25},   {26, "DDR4", 0},   {27, "LPDDR", 0},  {28, "LPDDR2", 0},
-    {29, "LPDDR3", 0}, {30, "LPDDR4", 0},  {31, "Logical non-volatile device", 0},
-    {32, "HBM", 0},    {33, "HBM2", 0},    {34, "DDR5", 0},   {35, "LPDDR5", 0}, {36, "HBM3", 0},
+    {1, "Other", 1},   {2, "Unknown", 0},  {3, "DRAM", 2},     {4, "EDRAM", 6},
+    {5, "VRAM", 7},    {6, "SRAM", 8},     {7, "RAM", 9},      {8, "ROM", 10},
+    {9, "Flash", 11},  {10, "EEPROM", 12}, {11, "FEPROM", 13}, {12, "EPROM", 14},
+    {13, "CDRAM", 15}, {14, "3DRAM", 16},  {15, "SDRAM", 17},  {16, "SGRAM", 18},
+    {17, "RDRAM", 19}, {18, "DDR", 20},    {19, "DDR2", 21},   {20, "DDR2 FB-DIMM", 22},
+    {24, "DDR3", 24},  {25, "FBD2", 25},   {26, "DDR4", 0},    {27, "LPDDR", 0},
+    {28, "LPDDR2", 0}, {29, "LPDDR3", 0},  {30, "LPDDR4", 0},  {31, "Logical non-volatile device", 0},
+    {32, "HBM", 0},    {33, "HBM2", 0},    {34, "DDR5", 0},    {35, "LPDDR5", 0},
+    {36, "HBM3", 0},
 };
 // Array locations, uses and error corrections: SMBIOS's codes are WMI's, but for the PC-98 locations.
 constexpr Named kLocations[] = {
-    {1, "Other", 1}, {2, "Unknown", 2}, {3, "System Board Or Motherboard", 3}, {4, "ISA Add-on Card", 4},
-    {5, "EISA Add-on Card", 5}, {6, "PCI Add-on Card", 6}, {7, "MCA Add-on Card", 7},
-    {8, "PCMCIA Add-on Card", 8}, {9, "Proprietary Add-on Card", 9}, {10, "NuBus", 10},
-    {0xA0, "PC-98/C20 Add-on Card", 11}, {0xA1, "PC-98/C24 Add-on Card", 12}, {0xA2, "PC-98/E Add-on Card", 13},
+    {1, "Other", 1},
+    {2, "Unknown", 2},
+    {3, "System Board Or Motherboard", 3},
+    {4, "ISA Add-on Card", 4},
+    {5, "EISA Add-on Card", 5},
+    {6, "PCI Add-on Card", 6},
+    {7, "MCA Add-on Card", 7},
+    {8, "PCMCIA Add-on Card", 8},
+    {9, "Proprietary Add-on Card", 9},
+    {10, "NuBus", 10},
+    {0xA0, "PC-98/C20 Add-on Card", 11},
+    {0xA1, "PC-98/C24 Add-on Card", 12},
+    {0xA2, "PC-98/E Add-on Card", 13},
     {0xA3, "PC-98/Local Bus Add-on Card", 14},
 };
-constexpr Named kUses[] = {{1, "Other", 1},        {2, "Unknown", 2},          {3, "System Memory", 3},
-                           {4, "Video Memory", 4}, {5, "Flash Memory", 5},     {6, "Non-volatile RAM", 6},
+constexpr Named kUses[] = {{1, "Other", 1},        {2, "Unknown", 2},      {3, "System Memory", 3},
+                           {4, "Video Memory", 4}, {5, "Flash Memory", 5}, {6, "Non-volatile RAM", 6},
                            {7, "Cache Memory", 7}};
-constexpr Named kCorrections[] = {{1, "Other", 1},  {2, "Unknown", 2},        {3, "None", 3},
-                                  {4, "Parity", 4}, {5, "Single-bit ECC", 5}, {6, "Multi-bit ECC", 6},
-                                  {7, "CRC", 7}};
+constexpr Named kCorrections[] = {{1, "Other", 1},          {2, "Unknown", 2},       {3, "None", 3}, {4, "Parity", 4},
+                                  {5, "Single-bit ECC", 5}, {6, "Multi-bit ECC", 6}, {7, "CRC", 7}};
 
 template <std::size_t N>
 std::optional<std::int64_t> ByCode(const Named (&table)[N], std::optional<std::int64_t> code) {
@@ -96,7 +106,9 @@ std::optional<std::int64_t> Speed(const SmbiosStructure& s, std::size_t word, st
   return v;
 }
 
-void PhysicalMemoryCommon(Builder& b, int index) { PhysicalElement(b, "Physical Memory", "Physical Memory " + std::to_string(index)); }
+void PhysicalMemoryCommon(Builder& b, int index) {
+  PhysicalElement(b, "Physical Memory", "Physical Memory " + std::to_string(index));
+}
 
 // udev's record of the DMI device: its E: properties.
 std::map<std::string, std::string> UdevDmi(Context& ctx) {
@@ -239,8 +251,7 @@ void SetRange(Builder& b, const SmbiosStructure& s, std::size_t extended) {
   if (start && end) b.Big("StartingAddress", *start).Big("EndingAddress", *end);
 }
 
-InstanceList Ranges(const ClassDef& def, Context& ctx, std::uint8_t type, const char* caption,
-                    std::size_t extended) {
+InstanceList Ranges(const ClassDef& def, Context& ctx, std::uint8_t type, const char* caption, std::size_t extended) {
   InstanceList out;
   int index = 0;
   for (const SmbiosStructure* s : ctx.Smbios().OfType(type)) {

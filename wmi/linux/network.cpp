@@ -103,8 +103,8 @@ std::string Mask(int prefix) {
 // A route of the main tables (/proc/net/route, /proc/net/ipv6_route).
 struct Route {
   bool v6 = false;
-  bool default_gateway = false;   // to everywhere, through a gateway
-  std::string gateway;            // the gateway's address, for a default gateway
+  bool default_gateway = false;  // to everywhere, through a gateway
+  std::string gateway;           // the gateway's address, for a default gateway
   std::optional<std::int64_t> metric;
 };
 

@@ -57,12 +57,16 @@ std::optional<std::string> CodePage(const std::string& locale) {
   std::string set;
   for (char c : Lower(locale.substr(dot + 1, locale.find('@', dot) - dot - 1)))
     if (c != '-' && c != '_') set += c;
-  static const std::map<std::string, const char*> kPages = {
-      {"utf8", "65001"},      {"ansix3.41968", "20127"}, {"ascii", "20127"},    {"iso88591", "28591"},
-      {"iso88592", "28592"},  {"iso88595", "28595"},     {"iso88597", "28597"}, {"iso88599", "28599"},
-      {"iso885915", "28605"}, {"eucjp", "20932"},        {"sjis", "932"},       {"shiftjis", "932"},
-      {"gb2312", "936"},      {"gbk", "936"},            {"gb18030", "54936"},  {"big5", "950"},
-      {"euckr", "51949"},     {"koi8r", "20866"},        {"koi8u", "21866"},    {"cp1251", "1251"}};
+  static const std::map<std::string, const char*> kPages = {{"utf8", "65001"},      {"ansix3.41968", "20127"},
+                                                            {"ascii", "20127"},     {"iso88591", "28591"},
+                                                            {"iso88592", "28592"},  {"iso88595", "28595"},
+                                                            {"iso88597", "28597"},  {"iso88599", "28599"},
+                                                            {"iso885915", "28605"}, {"eucjp", "20932"},
+                                                            {"sjis", "932"},        {"shiftjis", "932"},
+                                                            {"gb2312", "936"},      {"gbk", "936"},
+                                                            {"gb18030", "54936"},   {"big5", "950"},
+                                                            {"euckr", "51949"},     {"koi8r", "20866"},
+                                                            {"koi8u", "21866"},     {"cp1251", "1251"}};
   auto it = kPages.find(set);
   if (it == kPages.end()) return std::nullopt;
   return std::string(it->second);

@@ -114,7 +114,7 @@ InstanceList MemoryInstances(const ClassDef& def, Context& ctx, bool device_rang
 struct Interrupt {
   std::int64_t irq = 0;  // Linux's own number
   std::string chip;
-  std::optional<std::int64_t> hwirq;  // the line on its interrupt controller
+  std::optional<std::int64_t> hwirq;    // the line on its interrupt controller
   std::optional<std::int64_t> trigger;  // TriggerType: 3 level, 4 edge
   std::string actions;
   bool message_signalled() const { return chip.find("MSI") != std::string::npos; }

@@ -46,7 +46,7 @@ struct SmbiosTable {
 
 struct SmbiosEntryPoint {
   int major = 0, minor = 0;
-  std::uint64_t table_length = 0;  // 2.x: exact length; 3.x: maximum size
+  std::uint64_t table_length = 0;     // 2.x: exact length; 3.x: maximum size
   std::uint32_t structure_count = 0;  // 2.x only; 0 when not given
   bool v3 = false;
 };

@@ -9,8 +9,8 @@
 
 #include <bit>
 #include <csetjmp>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <map>

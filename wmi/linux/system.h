@@ -22,7 +22,7 @@ struct InterfaceAddress {
 };
 
 struct FileSystemStats {
-  std::uint64_t size = 0;       // bytes
+  std::uint64_t size = 0;             // bytes
   std::uint64_t available = 0;        // bytes an unprivileged user can use (f_bavail)
   std::optional<std::uint64_t> free;  // bytes free in all, the blocks reserved for root included (f_bfree)
   std::uint64_t block_size = 0;
@@ -99,7 +99,8 @@ IdNames PciNamesFromIdsFile(const std::string& ids_file, unsigned vendor, unsign
 //   {"now": 1700000000, "utc_offset_minutes": 540,
 //    "uname": {"sysname": "Linux", "nodename": ..., "release": ..., "version": ..., "machine": ...},
 //    "sysinfo": {"uptime": 1234, "total_ram": ..., "free_ram": ..., "total_swap": ..., "free_swap": ..., "processes":
-//    90}, "locale": "C.UTF-8", "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix": 24}], "statvfs": {"/":
+//    90}, "locale": "C.UTF-8", "interfaces": [{"name": "eth0", "family": "inet"|"inet6", "address": "...", "prefix":
+//    24}], "statvfs": {"/":
 //    {"size": ..., "available": ..., "block_size": 4096, "name_max": 255}}, "pci": {"8086:0d57": ["Intel Corporation",
 //    "..."]}, "pci_classes": {"060000": "Host bridge"}, "usb": {"1d6b:0002": ["Linux Foundation", "2.0 root hub"]},
 //    "cpuid": {"1.0": [eax, ebx, ecx, edx], "8000001d.2": [...]}, (leaf.subleaf in hex: recorded answers)

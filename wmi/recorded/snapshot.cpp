@@ -40,9 +40,7 @@ namespace {
 struct Place {
   const std::string& source;
   std::string path;
-  [[noreturn]] void Fail(const std::string& why) const {
-    throw SnapshotError(source + ": at " + path + ": " + why);
-  }
+  [[noreturn]] void Fail(const std::string& why) const { throw SnapshotError(source + ": at " + path + ": " + why); }
 };
 
 Value ToValue(const Json& j, const Place& at, bool element) {

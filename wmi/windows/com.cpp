@@ -13,9 +13,9 @@ namespace {
 class ThreadApartment {
  public:
   explicit ThreadApartment(Apartment preferred)
-      : hr_(CoInitializeEx(nullptr, (preferred == Apartment::Multithreaded ? COINIT_MULTITHREADED
-                                                                           : COINIT_APARTMENTTHREADED) |
-                                        COINIT_DISABLE_OLE1DDE)) {}
+      : hr_(CoInitializeEx(nullptr,
+                           (preferred == Apartment::Multithreaded ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED) |
+                               COINIT_DISABLE_OLE1DDE)) {}
   ThreadApartment(const ThreadApartment&) = delete;
   ThreadApartment& operator=(const ThreadApartment&) = delete;
   // S_OK and S_FALSE both count one initialisation to balance; RPC_E_CHANGED_MODE
@@ -97,7 +97,8 @@ HRESULT SetProxySecurity(IUnknown* proxy) {
 void OwningThread::Check(const char* what) const {
 #if !defined(NDEBUG) || defined(PCINFO_CHECK_THREADS)
   if (GetCurrentThreadId() != id_)
-    throw std::logic_error(std::string(what) + " of the Windows backend used on a thread other than the one that made it");
+    throw std::logic_error(std::string(what) +
+                           " of the Windows backend used on a thread other than the one that made it");
 #else
   (void)what;
 #endif
@@ -138,9 +139,7 @@ std::string HResultText(HRESULT hr) {
   return hex;
 }
 
-void Fail(ErrorCode code, const std::string& what, HRESULT hr) {
-  throw Error(code, what + ": " + HResultText(hr));
-}
+void Fail(ErrorCode code, const std::string& what, HRESULT hr) { throw Error(code, what + ": " + HResultText(hr)); }
 
 ErrorCode QueryErrorCode(HRESULT hr) {
   switch (static_cast<ULONG>(hr)) {

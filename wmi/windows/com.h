@@ -7,6 +7,7 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+// windows.h first: the COM headers build on it.
 #include <oleauto.h>
 #include <wbemidl.h>
 

@@ -106,25 +106,43 @@ Value Scalar(VARTYPE vt, const void* p, CIMTYPE base) {
 Value FromScalarVariant(const VARIANT& v, CIMTYPE base) {
   VARTYPE vt = V_VT(&v);
   switch (vt) {
-    case VT_I1: return Scalar(vt, &V_I1(&v), base);
-    case VT_UI1: return Scalar(vt, &V_UI1(&v), base);
-    case VT_I2: return Scalar(vt, &V_I2(&v), base);
-    case VT_UI2: return Scalar(vt, &V_UI2(&v), base);
-    case VT_I4: return Scalar(vt, &V_I4(&v), base);
-    case VT_UI4: return Scalar(vt, &V_UI4(&v), base);
-    case VT_INT: return Scalar(vt, &V_INT(&v), base);
-    case VT_UINT: return Scalar(vt, &V_UINT(&v), base);
-    case VT_I8: return Scalar(vt, &V_I8(&v), base);
-    case VT_UI8: return Scalar(vt, &V_UI8(&v), base);
-    case VT_R4: return Scalar(vt, &V_R4(&v), base);
-    case VT_R8: return Scalar(vt, &V_R8(&v), base);
-    case VT_BOOL: return Scalar(vt, &V_BOOL(&v), base);
-    case VT_BSTR: return Scalar(vt, &V_BSTR(&v), base);
-    case VT_UNKNOWN: return Scalar(vt, &V_UNKNOWN(&v), base);
-    case VT_DISPATCH: return Scalar(vt, &V_DISPATCH(&v), base);
+    case VT_I1:
+      return Scalar(vt, &V_I1(&v), base);
+    case VT_UI1:
+      return Scalar(vt, &V_UI1(&v), base);
+    case VT_I2:
+      return Scalar(vt, &V_I2(&v), base);
+    case VT_UI2:
+      return Scalar(vt, &V_UI2(&v), base);
+    case VT_I4:
+      return Scalar(vt, &V_I4(&v), base);
+    case VT_UI4:
+      return Scalar(vt, &V_UI4(&v), base);
+    case VT_INT:
+      return Scalar(vt, &V_INT(&v), base);
+    case VT_UINT:
+      return Scalar(vt, &V_UINT(&v), base);
+    case VT_I8:
+      return Scalar(vt, &V_I8(&v), base);
+    case VT_UI8:
+      return Scalar(vt, &V_UI8(&v), base);
+    case VT_R4:
+      return Scalar(vt, &V_R4(&v), base);
+    case VT_R8:
+      return Scalar(vt, &V_R8(&v), base);
+    case VT_BOOL:
+      return Scalar(vt, &V_BOOL(&v), base);
+    case VT_BSTR:
+      return Scalar(vt, &V_BSTR(&v), base);
+    case VT_UNKNOWN:
+      return Scalar(vt, &V_UNKNOWN(&v), base);
+    case VT_DISPATCH:
+      return Scalar(vt, &V_DISPATCH(&v), base);
     case VT_EMPTY:
-    case VT_NULL: return Value();
-    default: return Opaque(vt);
+    case VT_NULL:
+      return Value();
+    default:
+      return Opaque(vt);
   }
 }
 
@@ -153,7 +171,8 @@ Value FromArray(SAFEARRAY* sa, VARTYPE element_vt, CIMTYPE base) {
   UINT dims = SafeArrayGetDim(sa);
   for (UINT d = 1; d <= dims; ++d) {
     LONG lower = 0, upper = -1;
-    if (FAILED(SafeArrayGetLBound(sa, d, &lower)) || FAILED(SafeArrayGetUBound(sa, d, &upper))) return Opaque(VT_ARRAY | element_vt);
+    if (FAILED(SafeArrayGetLBound(sa, d, &lower)) || FAILED(SafeArrayGetUBound(sa, d, &upper)))
+      return Opaque(VT_ARRAY | element_vt);
     count *= upper >= lower ? static_cast<std::size_t>(upper - lower + 1) : 0;
   }
   if (dims == 0) count = 0;

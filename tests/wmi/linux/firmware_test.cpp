@@ -62,8 +62,9 @@ Bytes EntryPoint2(std::uint8_t major, std::uint8_t minor, std::uint16_t length, 
 
 SmbiosTable Parse(const Bytes& entry, const Bytes& table) { return ParseSmbios(entry, table); }
 
-const Bytes kBios = Structure(0, 0, {1, 2, 0, 0xF0, 3, 0xFF, 0x90, 0x98, 0x03, 0x80, 0xFF, 0, 0, 0, 0x03, 0x0D, 5, 13, 0xFF, 0xFF},
-                              {"Vendor", "1.0", "01/02/2020"});
+const Bytes kBios =
+    Structure(0, 0, {1, 2, 0, 0xF0, 3, 0xFF, 0x90, 0x98, 0x03, 0x80, 0xFF, 0, 0, 0, 0x03, 0x0D, 5, 13, 0xFF, 0xFF},
+              {"Vendor", "1.0", "01/02/2020"});
 const Bytes kEnd = Structure(127, 0xFEFF, {}, {});
 
 TEST(SmbiosWalk, EntryPointVersions) {
@@ -139,14 +140,14 @@ TEST(SmbiosWalk, FieldsAndStringsStayInsideTheStructure) {
 // A tree holding one table, written below a temporary folder.
 struct TableTree {
   TableTree(const Bytes& entry, const Bytes& table) {
-    root = std::filesystem::temp_directory_path() / ("pcinfo-smbios-" + std::to_string(::getpid()) + "-" +
-                                                     std::to_string(counter++));
+    root = std::filesystem::temp_directory_path() /
+           ("pcinfo-smbios-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
     auto dir = root / "sys/firmware/dmi/tables";
     std::filesystem::create_directories(dir);
-    std::ofstream(dir / "smbios_entry_point", std::ios::binary).write(reinterpret_cast<const char*>(entry.data()),
-                                                                      static_cast<std::streamsize>(entry.size()));
-    std::ofstream(dir / "DMI", std::ios::binary).write(reinterpret_cast<const char*>(table.data()),
-                                                       static_cast<std::streamsize>(table.size()));
+    std::ofstream(dir / "smbios_entry_point", std::ios::binary)
+        .write(reinterpret_cast<const char*>(entry.data()), static_cast<std::streamsize>(entry.size()));
+    std::ofstream(dir / "DMI", std::ios::binary)
+        .write(reinterpret_cast<const char*>(table.data()), static_cast<std::streamsize>(table.size()));
     provider = wmi::lx::LinuxProvider::ForTree(root.string());
   }
   ~TableTree() { std::filesystem::remove_all(root); }
@@ -181,12 +182,11 @@ Bytes MemoryDevice(std::uint16_t size, std::uint32_t extended, std::uint8_t form
 }
 
 TEST(SmbiosClasses, MemorySizesInEveryEncoding) {
-  TableTree tree(EntryPoint3(3, 3, 4096),
-                 Cat({Structure(17, 0x10, MemoryDevice(0x4000, 0), {"DIMM 16G"}),
-                      Structure(17, 0x11, MemoryDevice(0x7FFF, 0x10000), {"DIMM ext"}),
-                      Structure(17, 0x12, MemoryDevice(0x8200, 0, 0x0D, 0x18), {"DIMM 512K"}),
-                      Structure(17, 0x13, MemoryDevice(0, 0), {"empty"}),
-                      Structure(17, 0x14, MemoryDevice(0xFFFF, 0), {"unknown"}), kEnd}));
+  TableTree tree(EntryPoint3(3, 3, 4096), Cat({Structure(17, 0x10, MemoryDevice(0x4000, 0), {"DIMM 16G"}),
+                                               Structure(17, 0x11, MemoryDevice(0x7FFF, 0x10000), {"DIMM ext"}),
+                                               Structure(17, 0x12, MemoryDevice(0x8200, 0, 0x0D, 0x18), {"DIMM 512K"}),
+                                               Structure(17, 0x13, MemoryDevice(0, 0), {"empty"}),
+                                               Structure(17, 0x14, MemoryDevice(0xFFFF, 0), {"unknown"}), kEnd}));
   auto m = tree.All("Win32_PhysicalMemory");
   ASSERT_EQ(m.size(), 4u);  // the empty socket left out
   EXPECT_PROP(m[0], "Capacity", "17179869184");
@@ -195,7 +195,7 @@ TEST(SmbiosClasses, MemorySizesInEveryEncoding) {
   EXPECT_NULL(m[3], "Capacity");
   EXPECT_PROP(m[0], "FormFactor", 8);  // DIMM
   EXPECT_PROP(m[0], "SMBIOSMemoryType", 26);
-  EXPECT_PROP(m[0], "MemoryType", 0);  // DDR4 has no MemoryType code
+  EXPECT_PROP(m[0], "MemoryType", 0);   // DDR4 has no MemoryType code
   EXPECT_PROP(m[2], "FormFactor", 12);  // SODIMM
   EXPECT_PROP(m[2], "MemoryType", 24);  // DDR3
   EXPECT_PROP(m[0], "Speed", 3200);
@@ -242,10 +242,10 @@ struct DmiIdOnly : ::testing::Test, lxtest::TreeFixture {
 TEST_F(DmiIdOnly, BiosBoardAndEnclosureFromTheWorldReadableFiles) {
   auto bios = All("Win32_BIOS");
   ASSERT_EQ(bios.size(), 1u);
-  EXPECT_PROP(bios[0], "Manufacturer", "Dell Inc.");        // bios_vendor
-  EXPECT_PROP(bios[0], "SMBIOSBIOSVersion", "2.2.4");       // bios_version
+  EXPECT_PROP(bios[0], "Manufacturer", "Dell Inc.");                 // bios_vendor
+  EXPECT_PROP(bios[0], "SMBIOSBIOSVersion", "2.2.4");                // bios_version
   EXPECT_PROP(bios[0], "ReleaseDate", "20210412000000.000000+000");  // bios_date 04/12/2021
-  EXPECT_PROP(bios[0], "SystemBiosMajorVersion", 2);        // bios_release 2.2
+  EXPECT_PROP(bios[0], "SystemBiosMajorVersion", 2);                 // bios_release 2.2
   EXPECT_PROP(bios[0], "SystemBiosMinorVersion", 2);
   auto board = All("Win32_BaseBoard");
   ASSERT_EQ(board.size(), 1u);
@@ -282,7 +282,7 @@ TEST_F(UdevOnly, ModulesAndArrayFromUdevsRecord) {
   EXPECT_PROP(m[0], "Capacity", "8589934592");
   EXPECT_PROP(m[0], "DeviceLocator", "ChannelA-DIMM0");
   EXPECT_PROP(m[0], "BankLabel", "BANK 0");
-  EXPECT_PROP(m[0], "FormFactor", 12);  // SODIMM
+  EXPECT_PROP(m[0], "FormFactor", 12);        // SODIMM
   EXPECT_PROP(m[0], "SMBIOSMemoryType", 26);  // DDR4
   EXPECT_PROP(m[0], "Speed", 2400);
   EXPECT_PROP(m[0], "ConfiguredVoltage", 1200);
@@ -313,7 +313,7 @@ TEST(TableAndUdev, TheProcessorStructureAddsWhatProcDoesNot) {
   EXPECT_PROP(cpus[0], "SocketDesignation", "U3E1");  // the T480's type 4, as dmidecode shows it
   EXPECT_PROP(cpus[0], "CurrentVoltage", 11);         // 1.1 V
   EXPECT_PROP(cpus[0], "ExtClock", 100);
-  EXPECT_PROP(cpus[0], "UpgradeMethod", 0x33);        // Socket BGA1356
+  EXPECT_PROP(cpus[0], "UpgradeMethod", 0x33);  // Socket BGA1356
   EXPECT_NULL(cpus[0], "VoltageCaps");
 }
 

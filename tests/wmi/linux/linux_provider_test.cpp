@@ -276,7 +276,7 @@ TEST_F(Vm, BusesAreThePciBusAndTheAcpiAndPnpBuses) {
 
 TEST_F(Vm, ResourcesFromProc) {
   auto irqs = All("Win32_IRQResource");
-  ASSERT_EQ(irqs.size(), 19u);  // the numbered lines of /proc/interrupts
+  ASSERT_EQ(irqs.size(), 19u);                                      // the numbered lines of /proc/interrupts
   wmi::Instance serial = One("Win32_IRQResource", "Name", "IRQ4");  // Linux's 26 is line 4 of the IO-APIC
   EXPECT_PROP(serial, "IRQNumber", 4);
   EXPECT_PROP(serial, "Description", "ttyS0");

@@ -16,8 +16,9 @@ TEST(Capture, RecordsWhatTheProviderAnswers) {
   source->namespaces.push_back(wmi::RecordedNamespace{
       "root\\cimv2",
       {wmi::RecordedClass{"Win32_Fan", {}},
-       wmi::RecordedClass{"Win32_Bus", {wmi::Instance({{"DeviceID", Value("PCI_BUS_0")}, {"BusNum", Value(0)}}),
-                                        wmi::Instance({{"DeviceID", Value("PCI_BUS_1")}, {"BusNum", Value(1)}})}}}});
+       wmi::RecordedClass{"Win32_Bus",
+                          {wmi::Instance({{"DeviceID", Value("PCI_BUS_0")}, {"BusNum", Value(0)}}),
+                           wmi::Instance({{"DeviceID", Value("PCI_BUS_1")}, {"BusNum", Value(1)}})}}}});
   wmi::RecordedProvider provider(source);
   wmi::Snapshot snap =
       wmi::CaptureSnapshot(provider, "root\\cimv2", {"Win32_Bus", "Win32_NoSuchClass", "win32_bus", "Win32_Fan"});

@@ -1,12 +1,11 @@
 #include "wmi/recorded/snapshot.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "wmi/error.h"
 
@@ -167,8 +166,7 @@ TEST_F(SnapshotFolder, RefusesWhatIsNotARegularFile) {
   struct Case {
     std::string path, kind;
   } cases[] = {{"/dev/zero", "a device"}, {"/dev/null", "a device"}, {fifo, "a pipe"}, {dir_.string(), "a directory"}};
-  for (const Case& c : cases)
-    EXPECT_EQ(Message(c.path), c.path + ": not a regular file (" + c.kind + ")");
+  for (const Case& c : cases) EXPECT_EQ(Message(c.path), c.path + ": not a regular file (" + c.kind + ")");
 }
 
 TEST_F(SnapshotFolder, RefusesAFileOverTheCapWithoutReadingIt) {

@@ -6,14 +6,14 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <type_traits>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "wmi/error.h"
-#include "wmi/recorded/snapshot.h"
 #include "wmi/recorded/capture.h"
+#include "wmi/recorded/snapshot.h"
 #include "wmi/windows/com.h"
 #include "wmi/windows/variant.h"
 #include "wmi/windows/wbem.h"
@@ -42,16 +42,28 @@ void CheckValue(const Value& got, const Value& want, const std::string& what) {
 using Builder = std::function<void(VARIANT&)>;
 
 Builder I4(LONG n) {
-  return [n](VARIANT& v) { V_VT(&v) = VT_I4; V_I4(&v) = n; };
+  return [n](VARIANT& v) {
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = n;
+  };
 }
 Builder I2(SHORT n) {
-  return [n](VARIANT& v) { V_VT(&v) = VT_I2; V_I2(&v) = n; };
+  return [n](VARIANT& v) {
+    V_VT(&v) = VT_I2;
+    V_I2(&v) = n;
+  };
 }
 Builder UI1(BYTE n) {
-  return [n](VARIANT& v) { V_VT(&v) = VT_UI1; V_UI1(&v) = n; };
+  return [n](VARIANT& v) {
+    V_VT(&v) = VT_UI1;
+    V_UI1(&v) = n;
+  };
 }
 Builder Str(const wchar_t* s) {
-  return [s](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = SysAllocString(s); };
+  return [s](VARIANT& v) {
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocString(s);
+  };
 }
 
 // A one-dimensional SAFEARRAY of `vt` with lower bound `lower`, holding `items`.
@@ -101,31 +113,96 @@ void VariantConversion() {
       {"uint8 in VT_I4", I4(511), CIM_UINT8, Value(255)},
       {"sint8 in VT_I2", I2(-5), CIM_SINT8, Value(-5)},
       {"char16 in VT_I2", I2(static_cast<SHORT>(0x8000)), CIM_CHAR16, Value(0x8000)},
-      {"VT_I1", [](VARIANT& v) { V_VT(&v) = VT_I1; V_I1(&v) = -3; }, CIM_EMPTY, Value(-3)},
-      {"VT_UI2", [](VARIANT& v) { V_VT(&v) = VT_UI2; V_UI2(&v) = 60000; }, CIM_EMPTY, Value(60000)},
-      {"VT_UI4", [](VARIANT& v) { V_VT(&v) = VT_UI4; V_UI4(&v) = 4000000000u; }, CIM_EMPTY,
-       Value(std::int64_t{4000000000})},
-      {"VT_I8", [](VARIANT& v) { V_VT(&v) = VT_I8; V_I8(&v) = -9000000000LL; }, CIM_SINT64,
-       Value(std::int64_t{-9000000000LL})},
-      {"VT_UI8 above the int64 range", [](VARIANT& v) { V_VT(&v) = VT_UI8; V_UI8(&v) = 9223372036854775809ULL; },
+      {"VT_I1",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_I1;
+         V_I1(&v) = -3;
+       },
+       CIM_EMPTY, Value(-3)},
+      {"VT_UI2",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UI2;
+         V_UI2(&v) = 60000;
+       },
+       CIM_EMPTY, Value(60000)},
+      {"VT_UI4",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UI4;
+         V_UI4(&v) = 4000000000u;
+       },
+       CIM_EMPTY, Value(std::int64_t{4000000000})},
+      {"VT_I8",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_I8;
+         V_I8(&v) = -9000000000LL;
+       },
+       CIM_SINT64, Value(std::int64_t{-9000000000LL})},
+      {"VT_UI8 above the int64 range",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UI8;
+         V_UI8(&v) = 9223372036854775809ULL;
+       },
        CIM_UINT64, Value("9223372036854775809")},
-      {"VT_INT", [](VARIANT& v) { V_VT(&v) = VT_INT; V_INT(&v) = -12; }, CIM_EMPTY, Value(-12)},
-      {"VT_UINT", [](VARIANT& v) { V_VT(&v) = VT_UINT; V_UINT(&v) = 12; }, CIM_EMPTY, Value(12)},
-      {"VT_R4 keeps its shortest form", [](VARIANT& v) { V_VT(&v) = VT_R4; V_R4(&v) = 0.1f; }, CIM_REAL32, Value(0.1)},
-      {"VT_R8", [](VARIANT& v) { V_VT(&v) = VT_R8; V_R8(&v) = 2.5; }, CIM_REAL64, Value(2.5)},
-      {"VT_BOOL true", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_TRUE; }, CIM_BOOLEAN, Value(true)},
-      {"VT_BOOL false", [](VARIANT& v) { V_VT(&v) = VT_BOOL; V_BOOL(&v) = VARIANT_FALSE; }, CIM_BOOLEAN, Value(false)},
+      {"VT_INT",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_INT;
+         V_INT(&v) = -12;
+       },
+       CIM_EMPTY, Value(-12)},
+      {"VT_UINT",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UINT;
+         V_UINT(&v) = 12;
+       },
+       CIM_EMPTY, Value(12)},
+      {"VT_R4 keeps its shortest form",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_R4;
+         V_R4(&v) = 0.1f;
+       },
+       CIM_REAL32, Value(0.1)},
+      {"VT_R8",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_R8;
+         V_R8(&v) = 2.5;
+       },
+       CIM_REAL64, Value(2.5)},
+      {"VT_BOOL true",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BOOL;
+         V_BOOL(&v) = VARIANT_TRUE;
+       },
+       CIM_BOOLEAN, Value(true)},
+      {"VT_BOOL false",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BOOL;
+         V_BOOL(&v) = VARIANT_FALSE;
+       },
+       CIM_BOOLEAN, Value(false)},
       {"VT_BSTR ASCII", Str(L"Wine Disk Drive"), CIM_STRING, Value("Wine Disk Drive")},
-      {"VT_BSTR Japanese to UTF-8", Str(L"\u65e5\u672c\u8a9e"), CIM_STRING, Value("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e")},
+      {"VT_BSTR Japanese to UTF-8", Str(L"\u65e5\u672c\u8a9e"), CIM_STRING,
+       Value("\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e")},
       {"VT_BSTR surrogate pair to UTF-8", Str(L"\U0001F600"), CIM_STRING, Value("\xf0\x9f\x98\x80")},
       {"uint64 arrives as text", Str(L"18446744073709551615"), CIM_UINT64, Value("18446744073709551615")},
-      {"datetime arrives as text", Str(L"20140101000000.000000+000"), CIM_DATETIME,
-       Value("20140101000000.000000+000")},
-      {"null BSTR", [](VARIANT& v) { V_VT(&v) = VT_BSTR; V_BSTR(&v) = nullptr; }, CIM_STRING, Value("")},
-      {"null VT_UNKNOWN", [](VARIANT& v) { V_VT(&v) = VT_UNKNOWN; V_UNKNOWN(&v) = nullptr; }, CIM_OBJECT,
-       Value(wmi::Object{""})},
-      {"VT_DATE has no WMI value", [](VARIANT& v) { V_VT(&v) = VT_DATE; V_DATE(&v) = 1.0; }, CIM_EMPTY,
-       Value(wmi::Object{"VARIANT type 7"})},
+      {"datetime arrives as text", Str(L"20140101000000.000000+000"), CIM_DATETIME, Value("20140101000000.000000+000")},
+      {"null BSTR",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_BSTR;
+         V_BSTR(&v) = nullptr;
+       },
+       CIM_STRING, Value("")},
+      {"null VT_UNKNOWN",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_UNKNOWN;
+         V_UNKNOWN(&v) = nullptr;
+       },
+       CIM_OBJECT, Value(wmi::Object{""})},
+      {"VT_DATE has no WMI value",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_DATE;
+         V_DATE(&v) = 1.0;
+       },
+       CIM_EMPTY, Value(wmi::Object{"VARIANT type 7"})},
       {"uint16 array in VT_I4 elements", Array<LONG>(VT_I4, 0, {1, -1, 65536 + 3}), CIM_UINT16 | CIM_FLAG_ARRAY,
        Value(Values({1, 65535, 3}))},
       {"uint16 array in VT_I2 elements", Array<SHORT>(VT_I2, 0, {-1, 2}), CIM_UINT16 | CIM_FLAG_ARRAY,
@@ -146,7 +223,8 @@ void VariantConversion() {
       {"boolean array", Array<VARIANT_BOOL>(VT_BOOL, 0, {VARIANT_TRUE, VARIANT_FALSE}), CIM_BOOLEAN | CIM_FLAG_ARRAY,
        Value(Values({true, false}))},
       {"real32 array", Array<FLOAT>(VT_R4, 0, {1.5f, 0.2f}), CIM_REAL32 | CIM_FLAG_ARRAY, Value(Values({1.5, 0.2}))},
-      {"VARIANT array", [](VARIANT& v) {
+      {"VARIANT array",
+       [](VARIANT& v) {
          SAFEARRAYBOUND bound{2, 0};
          SAFEARRAY* sa = SafeArrayCreate(VT_VARIANT, 1, &bound);
          VARIANT e;
@@ -164,8 +242,12 @@ void VariantConversion() {
          V_ARRAY(&v) = sa;
        },
        CIM_UINT16 | CIM_FLAG_ARRAY, Value(Values({65535, "x"}))},
-      {"null SAFEARRAY", [](VARIANT& v) { V_VT(&v) = VT_ARRAY | VT_I4; V_ARRAY(&v) = nullptr; }, CIM_SINT32 | CIM_FLAG_ARRAY,
-       Value()},
+      {"null SAFEARRAY",
+       [](VARIANT& v) {
+         V_VT(&v) = VT_ARRAY | VT_I4;
+         V_ARRAY(&v) = nullptr;
+       },
+       CIM_SINT32 | CIM_FLAG_ARRAY, Value()},
   };
   for (const VariantCase& c : cases) {
     Variant v;
@@ -246,7 +328,8 @@ void LiveService() {
   // Windows fails a query of a class it does not know (WBEM_E_INVALID_CLASS);
   // Wine answers it with an empty result. Either way no instance arrives.
   std::optional<wmi::Instance> none;
-  auto missing = FailureOf([&] { none = cimv2->ExecQuery("Select * from Win32_NoSuchClass", wmi::kCategoryFlags)->Next(); });
+  auto missing =
+      FailureOf([&] { none = cimv2->ExecQuery("Select * from Win32_NoSuchClass", wmi::kCategoryFlags)->Next(); });
   Check((missing == wmi::ErrorCode::InvalidClass) || (!missing && !none),
         "a class that does not exist fails as InvalidClass or gives no instance");
   Check(FailureOf([&] { cimv2->ExecQuery("Select from where", wmi::kCategoryFlags)->Next(); }).has_value(),
@@ -287,7 +370,8 @@ void LiveService() {
         CIMTYPE type = 0;
         HRESULT hr = first->Get(WideFromUtf8(prop.name).c_str(), 0, v.Out(), &type, nullptr);
         Check(SUCCEEDED(hr), "Get(" + prop.name + ") succeeds");
-        CheckValue(FromVariant(v.get(), type), prop.value, "Win32_DiskDrive." + prop.name + " by Get and by enumeration");
+        CheckValue(FromVariant(v.get(), type), prop.value,
+                   "Win32_DiskDrive." + prop.name + " by Get and by enumeration");
       }
       const wmi::Property* size = inst.Find("Size");
       Check(size && size->value.kind() == Value::Kind::Text, "Win32_DiskDrive.Size (uint64) arrives as text");
@@ -303,7 +387,8 @@ void LiveService() {
 
   // A uint16 array property of the live service: integers of 16 bits.
   std::vector<wmi::Instance> enclosures;
-  Check(!FailureOf([&] { enclosures = All(*cimv2->ExecQuery("Select * from Win32_SystemEnclosure", wmi::kCategoryFlags)); }),
+  Check(!FailureOf(
+            [&] { enclosures = All(*cimv2->ExecQuery("Select * from Win32_SystemEnclosure", wmi::kCategoryFlags)); }),
         "Select * from Win32_SystemEnclosure runs");
   for (const wmi::Instance& e : enclosures) {
     const wmi::Property* types = e.Find("ChassisTypes");
@@ -316,8 +401,8 @@ void LiveService() {
 
   std::vector<wmi::Instance> systems;
   Check(!FailureOf([&] {
-          systems = All(*provider.Connect("Winmgmts:")->InstancesOf("Win32_OperatingSystem", wmi::kReturnImmediately));
-        }),
+    systems = All(*provider.Connect("Winmgmts:")->InstancesOf("Win32_OperatingSystem", wmi::kReturnImmediately));
+  }),
         "InstancesOf(Win32_OperatingSystem, 16) runs");
   Check(systems.size() == 1, "one Win32_OperatingSystem instance");
   missing = FailureOf([&] { none = cimv2->InstancesOf("Win32_NoSuchClass", wmi::kReturnImmediately)->Next(); });
@@ -337,7 +422,8 @@ void LiveService() {
   for (std::size_t i = 0; same && i < disks.size(); ++i)
     same = recorded->instances[i].Properties() == disks[i].Properties();
   Check(same, "captured Win32_DiskDrive reads back as the live instances");
-  Check(FailureOf([&] { wmi::CaptureSnapshot(provider, "root\\nosuch", {"Win32_Processor"}); }) == wmi::ErrorCode::ConnectFailed,
+  Check(FailureOf([&] { wmi::CaptureSnapshot(provider, "root\\nosuch", {"Win32_Processor"}); }) ==
+            wmi::ErrorCode::ConnectFailed,
         "capturing a namespace that does not exist fails to connect");
 }
 

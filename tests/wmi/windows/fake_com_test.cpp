@@ -39,7 +39,8 @@ struct Blanket {
 
 class Security : public IClientSecurity {
  public:
-  HRESULT STDMETHODCALLTYPE QueryBlanket(IUnknown*, DWORD*, DWORD*, OLECHAR**, DWORD*, DWORD*, void**, DWORD*) override {
+  HRESULT STDMETHODCALLTYPE QueryBlanket(IUnknown*, DWORD*, DWORD*, OLECHAR**, DWORD*, DWORD*, void**,
+                                         DWORD*) override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE SetBlanket(IUnknown*, DWORD authn, DWORD authz, OLECHAR* principal, DWORD level,
@@ -52,28 +53,28 @@ class Security : public IClientSecurity {
   std::vector<Blanket> blankets;
 };
 
-#define PCINFO_FAKE_UNKNOWN(Interface)                                                  \
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }                         \
-  ULONG STDMETHODCALLTYPE Release() override {                                          \
-    ULONG n = --refs_;                                                                  \
-    if (n == 0) delete this;                                                            \
-    return n;                                                                           \
-  }                                                                                     \
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {           \
-    *out = nullptr;                                                                     \
-    if (iid == IID_IUnknown || iid == __uuidof(Interface))                              \
-      *out = static_cast<Interface*>(this);                                             \
-    else if (iid == IID_IClientSecurity && is_proxy)                                    \
-      *out = static_cast<IClientSecurity*>(this);                                       \
-    if (!*out) return E_NOINTERFACE;                                                    \
-    AddRef();                                                                           \
-    return S_OK;                                                                        \
-  }                                                                                     \
-  bool is_proxy = false;                                                                \
-                                                                                        \
- private:                                                                               \
-  ULONG refs_ = 1;                                                                      \
-                                                                                        \
+#define PCINFO_FAKE_UNKNOWN(Interface)                                        \
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }               \
+  ULONG STDMETHODCALLTYPE Release() override {                                \
+    ULONG n = --refs_;                                                        \
+    if (n == 0) delete this;                                                  \
+    return n;                                                                 \
+  }                                                                           \
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { \
+    *out = nullptr;                                                           \
+    if (iid == IID_IUnknown || iid == __uuidof(Interface))                    \
+      *out = static_cast<Interface*>(this);                                   \
+    else if (iid == IID_IClientSecurity && is_proxy)                          \
+      *out = static_cast<IClientSecurity*>(this);                             \
+    if (!*out) return E_NOINTERFACE;                                          \
+    AddRef();                                                                 \
+    return S_OK;                                                              \
+  }                                                                           \
+  bool is_proxy = false;                                                      \
+                                                                              \
+ private:                                                                     \
+  ULONG refs_ = 1;                                                            \
+                                                                              \
  public:
 
 // An instance with a few string and uint32 properties.
@@ -155,7 +156,9 @@ class FakeEnum final : public IEnumWbemClassObject, public Security {
   };
   static Step Timeout() { return Step{static_cast<HRESULT>(WBEM_S_TIMEDOUT)}; }
   static Step Failure(HRESULT hr) { return Step{hr}; }
-  static Step Object(std::vector<FakeObject::Prop> props) { return Step{WBEM_S_NO_ERROR, new FakeObject(std::move(props))}; }
+  static Step Object(std::vector<FakeObject::Prop> props) {
+    return Step{WBEM_S_NO_ERROR, new FakeObject(std::move(props))};
+  }
 
   explicit FakeEnum(std::deque<Step> script) : script_(std::move(script)) {}
   ~FakeEnum() {
@@ -210,7 +213,8 @@ class FakeServices final : public IWbemServices, public Security {
     return HandOut(out);
   }
 
-  HRESULT STDMETHODCALLTYPE OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**, IWbemCallResult**) override {
+  HRESULT STDMETHODCALLTYPE OpenNamespace(const BSTR, LONG, IWbemContext*, IWbemServices**,
+                                          IWbemCallResult**) override {
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE CancelAsyncCall(IWbemObjectSink*) override { return E_NOTIMPL; }
@@ -332,8 +336,8 @@ struct FakeService {
 const std::vector<FakeObject::Prop> kDisk = {{L"Caption", L"\u30c7\u30a3\u30b9\u30af"}, {L"Index", L"", 0}};
 
 wmi::Instance Disk() {
-  return wmi::Instance({{"Caption", wmi::Value("\xe3\x83\x87\xe3\x82\xa3\xe3\x82\xb9\xe3\x82\xaf")},
-                        {"Index", wmi::Value(0)}});
+  return wmi::Instance(
+      {{"Caption", wmi::Value("\xe3\x83\x87\xe3\x82\xa3\xe3\x82\xb9\xe3\x82\xaf")}, {"Index", wmi::Value(0)}});
 }
 
 std::optional<wmi::ErrorCode> FailureOf(const std::function<void()>& step) {
@@ -661,11 +665,13 @@ TEST(Console, UTF8IsHandedToTheConsoleWholeCharactersOnly) {
   };
   const std::vector<Case> cases = {
       {"ab", 2, L"ab"},
-      {"\xe6\x97\xa5\xe6\x9c", 3, L"\u65e5"},     // 本 cut after two of its bytes
-      {"x\xf0\x9f\x98", 1, L"x"},                // an emoji cut after three
-      {"\xf0\x9f\x98\x80", 4, L"\U0001F600"},   // whole: a surrogate pair
+      {"\xe6\x97\xa5\xe6\x9c", 3, L"\u65e5"},  // 本 cut after two of its bytes
+      {"x\xf0\x9f\x98", 1, L"x"},              // an emoji cut after three
+      {"\xf0\x9f\x98\x80", 4, L"\U0001F600"},  // whole: a surrogate pair
       {"\xe2\x80\x94\r\n", 5, L"\u2014\r\n"},
-      {"\xff" "a", 2, L"\uFFFDa"},              // not UTF-8: a replacement character
+      {"\xff"
+       "a",
+       2, L"\uFFFDa"},  // not UTF-8: a replacement character
   };
   for (const Case& c : cases) {
     std::wstring wide;
