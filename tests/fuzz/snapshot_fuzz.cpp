@@ -10,6 +10,7 @@
 #include <string>
 
 #include "browser/browser.h"
+#include "cli/console_window.h"
 #include "cli/dump_command.h"
 #include "queries/buttons.h"
 #include "wmi/recorded/snapshot.h"
