@@ -222,11 +222,19 @@ struct InventoryDatabase::Impl {
 
 InventoryDatabase::InventoryDatabase(const std::string& path) : impl_(std::make_unique<Impl>()) {
   impl_->path = path;
-  if (sqlite3_open_v2(path.c_str(), &impl_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-    impl_->Fail();
-  impl_->Exec("CREATE TABLE IF NOT EXISTS machines (machine TEXT PRIMARY KEY, captured TEXT)");
-  impl_->ReadTables();
-  impl_->tables.erase("machines");
+  // SQLite makes a handle even when the open fails: a constructor that throws
+  // closes it, since no destructor will.
+  try {
+    if (sqlite3_open_v2(path.c_str(), &impl_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+      impl_->Fail();
+    impl_->Exec("CREATE TABLE IF NOT EXISTS machines (machine TEXT PRIMARY KEY, captured TEXT)");
+    impl_->ReadTables();
+    impl_->tables.erase("machines");
+  } catch (...) {
+    for (auto& [sql, s] : impl_->statements) sqlite3_finalize(s);
+    sqlite3_close(impl_->db);
+    throw;
+  }
 }
 
 InventoryDatabase::~InventoryDatabase() {
