@@ -606,6 +606,8 @@ InstanceList BuildCacheMemory(const ClassDef& def, Context& ctx) {
     b.Int("LineSize", c.line_size);
     std::optional<std::int64_t> assoc;
     if (c.ways) {
+      // WMI's list ends at 16-way (8); the class takes the value from SMBIOS's
+      // associativity field, whose later codes (12-way 9 ... 20-way 14) follow.
       static const std::map<std::int64_t, std::int64_t> kWays = {
           {1, 3}, {2, 4}, {4, 5}, {8, 7}, {16, 8}, {12, 9}, {24, 10}, {32, 11}, {48, 12}, {64, 13}, {20, 14}};
       auto it = kWays.find(*c.ways);

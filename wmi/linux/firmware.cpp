@@ -225,7 +225,9 @@ InstanceList BuildSystemEnclosure(const ClassDef& def, Context& ctx) {
 
 namespace {
 
-// SMBIOS connector types (type 8) and the WMI ConnectorType codes of CIM_PhysicalConnector.
+// SMBIOS connector types (type 8) and the WMI ConnectorType codes of
+// CIM_PhysicalConnector. SMBIOS's 50-pin MiniSCSI and SAS/SATA receptacle have
+// no code of their own there and are left out.
 constexpr CodeMap kConnectorTypes[] = {
     {0x01, 66}, {0x02, 67}, {0x03, 76}, {0x04, 23}, {0x05, 23}, {0x06, 22}, {0x07, 22}, {0x08, 21},
     {0x09, 21}, {0x0A, 38}, {0x0B, 39}, {0x0D, 59}, {0x0E, 60}, {0x0F, 61}, {0x10, 62}, {0x11, 63},
@@ -234,10 +236,30 @@ constexpr CodeMap kConnectorTypes[] = {
     {0x23, 53}, {0xA0, 83}, {0xA1, 84}, {0xA2, 85}, {0xA3, 86}, {0xA4, 87},
 };
 
-// SMBIOS slot data bus widths 3 (8 bit) to 0x0E (32x) are WMI's MaxDataWidth codes 0 to 11.
+// SMBIOS slot data bus widths 3 (8 bit) to 7 (128 bit) are WMI's MaxDataWidth
+// codes 0 to 4; the lane widths that follow (1x to 32x) continue the order as 5 to 11.
 std::optional<std::int64_t> SlotWidth(std::optional<std::int64_t> w) {
   if (!w || *w < 3 || *w > 0x0E) return std::nullopt;
   return *w - 3;
+}
+
+// SMBIOS port types 0 (None) to 0x1F (Network Port) are WMI's PortType codes;
+// the two 8251 types (0xA0, 0xA1) are WMI's 32 and 33. Later SMBIOS types
+// (SATA, SAS, Thunderbolt ...) and "Other" have no WMI code.
+std::optional<std::int64_t> PortType(std::optional<std::int64_t> type) {
+  if (!type) return std::nullopt;
+  if (*type <= 0x1F) return type;
+  if (*type == 0xA0 || *type == 0xA1) return *type - 0xA0 + 32;
+  return std::nullopt;
+}
+
+// The Vcc voltages of slot characteristics 1: bit 0 unknown (0), bit 1 5 V (3), bit 2 3.3 V (2).
+std::vector<std::int64_t> SlotVcc(std::uint8_t c1) {
+  std::vector<std::int64_t> out;
+  if (c1 & 0x01) out.push_back(0);
+  if (c1 & 0x04) out.push_back(2);
+  if (c1 & 0x02) out.push_back(3);
+  return out;
 }
 
 }  // namespace
@@ -252,8 +274,7 @@ InstanceList BuildPortConnectors(const ClassDef& def, Context& ctx) {
     auto external = Field(*s, 0x07, 1);
     auto type = external && *external != 0 ? external : Field(*s, 0x05, 1);
     if (auto code = MapCode(kConnectorTypes, type)) b.Ints("ConnectorType", std::vector<std::int64_t>{*code});
-    // SMBIOS port types are WMI's PortType codes.
-    b.Int("PortType", Field(*s, 0x08, 1));
+    b.Int("PortType", PortType(Field(*s, 0x08, 1)));
     out.push_back(b.Build());
   }
   return out;
@@ -271,7 +292,10 @@ InstanceList BuildSystemSlots(const ClassDef& def, Context& ctx) {
     // SMBIOS's current usage codes (1 Other, 2 Unknown, 3 Available, 4 In use) are WMI's.
     b.Int("CurrentUsage", Field(*s, 0x07, 1));
     b.Int("Number", Field(*s, 0x09, 2));
-    if (auto c1 = s->Byte(0x0B)) b.Bool("Shared", (*c1 & 0x08) != 0);
+    if (auto c1 = s->Byte(0x0B)) {
+      b.Bool("Shared", (*c1 & 0x08) != 0);
+      if (auto vcc = SlotVcc(static_cast<std::uint8_t>(*c1)); !vcc.empty()) b.Ints("VccMixedVoltageSupport", vcc);
+    }
     if (auto c2 = s->Byte(0x0C)) b.Bool("PMESignal", (*c2 & 0x01) != 0).Bool("SupportsHotPlug", (*c2 & 0x02) != 0);
     b.Int("SegmentGroupNumber", Field(*s, 0x0D, 2)).Int("BusNumber", Field(*s, 0x0F, 1));
     if (auto df = s->Byte(0x10)) b.Int("DeviceNumber", *df >> 3).Int("FunctionNumber", *df & 0x07);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "tests/wmi/linux/tree_util.h"
 #include "wmi/linux/smbios.h"
@@ -233,6 +234,60 @@ TEST(SmbiosClasses, BiosCharacteristicsCodes) {
   EXPECT_PROP(bios[0], "SystemBiosMajorVersion", 5);
   EXPECT_PROP(bios[0], "SystemBiosMinorVersion", 13);
   EXPECT_PROP(bios[0], "SMBIOSMajorVersion", 3);
+}
+
+// Port connectors (type 8) and slots (type 9) with the codes whose WMI values
+// differ from SMBIOS's, as Microsoft's class pages list them.
+TEST(SmbiosClasses, PortAndSlotCodes) {
+  struct Port {
+    std::uint8_t internal, external, port_type;
+    std::optional<std::int64_t> connector, wmi_port_type;
+  };
+  const Port kPorts[] = {
+      {0x00, 0x0F, 0x0E, 61, 14},                      // PS/2, mouse port
+      {0x12, 0x00, 0x10, 53, 16},                      // internal Access Bus (USB) header, USB
+      {0x00, 0x09, 0x09, 21, 9},                       // DB-9 female, 16550A serial port
+      {0x00, 0x1F, 0x1D, 97, 29},                      // mini-jack, audio port
+      {0x16, 0x00, 0x20, 90, std::nullopt},            // on-board IDE, SATA: no WMI port type
+      {0x00, 0xA3, 0xA0, 86, 32},                      // PC-98Note, 8251 compatible
+      {0x00, 0x0B, 0xA1, 39, 33},                      // RJ-45, 8251 FIFO compatible
+      {0x00, 0x22, 0xFF, std::nullopt, std::nullopt},  // SAS/SATA receptacle, "Other"
+  };
+  Bytes table;
+  for (std::size_t i = 0; i < std::size(kPorts); ++i) {
+    const Port& p = kPorts[i];
+    table = Cat({table, Structure(8, static_cast<std::uint16_t>(0x20 + i), {1, p.internal, 2, p.external, p.port_type},
+                                  {"J" + std::to_string(i), "Port " + std::to_string(i)})});
+  }
+  // Slots: x16 PCIe in use with 3.3 V, an 8-bit ISA slot with 5 V, and one with no width or voltage.
+  table = Cat({table, Structure(9, 0x40, {1, 0xA5, 0x0D, 4, 1, 0, 1, 0x04, 0x01, 0, 0, 0, 0}, {"PCIE1"}),
+               Structure(9, 0x41, {1, 0x03, 0x03, 3, 4, 2, 0, 0x02, 0x00, 0, 0, 0, 0}, {"ISA"}),
+               Structure(9, 0x42, {1, 0x06, 0x02, 3, 4, 3, 0, 0x00, 0x00, 0, 0, 0, 0}, {"PCI"}), kEnd});
+  TableTree tree(EntryPoint3(3, 2, 4096), table);
+  auto ports = tree.All("Win32_PortConnector");
+  ASSERT_EQ(ports.size(), std::size(kPorts));
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    SCOPED_TRACE("port " + std::to_string(i));
+    if (kPorts[i].connector)
+      EXPECT_EQ(ports[i].Get("ConnectorType"), Ints({*kPorts[i].connector}));
+    else
+      EXPECT_NULL(ports[i], "ConnectorType");
+    if (kPorts[i].wmi_port_type)
+      EXPECT_PROP(ports[i], "PortType", *kPorts[i].wmi_port_type);
+    else
+      EXPECT_NULL(ports[i], "PortType");
+    EXPECT_PROP(ports[i], "InternalReferenceDesignator", "J" + std::to_string(i));
+  }
+  auto slots = tree.All("Win32_SystemSlot");
+  ASSERT_EQ(slots.size(), 3u);
+  EXPECT_PROP(slots[0], "MaxDataWidth", 10);  // x16
+  EXPECT_EQ(slots[0].Get("VccMixedVoltageSupport"), Ints({2}));
+  EXPECT_PROP(slots[0], "CurrentUsage", 4);
+  EXPECT_PROP(slots[0], "PMESignal", true);
+  EXPECT_PROP(slots[1], "MaxDataWidth", 0);  // 8 bit
+  EXPECT_EQ(slots[1].Get("VccMixedVoltageSupport"), Ints({3}));
+  EXPECT_NULL(slots[2], "MaxDataWidth");  // SMBIOS "Unknown"
+  EXPECT_NULL(slots[2], "VccMixedVoltageSupport");
 }
 
 struct DmiIdOnly : ::testing::Test, lxtest::TreeFixture {

@@ -2,13 +2,22 @@
 // (tests/data/smbios, see its README), each checked against dmidecode's
 // decode of the same table (dmidecode.txt beside it): an independent reading
 // of vendor, BIOS, board, chassis, memory, batteries, slots and ports.
+// Each machine is read twice: through the provider, and as support staff
+// read a user's tree, `pcinfo-cli --tree DIR snapshot CLASS...` and the
+// snapshot it writes.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "tests/wmi/linux/tree_util.h"
+#include "wmi/recorded/snapshot.h"
 
 namespace {
 
@@ -122,6 +131,48 @@ int ChassisCode(const std::string& name) {
   return -1;
 }
 
+// dmidecode's names of the port types (SMBIOS 7.9.3) and Win32_PortConnector's
+// PortType codes for them; -1 where WMI has none (SATA, SAS, Other ...).
+std::int64_t PortTypeCode(const std::string& name) {
+  static const char* const kNames[] = {"None",
+                                       "Parallel Port XT/AT Compatible",
+                                       "Parallel Port PS/2",
+                                       "Parallel Port ECP",
+                                       "Parallel Port EPP",
+                                       "Parallel Port ECP/EPP",
+                                       "Serial Port XT/AT Compatible",
+                                       "Serial Port 16450 Compatible",
+                                       "Serial Port 16550 Compatible",
+                                       "Serial Port 16550A Compatible",
+                                       "SCSI Port",
+                                       "MIDI Port",
+                                       "Joystick Port",
+                                       "Keyboard Port",
+                                       "Mouse Port",
+                                       "SSA SCSI",
+                                       "USB",
+                                       "Firewire (IEEE P1394)",
+                                       "PCMCIA Type I",
+                                       "PCMCIA Type II",
+                                       "PCMCIA Type III",
+                                       "Cardbus",
+                                       "Access Bus Port",
+                                       "SCSI II",
+                                       "SCSI Wide",
+                                       "PC-98",
+                                       "PC-98 Hireso",
+                                       "PC-H98",
+                                       "Video Port",
+                                       "Audio Port",
+                                       "Modem Port",
+                                       "Network Port",
+                                       "8251 Compatible",
+                                       "8251 FIFO Compatible"};
+  for (int i = 0; i < static_cast<int>(std::size(kNames)); ++i)
+    if (name == kNames[i]) return i;
+  return -1;
+}
+
 // A string property against dmidecode's text: "Not Specified" is what dmidecode
 // prints for an absent string (and for a string that says so); "<BAD INDEX>"
 // for a string number past the set.
@@ -147,11 +198,64 @@ std::vector<std::string> Machines() {
   return out;
 }
 
-struct Corpus : ::testing::TestWithParam<std::string> {
+// The classes the console is asked for, every class these tests read.
+const char* const kFirmwareClasses[] = {
+    "Win32_BIOS",           "Win32_BaseBoard",           "Win32_SystemEnclosure",
+    "Win32_PhysicalMemory", "Win32_PhysicalMemoryArray", "Win32_MemoryArray",
+    "Win32_MemoryDevice",   "Win32_SMBIOSMemory",        "Win32_PortableBattery",
+    "Win32_SystemSlot",     "Win32_PortConnector",
+};
+
+// pcinfo-cli --tree `tree` snapshot ... -o `out`; its exit status.
+int SnapshotWithCli(const std::string& tree, const std::string& out) {
+  std::vector<std::string> args{PCINFO_CLI, "--tree", tree, "snapshot"};
+  args.insert(args.end(), std::begin(kFirmwareClasses), std::end(kFirmwareClasses));
+  args.insert(args.end(), {"-o", out});
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    execv(PCINFO_CLI, argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  if (pid < 0 || waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+enum class Source { Provider, ConsoleSnapshot };
+
+// The instances of a class as one source gives them for one machine.
+struct MachineReader {
+  MachineReader(const std::string& machine, Source source) {
+    std::string tree = std::string(PCINFO_TEST_DATA) + "/smbios/" + machine;
+    if (source == Source::Provider) {
+      provider = wmi::lx::LinuxProvider::ForTree(tree);
+      return;
+    }
+    auto file = fs::temp_directory_path() / ("pcinfo-corpus-" + std::to_string(getpid()) + "-" + machine + ".json");
+    int status = SnapshotWithCli(tree, file.string());
+    EXPECT_EQ(status, 0) << "pcinfo-cli --tree " << tree << " snapshot";
+    if (status == 0) provider = wmi::RecordedProvider::FromFile(file.string());
+    fs::remove(file);
+  }
+  std::vector<wmi::Instance> All(const std::string& cls) {
+    std::vector<wmi::Instance> out;
+    if (!provider) return out;
+    auto rs = provider->Connect("winmgmts:\\\\.\\root\\cimv2")->ExecQuery("Select * from " + cls, wmi::kCategoryFlags);
+    while (auto i = rs->Next()) out.push_back(std::move(*i));
+    return out;
+  }
+  std::unique_ptr<wmi::Provider> provider;
+};
+
+struct Corpus : ::testing::TestWithParam<std::tuple<std::string, Source>> {
   Corpus()
-      : tree("../smbios/" + GetParam()),
-        ref(ReadDmidecode(std::string(PCINFO_TEST_DATA) + "/smbios/" + GetParam() + "/dmidecode.txt")) {}
-  lxtest::TreeFixture tree;
+      : tree(std::get<0>(GetParam()), std::get<1>(GetParam())),
+        ref(ReadDmidecode(std::string(PCINFO_TEST_DATA) + "/smbios/" + Machine() + "/dmidecode.txt")) {}
+  static std::string Machine() { return std::get<0>(GetParam()); }
+  MachineReader tree;
   Dmidecode ref;
 };
 
@@ -169,7 +273,7 @@ TEST_P(Corpus, BiosBoardAndChassisAsDmidecodeReadsThem) {
     }
     EXPECT_PROP(bios[0], "SMBIOSPresent", true);
     // The made-up entry points of the bare go-smbios tables say nothing true of the version.
-    if (GetParam().rfind("uroot-", 0) == 0 || GetParam() == "sidero-Beelink-EQ12") {
+    if (Machine().rfind("uroot-", 0) == 0 || Machine() == "sidero-Beelink-EQ12") {
       EXPECT_EQ(std::to_string(Int(bios[0].Get("SMBIOSMajorVersion"))) + "." +
                     std::to_string(Int(bios[0].Get("SMBIOSMinorVersion"))),
                 ref.version);
@@ -260,14 +364,22 @@ TEST_P(Corpus, BatteriesSlotsAndPortsAsDmidecodeReadsThem) {
   for (std::size_t i = 0; i < ports.size(); ++i) {
     ExpectString(ports[i], "InternalReferenceDesignator", ports_ref[i]->Get("Internal Reference Designator"));
     ExpectString(ports[i], "ExternalReferenceDesignator", ports_ref[i]->Get("External Reference Designator"));
+    std::int64_t port_type = PortTypeCode(ports_ref[i]->Get("Port Type"));
+    if (port_type >= 0)
+      EXPECT_PROP(ports[i], "PortType", port_type);
+    else
+      EXPECT_NULL(ports[i], "PortType");
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Machines, Corpus, ::testing::ValuesIn(Machines()),
-                         [](const ::testing::TestParamInfo<std::string>& info) {
+INSTANTIATE_TEST_SUITE_P(Machines, Corpus,
+                         ::testing::Combine(::testing::ValuesIn(Machines()),
+                                            ::testing::Values(Source::Provider, Source::ConsoleSnapshot)),
+                         [](const ::testing::TestParamInfo<std::tuple<std::string, Source>>& info) {
                            std::string name;
-                           for (char c : info.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                           return name;
+                           for (char c : std::get<0>(info.param))
+                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name + (std::get<1>(info.param) == Source::Provider ? "" : "_console");
                          });
 
 TEST(CorpusData, HoldsEveryMachine) { EXPECT_EQ(Machines().size(), 17u); }
