@@ -354,13 +354,17 @@ def laptop():
            " 127:        100          0          0          0          0          0          0          0  IR-PCI-MSI 333824-edge      iwlwifi\n"
            " NMI:          0          0          0          0          0          0          0          0   Non-maskable interrupts\n"
            " LOC:      12345      12345      12345      12345      12345      12345      12345      12345   Local timer interrupts\n")
-    t.file("/proc/dma", "")
+    t.file("/proc/dma", " 4: cascade\n")
     t.file("/proc/ioports", "0000-0000 : PCI Bus 0000:00\n  0000-0000 : dma1\n  0000-0000 : pic1\n0000-0000 : PCI conf1\n")
     t.file("/proc/iomem", "00000000-00000000 : Reserved\n00000000-00000000 : System RAM\n  00000000-00000000 : Kernel code\n"
                           "00000000-00000000 : PCI Bus 0000:00\n")
-    t.file("/proc/tty/driver/serial", "serinfo:1.0 driver revision:\n0: uart:unknown port:000003F8 irq:4\n")
+    # Serial: the legacy ttyS0 has no UART behind it; ttyS4 is the chipset's LPSS UART (a 16550A on MMIO).
+    t.file("/proc/tty/driver/serial", "serinfo:1.0 driver revision:\n0: uart:unknown port:000003F8 irq:4\n"
+                                      "4: uart:16550A mmio:0xB1218000 irq:20 tx:0 rx:0\n")
     t.files("/sys/devices/platform/serial8250/tty/ttyS0", {"type": 0, "line": 0, "uartclk": 0})
     t.link("/sys/class/tty/ttyS0", "/sys/devices/platform/serial8250/tty/ttyS0")
+    t.files("/sys/devices/pci0000:00/0000:00:1e.0/dw-apb-uart.2/tty/ttyS4", {"type": 4, "line": 4, "uartclk": 1843200})
+    t.link("/sys/class/tty/ttyS4", "/sys/devices/pci0000:00/0000:00:1e.0/dw-apb-uart.2/tty/ttyS4")
     t.dir("/sys/devices/virtual/tty/tty0")
     t.link("/sys/class/tty/tty0", "/sys/devices/virtual/tty/tty0")
 
@@ -368,6 +372,8 @@ def laptop():
     pci(t, "0000:00:00.0", 0x8086, 0x9b61, 0x060000, subsys=(0x17aa, 0x2292), rev=0x0c)
     xhci = pci(t, "0000:00:14.0", 0x8086, 0x02ed, 0x0c0330, "xhci_hcd", (0x17aa, 0x2292))
     ahci = pci(t, "0000:00:17.0", 0x8086, 0x02d3, 0x010601, "ahci", (0x17aa, 0x2292))
+    # A CardBus bridge (TI PCIxx12) for the ExpressCard/PC Card slot.
+    pci(t, "0000:04:00.0", 0x104c, 0x8039, 0x060700, "yenta_cardbus", (0x17aa, 0x2292))
     wifi = pci(t, "0000:00:14.3", 0x8086, 0x02f0, 0x028000, "iwlwifi", (0x8086, 0x0074))
     t.link("/sys/class/pci_bus/0000:00/device", "/sys/devices/pci0000:00")
     # USB: a root hub, a wireless mouse receiver and a USB stick.
@@ -392,6 +398,11 @@ def laptop():
     os.symlink("../../sdb1", t.path("/dev/disk/by-uuid/ABCD-1234"))
     block(t, "loop0", "/sys/devices/virtual/block/loop0", 1024, "7:0")
     laptop_peripherals(t, ahci)
+    # Firmware: the SMBIOS table of a real ThinkPad (tests/data/smbios, see its README), as root reads it.
+    w510 = os.path.join(HERE, "..", "smbios", "uroot-Lenovo-ThinkPad-W510", "sys", "firmware", "dmi", "tables")
+    for name in ("smbios_entry_point", "DMI"):
+        with open(os.path.join(w510, name), "rb") as f:
+            t.file("/sys/firmware/dmi/tables/" + name, f.read())
     t.file("/proc/self/mountinfo", mountinfo([
         ("0:21", "/", "/proc", "rw,nosuid", "proc", "proc", "rw"),
         ("0:22", "/", "/sys", "rw,nosuid", "sysfs", "sysfs", "rw"),

@@ -108,8 +108,8 @@ TEST_F(Laptop, UsbDevicesBehindTheirController) {
   auto ide = All("Win32_IDEController");
   ASSERT_EQ(ide.size(), 1u);  // the SATA AHCI controller
   EXPECT_PROP(ide[0], "Name", "Comet Lake SATA AHCI Controller");
-  // With the graphics adapter, the floppy disk controller and the parallel port.
-  EXPECT_EQ(All("CIM_Controller").size(), 5u);
+  // With the graphics adapter, the floppy disk controller, the parallel port, the CardBus bridge and the serial port.
+  EXPECT_EQ(All("CIM_Controller").size(), 7u);
 
   auto links = All("Win32_USBControllerDevice");
   ASSERT_EQ(links.size(), 3u);  // the root hub, the receiver, the stick
@@ -168,8 +168,17 @@ TEST_F(Laptop, HiddenAddressesAreNullAndUnknownUartIsNoPort) {
   }
   EXPECT_PROP(ports[0], "Caption", "PCI Bus 0000:00");
   for (const wmi::Instance& m : All("Win32_SystemMemoryResource")) EXPECT_NULL(m, "StartingAddress");
-  EXPECT_TRUE(All("Win32_SerialPort").empty());  // ttyS0's UART is unknown
-  EXPECT_TRUE(All("Win32_DMAChannel").empty());
+  // ttyS0's UART is unknown: only the LPSS UART is a port.
+  auto serial = All("Win32_SerialPort");
+  ASSERT_EQ(serial.size(), 1u);
+  EXPECT_PROP(serial[0], "DeviceID", "/dev/ttyS4");
+  EXPECT_PROP(serial[0], "MaxBaudRate", 115200);
+  auto dma = All("Win32_DMAChannel");
+  ASSERT_EQ(dma.size(), 1u);
+  EXPECT_PROP(dma[0], "Description", "cascade");
+  auto cardbus = All("Win32_PCMCIAController");
+  ASSERT_EQ(cardbus.size(), 1u);
+  EXPECT_PROP(cardbus[0], "PNPDeviceID", "PCI\\VEN_104C&DEV_8039&SUBSYS_229217AA&REV_00\\3&000004&0&00");
   auto irqs = All("Win32_IRQResource");
   ASSERT_EQ(irqs.size(), 5u);
   EXPECT_PROP(irqs[1], "TriggerType", 3);  // fasteoi: level
