@@ -42,25 +42,33 @@ std::optional<std::pair<std::int64_t, std::int64_t>> Resolution(const IppAttribu
 
 constexpr std::int64_t kPrinterRemote = 0x2;  // CUPS_PRINTER_REMOTE in printer-type
 
+// What `build` makes of each named queue of the print server; nothing without a server.
+template <class Build>
+InstanceList EachPrinter(Context& ctx, Build build) {
+  InstanceList out;
+  auto server = ctx.system().PrintServer();
+  if (!server) return out;
+  for (const IppAttributes& p : server->printers)
+    if (auto name = First(p, "printer-name")) out.push_back(build(*server, p, *name));
+  return out;
+}
+
 }  // namespace
 
 InstanceList BuildPrinters(const ClassDef& def, Context& ctx) {
-  auto server = ctx.system().PrintServer();
-  if (!server) return {};
-  InstanceList out;
-  for (const IppAttributes& p : server->printers) {
-    auto name = First(p, "printer-name");
-    if (!name) continue;
+  return EachPrinter(ctx, [&](const PrintServerState& server, const IppAttributes& p, const std::string& name) {
     Builder b(def, ctx);
-    b.Device(*name, *name, First(p, "printer-info").value_or(""));
+    b.Device(name, name, First(p, "printer-info").value_or(""));
     b.Text("Comment", First(p, "printer-info")).Text("Location", First(p, "printer-location"));
     b.Text("DriverName", First(p, "printer-make-and-model")).Text("PortName", First(p, "device-uri"));
-    bool is_default = server->default_printer == name;
+    bool is_default = server.default_printer == name;
     bool shared = True(p, "printer-is-shared");
     bool network = (Int(p, "printer-type").value_or(0) & kPrinterRemote) != 0;
     bool accepting = First(p, "printer-is-accepting-jobs") != std::optional<std::string>("false");
     b.Bool("Default", is_default).Bool("Shared", shared).Bool("Network", network).Bool("Local", !network);
-    b.Text("ShareName", shared ? name : std::nullopt).Bool("WorkOffline", !accepting).Bool("SpoolEnabled", true);
+    b.Text("ShareName", shared ? std::optional<std::string>(name) : std::nullopt)
+        .Bool("WorkOffline", !accepting)
+        .Bool("SpoolEnabled", true);
     // Attributes: 4 default, 8 shared, 16 network, 64 local, 1024 work offline.
     b.Int("Attributes", (is_default ? 4 : 0) | (shared ? 8 : 0) | (network ? 16 : 64) | (accepting ? 0 : 1024));
     // printer-state 3 idle, 4 processing, 5 stopped; PrinterStatus 3 idle, 4 printing, 6 stopped printing;
@@ -85,18 +93,12 @@ InstanceList BuildPrinters(const ClassDef& def, Context& ctx) {
     if (auto it = p.find("job-sheets-supported"); it != p.end()) b.Texts("AvailableJobSheets", it->second);
     b.Text("DefaultPaperType", First(p, "media-default")).Int("DefaultPriority", Int(p, "job-priority-default"));
     b.Int("DefaultCopies", Int(p, "copies-default"));
-    out.push_back(b.Build());
-  }
-  return out;
+    return b.Build();
+  });
 }
 
 InstanceList BuildPrinterConfigurations(const ClassDef& def, Context& ctx) {
-  auto server = ctx.system().PrintServer();
-  if (!server) return {};
-  InstanceList out;
-  for (const IppAttributes& p : server->printers) {
-    auto name = First(p, "printer-name");
-    if (!name) continue;
+  return EachPrinter(ctx, [&](const PrintServerState&, const IppAttributes& p, const std::string& name) {
     Builder b(def, ctx);
     b.Text("Name", name).Text("Caption", name).Text("DeviceName", name).Text("Description", name);
     b.Int("Copies", Int(p, "copies-default")).Text("PaperSize", First(p, "media-default"));
@@ -110,9 +112,8 @@ InstanceList BuildPrinterConfigurations(const ClassDef& def, Context& ctx) {
       b.Int("HorizontalResolution", r->first).Int("VerticalResolution", r->second);
       b.Int("XResolution", r->first).Int("YResolution", r->second);
     }
-    out.push_back(b.Build());
-  }
-  return out;
+    return b.Build();
+  });
 }
 
 InstanceList BuildPrintJobs(const ClassDef& def, Context& ctx) {
