@@ -50,6 +50,15 @@ std::string ScsiId(const char* type, const ScsiDevice& s, const std::string& fal
   return std::string("SCSI\\") + type + "&VEN_" + part(s.vendor) + "&PROD_" + part(s.model) + "\\" + addr;
 }
 
+// What a CD-ROM and a tape drive share: the device and PnP ids, the name
+// (vendor and model, else `kind`) and the maker.
+void ScsiDrive(Builder& b, const char* type, const ScsiDevice& s, const std::string& name, const char* kind) {
+  std::string id = ScsiId(type, s, name);
+  std::string label = s.Name();
+  b.Device(id, label.empty() ? kind : label, kind);
+  b.Text("PNPDeviceID", id).Text("Manufacturer", s.vendor).Int("Availability", 3);
+}
+
 // The columns of /proc/sys/dev/cdrom/info: for each drive name, its "Can ..." flags.
 std::map<std::string, std::map<std::string, bool>> CdromTable(const Tree& tree) {
   std::map<std::string, std::map<std::string, bool>> out;
@@ -79,11 +88,9 @@ InstanceList BuildCdromDrives(const ClassDef& def, Context& ctx) {
     std::string dir = "/sys/block/" + name;
     ScsiDevice s = ReadScsi(tree, dir + "/device");
     Builder b(def, ctx);
-    std::string id = ScsiId("CDROM", s, name);
-    std::string label = s.Name();
-    b.Device(id, label.empty() ? "CD-ROM Drive" : label, "CD-ROM Drive");
-    b.Text("PNPDeviceID", id).Text("Drive", "/dev/" + name).Text("Id", "/dev/" + name);
-    b.Text("Manufacturer", s.vendor).Text("RevisionLevel", s.rev).Text("MfrAssignedRevisionLevel", s.rev);
+    ScsiDrive(b, "CDROM", s, name, "CD-ROM Drive");
+    b.Text("Drive", "/dev/" + name).Text("Id", "/dev/" + name);
+    b.Text("RevisionLevel", s.rev).Text("MfrAssignedRevisionLevel", s.rev);
     ScsiAddress(b, s);
     auto flags = table.count(name) ? table[name] : std::map<std::string, bool>{};
     bool dvd_writer = flags["Can write DVD-R"] || flags["Can write DVD-RAM"];
@@ -105,7 +112,6 @@ InstanceList BuildCdromDrives(const ClassDef& def, Context& ctx) {
       b.Bool("MediaLoaded", *sectors > 0);
       if (*sectors > 0) b.Big("Size", static_cast<std::uint64_t>(*sectors) * 512);
     }
-    b.Int("Availability", 3);
     out.push_back(b.Build());
   }
   return out;
@@ -120,14 +126,11 @@ InstanceList BuildTapeDrives(const ClassDef& def, Context& ctx) {
     std::string dir = "/sys/class/scsi_tape/" + name;
     ScsiDevice s = ReadScsi(tree, dir + "/device");
     Builder b(def, ctx);
-    std::string id = ScsiId("SEQUENTIAL", s, name);
-    std::string label = s.Name();
-    b.Device(id, label.empty() ? "Tape drive" : label, "Tape drive");
-    b.Text("PNPDeviceID", id).Text("Id", "/dev/" + name).Text("Manufacturer", s.vendor);
+    ScsiDrive(b, "SEQUENTIAL", s, name, "Tape drive");
+    b.Text("Id", "/dev/" + name);
     // Capabilities: 2 sequential access, 7 supports removable media.
     b.Ints("Capabilities", std::vector<std::int64_t>{2, 7});
     b.Texts("CapabilityDescriptions", std::vector<std::string>{"Sequential Access", "Supports Removable Media"});
-    b.Int("Availability", 3);
     out.push_back(b.Build());
   }
   return out;
