@@ -22,6 +22,7 @@
 #include "app/no_service.h"
 #include "browser/code_page.h"
 #include "queries/buttons.h"
+#include "tests/app/window_support.h"
 #include "tests/support/golden.h"
 #include "tests/support/test_host.h"
 #include "wmi/recorded/snapshot.h"
@@ -35,24 +36,11 @@ namespace {
 const std::string kHeader(90, '-');
 const std::string kSeparator(31, '-');
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
-
 std::string Data(const std::string& file) { return std::string(PCINFO_TEST_DATA) + "/browser/" + file; }
 
+using testing_support::App;
 using testing_support::Lines;
-
-std::string ReadBytes(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using testing_support::ReadBytes;
 
 // The window on a recorded machine, its `info` folder a fresh temporary one.
 class Window : public testing::Test {

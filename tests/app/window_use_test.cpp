@@ -26,6 +26,7 @@
 #include "app/frm_wmi_info.h"
 #include "browser/catalogue.h"
 #include "queries/buttons.h"
+#include "tests/app/window_support.h"
 #include "tests/support/test_host.h"
 #include "wmi/recorded/snapshot.h"
 
@@ -34,24 +35,11 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 namespace {
 
 const std::string kHeader(90, '-');
+using testing_support::App;
 using testing_support::Lines;
-
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "app_use_tests";
-  static char* argv[] = {name, nullptr};
-  static QApplication* app = new QApplication(argc, argv);
-  return *app;
-}
+using testing_support::ReadBytes;
 
 std::string Data(const std::string& file) { return std::string(PCINFO_TEST_DATA) + "/" + file; }
-
-std::string ReadBytes(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 std::size_t FileCount(const std::filesystem::path& dir) {
   std::size_t n = 0;
