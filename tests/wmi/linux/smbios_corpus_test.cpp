@@ -263,6 +263,81 @@ TEST_P(Corpus, BatteriesSlotsAndPortsAsDmidecodeReadsThem) {
   }
 }
 
+// dmidecode's status of a probe or cooling device as WMI's Status.
+std::string StatusOf(const std::string& decoded) {
+  if (decoded == "OK") return "OK";
+  if (decoded == "Non-critical") return "Degraded";
+  if (decoded == "Critical") return "Error";
+  if (decoded == "Non-recoverable") return "NonRecover";
+  return "Unknown";  // Other, Unknown, <OUT OF SPEC>
+}
+
+// A value dmidecode prints with its unit ("1.200 V", "45.0 deg C", "0.5 mV", "1.50%") times `scale`;
+// Null for "Unknown".
+wmi::Value Scaled(const std::string& decoded, double scale) {
+  if (decoded == "Unknown" || decoded.empty()) return wmi::Value();
+  return wmi::Value(static_cast<std::int64_t>(std::llround(std::stod(decoded) * scale)));
+}
+
+// A description against dmidecode's: a structure without one shows the class's caption.
+void ExpectDescription(const wmi::Instance& inst, const std::string& decoded, const std::string& caption) {
+  if (decoded.empty() || decoded == "Not Specified") {
+    const wmi::Value& v = inst.Get("Description");
+    EXPECT_TRUE(v == wmi::Value(caption) || v == wmi::Value(decoded)) << wmi::Describe(v);
+  } else {
+    EXPECT_PROP(inst, "Description", decoded);
+  }
+}
+
+TEST_P(Corpus, ProbesAndCoolingDevicesAsDmidecodeReadsThem) {
+  // dmidecode's units: V, deg C, A; resolutions in mV, deg C, mA; accuracy in percent.
+  struct Kind {
+    int type;
+    const char* cls;
+    double value, resolution;
+  };
+  const Kind kinds[] = {{26, "Win32_VoltageProbe", 1000, 10},
+                        {28, "Win32_TemperatureProbe", 10, 100},
+                        {29, "Win32_CurrentProbe", 1000, 10}};
+  for (const Kind& k : kinds) {
+    auto probes = tree.All(k.cls);  // the corpus trees hold no hwmon chips: every probe is the table's
+    auto probes_ref = ref.OfType(k.type);
+    ASSERT_EQ(probes.size(), probes_ref.size()) << k.cls;
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+      const Decoded& d = *probes_ref[i];
+      ExpectDescription(probes[i], d.Get("Description"), "Numeric Sensor");
+      EXPECT_PROP(probes[i], "Status", StatusOf(d.Get("Status")));
+      EXPECT_EQ(probes[i].Get("MaxReadable"), Scaled(d.Get("Maximum Value"), k.value)) << k.cls;
+      EXPECT_EQ(probes[i].Get("MinReadable"), Scaled(d.Get("Minimum Value"), k.value)) << k.cls;
+      EXPECT_EQ(probes[i].Get("NominalReading"), Scaled(d.Get("Nominal Value"), k.value)) << k.cls;
+      EXPECT_EQ(probes[i].Get("Tolerance"), Scaled(d.Get("Tolerance"), k.value)) << k.cls;
+      EXPECT_EQ(probes[i].Get("Resolution"), Scaled(d.Get("Resolution"), k.resolution)) << k.cls;
+      EXPECT_EQ(probes[i].Get("Accuracy"), Scaled(d.Get("Accuracy"), 100)) << k.cls;
+    }
+  }
+
+  static const std::map<std::string, std::string> kClassOfType = {{"Fan", "Win32_Fan"},
+                                                                  {"Centrifugal Blower", "Win32_Fan"},
+                                                                  {"Chip Fan", "Win32_Fan"},
+                                                                  {"Cabinet Fan", "Win32_Fan"},
+                                                                  {"Power Supply Fan", "Win32_Fan"},
+                                                                  {"Heat Pipe", "Win32_HeatPipe"},
+                                                                  {"Integrated Refrigeration", "Win32_Refrigeration"}};
+  for (const char* cls : {"Win32_Fan", "Win32_HeatPipe", "Win32_Refrigeration"}) {
+    std::vector<const Decoded*> devices_ref;
+    for (const Decoded* d : ref.OfType(27)) {
+      auto it = kClassOfType.find(d->Get("Type"));
+      if (it != kClassOfType.end() && it->second == cls) devices_ref.push_back(d);
+    }
+    auto devices = tree.All(cls);
+    ASSERT_EQ(devices.size(), devices_ref.size()) << cls;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+      ExpectDescription(devices[i], devices_ref[i]->Get("Description"), "Cooling Device");
+      EXPECT_PROP(devices[i], "Status", StatusOf(devices_ref[i]->Get("Status")));
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Machines, Corpus, ::testing::ValuesIn(Machines()),
                          [](const ::testing::TestParamInfo<std::string>& info) {
                            std::string name;
