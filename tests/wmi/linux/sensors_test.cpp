@@ -1,8 +1,15 @@
 // The firmware's probes and cooling devices (SMBIOS types 26 to 29) beside the
 // hwmon chips', and portable batteries joined to their live state: structures
-// built byte by byte for each layout and edge, and small trees holding a
-// table with the sysfs files beside it.
+// built byte by byte for each layout and edge, small trees holding a table
+// with the sysfs files beside it, and the real tables of tests/data/smbios
+// against dmidecode's decode of each.
+#include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
 
 #include "tests/wmi/linux/temp_tree.h"
 #include "wmi/linux/smbios.h"
@@ -435,6 +442,166 @@ TEST(PortableBatteryJoinValues, TheLiveStateFillsWhatTheRecordLacks) {
   EXPECT_PROP(b[1], "Chemistry", 8);  // the record's lithium-polymer
   EXPECT_PROP(b[0], "Name", "01AV478");
   EXPECT_PROP(b[0], "Location", "Front");
+}
+
+// ---- The real tables of tests/data/smbios against dmidecode's decode beside each ----
+
+// One structure as dmidecode prints it: its type and its "Key: Value" lines.
+struct Decoded {
+  int type = -1;
+  std::map<std::string, std::string> fields;
+  std::string Get(const std::string& key) const {
+    auto it = fields.find(key);
+    return it == fields.end() ? std::string() : it->second;
+  }
+};
+
+std::string Trimmed(std::string s) {
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.pop_back();
+  std::size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  return s.substr(i);
+}
+
+struct Dmidecode {
+  std::vector<Decoded> structures;
+  std::vector<const Decoded*> OfType(int type) const {
+    std::vector<const Decoded*> out;
+    for (const Decoded& d : structures)
+      if (d.type == type) out.push_back(&d);
+    return out;
+  }
+};
+
+Dmidecode ReadDmidecode(const std::string& path) {
+  Dmidecode out;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("Handle ", 0) == 0) {
+      Decoded d;
+      auto at = line.find("DMI type ");
+      if (at != std::string::npos) d.type = std::stoi(line.substr(at + 9));
+      out.structures.push_back(d);
+    } else if (!out.structures.empty() && line.size() > 1 && line[0] == '\t' && line[1] != '\t') {
+      auto colon = line.find(':');
+      if (colon != std::string::npos)
+        out.structures.back().fields.emplace(Trimmed(line.substr(1, colon - 1)), Trimmed(line.substr(colon + 1)));
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> Machines() {
+  std::vector<std::string> out;
+  for (const auto& e : std::filesystem::directory_iterator(std::string(PCINFO_TEST_DATA) + "/smbios"))
+    if (e.is_directory()) out.push_back(e.path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+struct SensorCorpus : ::testing::TestWithParam<std::string> {
+  SensorCorpus()
+      : tree("../smbios/" + GetParam()),
+        ref(ReadDmidecode(std::string(PCINFO_TEST_DATA) + "/smbios/" + GetParam() + "/dmidecode.txt")) {}
+  lxtest::TreeFixture tree;
+  Dmidecode ref;
+};
+
+// dmidecode's status of a probe or cooling device as WMI's Status.
+std::string StatusOf(const std::string& decoded) {
+  if (decoded == "OK") return "OK";
+  if (decoded == "Non-critical") return "Degraded";
+  if (decoded == "Critical") return "Error";
+  if (decoded == "Non-recoverable") return "NonRecover";
+  return "Unknown";  // Other, Unknown, <OUT OF SPEC>
+}
+
+// A value dmidecode prints with its unit ("1.200 V", "45.0 deg C", "0.5 mV", "1.50%") times `scale`;
+// Null for "Unknown".
+wmi::Value Scaled(const std::string& decoded, double scale) {
+  if (decoded == "Unknown" || decoded.empty()) return wmi::Value();
+  return wmi::Value(static_cast<std::int64_t>(std::llround(std::stod(decoded) * scale)));
+}
+
+// A description against dmidecode's: a structure without one shows the class's caption.
+void ExpectDescription(const wmi::Instance& inst, const std::string& decoded, const std::string& caption) {
+  if (decoded.empty() || decoded == "Not Specified") {
+    const wmi::Value& v = inst.Get("Description");
+    EXPECT_TRUE(v == wmi::Value(caption) || v == wmi::Value(decoded)) << wmi::Describe(v);
+  } else {
+    EXPECT_PROP(inst, "Description", decoded);
+  }
+}
+
+TEST_P(SensorCorpus, ProbesAndCoolingDevicesAsDmidecodeReadsThem) {
+  // dmidecode's units: V, deg C, A; resolutions in mV, deg C, mA; accuracy in percent.
+  struct Kind {
+    int type;
+    const char* cls;
+    double value, resolution;
+  };
+  const Kind kinds[] = {{26, "Win32_VoltageProbe", 1000, 10},
+                        {28, "Win32_TemperatureProbe", 10, 100},
+                        {29, "Win32_CurrentProbe", 1000, 10}};
+  for (const Kind& k : kinds) {
+    auto probes = tree.All(k.cls);  // the corpus trees hold no hwmon chips: every probe is the table's
+    auto probes_ref = ref.OfType(k.type);
+    ASSERT_EQ(probes.size(), probes_ref.size()) << k.cls;
+    for (std::size_t i = 0; i < probes.size(); ++i) {
+      const Decoded& d = *probes_ref[i];
+      ExpectDescription(probes[i], d.Get("Description"), "Numeric Sensor");
+      EXPECT_PROP(probes[i], "Status", StatusOf(d.Get("Status")));
+      EXPECT_EQ(probes[i].Get("MaxReadable"), Scaled(d.Get("Maximum Value"), k.value)) << k.cls;
+      EXPECT_EQ(probes[i].Get("MinReadable"), Scaled(d.Get("Minimum Value"), k.value)) << k.cls;
+      EXPECT_EQ(probes[i].Get("NominalReading"), Scaled(d.Get("Nominal Value"), k.value)) << k.cls;
+      EXPECT_EQ(probes[i].Get("Tolerance"), Scaled(d.Get("Tolerance"), k.value)) << k.cls;
+      EXPECT_EQ(probes[i].Get("Resolution"), Scaled(d.Get("Resolution"), k.resolution)) << k.cls;
+      EXPECT_EQ(probes[i].Get("Accuracy"), Scaled(d.Get("Accuracy"), 100)) << k.cls;
+    }
+  }
+
+  static const std::map<std::string, std::string> kClassOfType = {{"Fan", "Win32_Fan"},
+                                                                  {"Centrifugal Blower", "Win32_Fan"},
+                                                                  {"Chip Fan", "Win32_Fan"},
+                                                                  {"Cabinet Fan", "Win32_Fan"},
+                                                                  {"Power Supply Fan", "Win32_Fan"},
+                                                                  {"Heat Pipe", "Win32_HeatPipe"},
+                                                                  {"Integrated Refrigeration", "Win32_Refrigeration"}};
+  for (const char* cls : {"Win32_Fan", "Win32_HeatPipe", "Win32_Refrigeration"}) {
+    std::vector<const Decoded*> devices_ref;
+    for (const Decoded* d : ref.OfType(27)) {
+      auto it = kClassOfType.find(d->Get("Type"));
+      if (it != kClassOfType.end() && it->second == cls) devices_ref.push_back(d);
+    }
+    auto devices = tree.All(cls);
+    ASSERT_EQ(devices.size(), devices_ref.size()) << cls;
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+      ExpectDescription(devices[i], devices_ref[i]->Get("Description"), "Cooling Device");
+      EXPECT_PROP(devices[i], "Status", StatusOf(devices_ref[i]->Get("Status")));
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Machines, SensorCorpus, ::testing::ValuesIn(Machines()), [](const auto& info) {
+  std::string name;
+  for (char c : info.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+  return name;
+});
+
+TEST(SensorCorpusData, HoldsMachinesWithEachKindOfRecord) {
+  // At least one machine of the corpus has each of types 26 to 29 and a fan among its cooling devices.
+  std::map<int, int> records;
+  int fans = 0;
+  for (const std::string& m : Machines()) {
+    Dmidecode d = ReadDmidecode(std::string(PCINFO_TEST_DATA) + "/smbios/" + m + "/dmidecode.txt");
+    for (const Decoded& s : d.structures) {
+      ++records[s.type];
+      if (s.type == 27 && (s.Get("Type") == "Fan" || s.Get("Type") == "Power Supply Fan")) ++fans;
+    }
+  }
+  for (int type : {26, 27, 28, 29}) EXPECT_GT(records[type], 0) << type;
+  EXPECT_GT(fans, 0);
 }
 
 }  // namespace
