@@ -2,13 +2,16 @@
 // Win32_SystemSlot, Win32_OnBoardDevice and Win32_PortableBattery from the
 // SMBIOS table (/sys/firmware/dmi/tables, root only), and the first three from
 // /sys/class/dmi/id where the table cannot be read. The table wins whenever it
-// holds the structure.
+// holds the structure. A portable battery's record gets the live state of its
+// battery from /sys/class/power_supply (power_supply.cpp).
 #include "wmi/linux/firmware.h"
 
 #include <array>
 
 #include "wmi/linux/backend.h"
+#include "wmi/linux/peripherals.h"
 #include "wmi/linux/smbios.h"
+#include "wmi/text.h"
 
 namespace wmi::lx {
 
@@ -333,24 +336,79 @@ InstanceList BuildOnBoardDevices(const ClassDef& def, Context& ctx) {
   return out;
 }
 
+namespace {
+
+// The same text, blanks around it and letter case aside; never two empty texts.
+bool SameText(const std::optional<std::string>& a, const std::optional<std::string>& b) {
+  if (!a || !b) return false;
+  std::string x = Trim(*a), y = Trim(*b);
+  return !x.empty() && EqualsIgnoreCase(x, y);
+}
+
+// Whether a type 22 record and a battery of /sys/class/power_supply are the same battery: the same
+// manufacturer and serial number. A Smart Battery's record leaves the serial string out and gives
+// the battery's 16-bit serial word (10h), which dmidecode writes in hex and ACPI reports in decimal.
+bool SameBattery(const SmbiosStructure& s, const LiveBattery& l) {
+  if (!SameText(s.String(0x05), l.manufacturer) || !l.serial) return false;
+  if (s.Byte(0x07).value_or(0) != 0) return SameText(s.String(0x07), l.serial);
+  auto word = s.Word(0x10);
+  if (!word) return false;
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "%04X", static_cast<unsigned>(*word));
+  auto decimal = ParseInt(Trim(*l.serial));
+  return SameText(std::string(hex), l.serial) || (decimal && *decimal == *word);
+}
+
+}  // namespace
+
 InstanceList BuildPortableBatteries(const ClassDef& def, Context& ctx) {
+  auto records = ctx.Smbios().OfType(kBattery);
+  // The live battery of each record: the one of its manufacturer and serial number, else, with one
+  // record and one battery, that battery.
+  std::vector<LiveBattery> live = records.empty() ? std::vector<LiveBattery>() : ReadLiveBatteries(ctx);
+  std::vector<const LiveBattery*> joined(records.size(), nullptr);
+  std::vector<bool> taken(live.size(), false);
+  for (std::size_t r = 0; r < records.size(); ++r)
+    for (std::size_t l = 0; l < live.size(); ++l)
+      if (!taken[l] && SameBattery(*records[r], live[l])) {
+        joined[r] = &live[l];
+        taken[l] = true;
+        break;
+      }
+  if (records.size() == 1 && live.size() == 1 && !joined[0]) joined[0] = &live[0];
+
   InstanceList out;
-  int index = 0;
-  for (const SmbiosStructure* s : ctx.Smbios().OfType(kBattery)) {
+  for (std::size_t r = 0; r < records.size(); ++r) {
+    const SmbiosStructure* s = records[r];
     Builder b(def, ctx);
-    std::string id = "Portable Battery " + std::to_string(index++);
+    std::string id = "Portable Battery " + std::to_string(r);
     b.Device(id, s->String(0x08).value_or("Portable Battery"), "Portable Battery");
     b.Text("Location", s->String(0x04)).Text("Manufacturer", s->String(0x05));
     b.Text("ManufactureDate", s->String(0x06));
     // SMBIOS chemistry codes (1 Other ... 8 Lithium-polymer) are WMI's.
-    b.Int("Chemistry", Field(*s, 0x09, 1));
+    auto chemistry = Field(*s, 0x09, 1);
+    b.Int("Chemistry", chemistry);
     auto multiplier = Field(*s, 0x15, 1);
     std::int64_t mul = multiplier && *multiplier > 0 ? *multiplier : 1;
-    if (auto cap = Known(Field(*s, 0x0A, 2), 0)) b.Int("DesignCapacity", *cap * mul);
+    auto capacity = Known(Field(*s, 0x0A, 2), 0);
+    if (capacity) b.Int("DesignCapacity", *capacity * mul);
     if (multiplier) b.Int("CapacityMultiplier", mul);
-    if (auto mv = Known(Field(*s, 0x0C, 2), 0)) b.Big("DesignVoltage", static_cast<std::uint64_t>(*mv));
+    auto voltage = Known(Field(*s, 0x0C, 2), 0);
+    if (voltage) b.Big("DesignVoltage", static_cast<std::uint64_t>(*voltage));
     b.Text("SmartBatteryVersion", s->String(0x0E));
     b.Int("MaxBatteryError", Known(Field(*s, 0x0F, 1), 0xFF));
+    if (const LiveBattery* l = joined[r]) {
+      // The live state, in Win32_Battery's units and codes; the record's own values stand.
+      b.Int("Availability", l->availability).Int("BatteryStatus", l->status);
+      b.Int("EstimatedChargeRemaining", l->charge_percent).Int("EstimatedRunTime", l->run_minutes);
+      b.Int("FullChargeCapacity", l->full_mwh).Int("TimeToFullCharge", l->minutes_to_full);
+      if ((!chemistry || *chemistry == 2) && l->chemistry) b.Int("Chemistry", l->chemistry);  // 2: unknown
+      if (!capacity) b.Int("DesignCapacity", l->design_mwh);
+      if (!voltage && l->design_mv) b.Big("DesignVoltage", static_cast<std::uint64_t>(*l->design_mv));
+      if (!s->String(0x05)) b.Text("Manufacturer", l->manufacturer);
+      b.Bool("PowerManagementSupported", false);
+      if (!l->present) b.Text("Status", "Unknown");
+    }
     out.push_back(b.Build());
   }
   return out;

@@ -2,11 +2,13 @@
 // Win32_TemperatureProbe, Win32_VoltageProbe, Win32_CurrentProbe (one per
 // tempN_, inN_, currN_input) and Win32_Fan (one per fanN_input). The kernel
 // gives millidegrees Celsius, millivolts and milliamperes; the classes want
-// tenths of a degree, millivolts and milliamperes.
+// tenths of a degree, millivolts and milliamperes. The firmware's probes and
+// fans (SMBIOS types 26 to 29, smbios_probes.cpp) follow the chips' own.
 #include <algorithm>
 
 #include "wmi/linux/backend.h"
 #include "wmi/linux/peripherals.h"
+#include "wmi/linux/smbios_probes.h"
 
 namespace wmi::lx {
 
@@ -92,9 +94,21 @@ InstanceList Probes(const ClassDef& def, Context& ctx, Kind kind) {
 
 }  // namespace
 
-InstanceList BuildTemperatureProbes(const ClassDef& def, Context& ctx) { return Probes(def, ctx, {"temp", 100}); }
-InstanceList BuildVoltageProbes(const ClassDef& def, Context& ctx) { return Probes(def, ctx, {"in", 1}); }
-InstanceList BuildCurrentProbes(const ClassDef& def, Context& ctx) { return Probes(def, ctx, {"curr", 1}); }
+InstanceList BuildTemperatureProbes(const ClassDef& def, Context& ctx) {
+  InstanceList out = Probes(def, ctx, {"temp", 100});
+  AppendSmbiosProbes(def, ctx, kSmbiosTemperatureProbe, out);
+  return out;
+}
+InstanceList BuildVoltageProbes(const ClassDef& def, Context& ctx) {
+  InstanceList out = Probes(def, ctx, {"in", 1});
+  AppendSmbiosProbes(def, ctx, kSmbiosVoltageProbe, out);
+  return out;
+}
+InstanceList BuildCurrentProbes(const ClassDef& def, Context& ctx) {
+  InstanceList out = Probes(def, ctx, {"curr", 1});
+  AppendSmbiosProbes(def, ctx, kSmbiosCurrentProbe, out);
+  return out;
+}
 
 InstanceList BuildFans(const ClassDef& def, Context& ctx) {
   const Tree& tree = ctx.tree();
@@ -123,6 +137,7 @@ InstanceList BuildFans(const ClassDef& def, Context& ctx) {
       out.push_back(b.Build());
     }
   }
+  AppendSmbiosFans(def, ctx, out);
   return out;
 }
 
