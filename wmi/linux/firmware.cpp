@@ -364,7 +364,7 @@ bool SameBattery(const SmbiosStructure& s, const LiveBattery& l) {
 InstanceList BuildPortableBatteries(const ClassDef& def, Context& ctx) {
   auto records = ctx.Smbios().OfType(kBattery);
   // The live battery of each record: the one of its manufacturer and serial number, else, with one
-  // record and one battery, that battery.
+  // record and one battery of the same maker (or a maker only one side names), that battery.
   std::vector<LiveBattery> live = records.empty() ? std::vector<LiveBattery>() : ReadLiveBatteries(ctx);
   std::vector<const LiveBattery*> joined(records.size(), nullptr);
   std::vector<bool> taken(live.size(), false);
@@ -375,7 +375,12 @@ InstanceList BuildPortableBatteries(const ClassDef& def, Context& ctx) {
         taken[l] = true;
         break;
       }
-  if (records.size() == 1 && live.size() == 1 && !joined[0]) joined[0] = &live[0];
+  // The one record and the one battery are joined unless their makers say they are two batteries.
+  if (records.size() == 1 && live.size() == 1 && !joined[0]) {
+    auto maker = records[0]->String(0x05);
+    bool both_named = maker && !Trim(*maker).empty() && live[0].manufacturer && !Trim(*live[0].manufacturer).empty();
+    if (!both_named || SameText(maker, live[0].manufacturer)) joined[0] = &live[0];
+  }
 
   InstanceList out;
   for (std::size_t r = 0; r < records.size(); ++r) {

@@ -16,7 +16,7 @@ class Context;
 
 // The live state of a system battery (power_supply.cpp), in the units and value maps of CIM_Battery:
 // what Win32_Battery shows, and what Win32_PortableBattery joins to the firmware's battery record
-// (by manufacturer and serial number, or directly when each side has one battery).
+// (by manufacturer and serial number, or directly when each side has one battery of one maker).
 struct LiveBattery {
   std::string name;  // "BAT0"
   std::optional<std::string> model, manufacturer, serial;

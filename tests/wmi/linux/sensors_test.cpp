@@ -382,7 +382,10 @@ const JoinCase kJoinCases[] = {
     // A Smart Battery record: its serial word 94DDh is 38109 as ACPI reports it, and "94DD" as dmidecode prints it.
     {"SerialWordInDecimal", {{"LGC", "", 0x94DD}}, {{"BAT0", "SMP", "1", 10}, {"BAT1", "LGC", "38109", 81}}, {81}},
     {"SerialWordInHex", {{"LGC", "", 0x94DD}}, {{"BAT0", "SMP", "1", 10}, {"BAT1", "LGC", "94dd", 81}}, {81}},
-    {"OneAndOne", {{"SANYO", "1"}}, {{"BAT0", "Celxpert", "2", 64}}, {64}},
+    // One record and one battery of one maker are the same battery, whatever their serial numbers say;
+    // of two makers, they are not.
+    {"OneAndOneOfOneMaker", {{"SANYO", "1"}}, {{"BAT0", "sanyo", "2", 64}}, {64}},
+    {"OneAndOneOfTwoMakers", {{"SANYO", "1"}}, {{"BAT0", "Celxpert", "2", 64}}, {std::nullopt}},
     {"NoMatchAmongTwo", {{"SANYO", "1"}}, {{"BAT0", "SANYO", "2", 10}, {"BAT1", "LGC", "1", 20}}, {std::nullopt}},
     {"TwoBatteriesCrosswise",
      {{"LGC", "A1"}, {"SMP", "B2"}},
