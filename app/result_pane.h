@@ -2,8 +2,11 @@
 // document (the widget never rebuilds what it already shows); the pane's whole
 // text is also kept as the query procedures read it, UTF-8 with CR LF.
 // Appended lines reach the document in one piece when control next returns to
-// the event loop (a yield, the end of the handler) or when the pane scrolls or
-// is shown: a dump of thousands of lines is one insertion, not thousands.
+// the event loop (a yield, the end of the handler) or when the pane is shown:
+// a dump of thousands of lines is one insertion, not thousands. Scrolling to
+// the end waits for the same moment: the caret and the view end up where the
+// last scroll put them, but the lines around the caret are laid out once per
+// pass of the event loop, not once for every instance a procedure prints.
 #pragma once
 
 #include <QAction>
@@ -35,11 +38,21 @@ class ResultPane : public QPlainTextEdit, public queries::Pane {
 
  protected:
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
+  void QueueFlush();
+  void InsertAtEnd(const QString& text);
+  void ScrollNow();
+
   QList<QAction*> menu_actions_;
   std::string text_;
   QString pending_;  // appended lines not yet in the document, each ended by '\n'
+  // The length of pending_ when the pane was last told to scroll to its end
+  // (-1: not since the last flush); the scroll happens at the flush, with the
+  // document holding the lines appended up to then.
+  qsizetype scroll_at_ = -1;
+  bool scroll_on_show_ = false;  // a scroll that waits for the pane to be shown
   bool flush_queued_ = false;
 };
 

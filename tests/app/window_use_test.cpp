@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -651,3 +652,44 @@ TEST_F(WindowUse, ACaptureDroppedDuringABatchWaitsForItsEnd) {
 }
 
 }  // namespace
+
+// A procedure that scrolls to the end leaves the caret at the end of the text
+// and the last lines in view, once control is back in the event loop, also
+// when the user had put the caret elsewhere, and also for a window that was
+// not on screen while it ran (the view follows when it is shown).
+TEST_F(WindowUse, ScrollingToTheEndLeavesTheCaretAndTheViewAtTheEnd) {
+  auto at_end = [](QPlainTextEdit* pane) {
+    QCoreApplication::processEvents();
+    QTextCursor end(pane->document());
+    end.movePosition(QTextCursor::End);
+    const bool caret_at_end = pane->textCursor().position() == end.position() && !pane->textCursor().hasSelection();
+    // The last line of text is in view, and the text does not fit: the view did move.
+    end.movePosition(QTextCursor::PreviousCharacter);
+    return caret_at_end && pane->viewport()->rect().contains(pane->cursorRect(end)) &&
+           pane->verticalScrollBar()->value() > 0;
+  };
+  Open();
+  window_->SetAutoClearValue(0);
+  auto* pane = Find<QPlainTextEdit>("rtxtMsg");
+  for (int i = 0; i < 8; ++i) Click("Command40");  // CPU, a fixed list: scrolls after each instance
+  EXPECT_TRUE(at_end(pane));
+
+  QTextCursor start(pane->document());
+  pane->setTextCursor(start);
+  pane->verticalScrollBar()->setValue(0);
+  Click("Command40");
+  EXPECT_TRUE(at_end(pane));
+
+  // The same buttons in a window not yet shown.
+  const QString shown_text = pane->toPlainText();
+  window_ = std::make_unique<HookedWindow>(*provider_, info_);
+  window_->Load();
+  window_->SetAutoClearValue(0);
+  for (int i = 0; i < 9; ++i) QTest::mouseClick(Find<QPushButton>("Command40"), Qt::LeftButton);
+  QCoreApplication::processEvents();
+  window_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  auto* hidden_pane = Find<QPlainTextEdit>("rtxtMsg");
+  EXPECT_TRUE(at_end(hidden_pane));
+  EXPECT_EQ(hidden_pane->toPlainText(), shown_text);
+}
