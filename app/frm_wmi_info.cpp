@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -87,6 +88,36 @@ QString DroppedFile(const QMimeData* mime) {
 std::string EntryText(QListWidget* list) {
   QListWidgetItem* item = list->currentRow() < 0 ? nullptr : list->item(list->currentRow());
   return item ? item->text().toStdString() : std::string();
+}
+
+// Every entry of `list` is one line of text in the list's font: the list lays
+// them out by one size, as high as an entry and as wide as the widest, instead
+// of asking each of its entries for its own size when it is first shown.
+void UniformEntrySize(QListWidget& list) {
+  if (list.count() == 0) return;
+  // Sizing every entry lays out its text; the sum of the characters'
+  // advances, kept per character, finds the few widest entries, and only
+  // those are sized as the list would size them.
+  const QFontMetrics metrics(list.font());
+  std::map<char16_t, int> advance;
+  std::vector<std::pair<int, int>> rough;  // sum of advances, row
+  rough.reserve(static_cast<std::size_t>(list.count()));
+  for (int i = 0; i < list.count(); ++i) {
+    int sum = 0;
+    for (QChar c : list.item(i)->text()) {
+      auto [it, added] = advance.try_emplace(c.unicode(), 0);
+      if (added) it->second = metrics.horizontalAdvance(c);
+      sum += it->second;
+    }
+    rough.emplace_back(sum, i);
+  }
+  const int rough_widest = std::max_element(rough.begin(), rough.end())->first;
+  QSize size;
+  for (const auto& [sum, row] : rough)
+    if (sum * 10 >= rough_widest * 9) size = size.expandedTo(list.sizeHintForIndex(list.model()->index(row, 0)));
+  // Qt takes the one size from the last entry.
+  list.item(list.count() - 1)->setSizeHint(size);
+  list.setUniformItemSizes(true);
 }
 
 }  // namespace
@@ -326,6 +357,7 @@ void FrmWmiInfo::BuildFindBar() {
 void FrmWmiInfo::Load() {
   ListAdapter adapter(*list1_);
   browser::LoadClassList(adapter);
+  UniformEntrySize(*list1_);
   list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
   list2_->addItem(QStringLiteral("cimv2"));
   list2_->setCurrentRow(0);
