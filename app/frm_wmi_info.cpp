@@ -46,17 +46,6 @@ constexpr char kHint[] =
 
 constexpr int kTwipsPerInch = 1440;
 
-// "ＭＳ ゴシック" 9 point, or the installed Japanese gothic face closest to it.
-QFont GothicFont() {
-  QFont font;
-  font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
-                    QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
-                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
-  font.setStyleHint(QFont::TypeWriter);
-  font.setPointSize(9);
-  return font;
-}
-
 void FillBackground(QWidget* w, const QColor& colour) {
   QPalette p = w->palette();
   p.setColor(QPalette::Window, colour);
@@ -121,6 +110,16 @@ void UniformEntrySize(QListWidget& list) {
 }
 
 }  // namespace
+
+QFont GothicFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
+                    QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPointSize(9);
+  return font;
+}
 
 int AutoClearBox::Value() const {
   switch (checkState()) {
