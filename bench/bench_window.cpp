@@ -226,7 +226,9 @@ int CasePane(const std::string& kind, long present, long batch) {
 }
 
 // Start-up to the window shown (1211 entries loaded, first dump done), or a
-// bare window of the given size; the parent times the whole process.
+// bare window of the given size. Prints the moment it was shown (the
+// monotonic clock, which the parent shares): the parent times from the fork
+// to that moment, so that tearing the window down at exit does not count.
 int CaseStartup(const std::vector<std::string>& a) {
   App();
   std::unique_ptr<wmi::Provider> provider;
@@ -251,7 +253,8 @@ int CaseStartup(const std::vector<std::string>& a) {
   window->show();
   QTimer::singleShot(0, &App(), &QCoreApplication::quit);
   App().exec();
-  std::printf("width=%d height=%d\n", window->width(), window->height());
+  const double shown_at = std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+  std::printf("width=%d height=%d shown_at=%.6f\n", window->width(), window->height(), shown_at);
   return 0;
 }
 
@@ -331,6 +334,8 @@ Run Spawn(const std::vector<std::string>& argv) {
     auto eq = w.find('=');
     if (eq != std::string::npos) r.figures[w.substr(0, eq)] = std::atof(w.c_str() + eq + 1);
   }
+  if (auto at = r.figures.find("shown_at"); at != r.figures.end())
+    r.figures["to_shown"] = at->second - std::chrono::duration<double>(t0.time_since_epoch()).count();
   return r;
 }
 
@@ -468,19 +473,23 @@ int main(int argc, char** argv) {
   // Start-up beside a bare window.
   {
     std::string source = desktop.empty() ? "live" : desktop;
-    Run app = Median(me({"startup", "app", source}), runs);
+    Run app = Median(me({"startup", "app", source}), runs, "to_shown");
     const std::string width = Fmt("%.0f", app.figures["width"]), height = Fmt("%.0f", app.figures["height"]);
-    Run bare = Median(me({"startup", "bare", width, height}), runs);
-    Run text = Median(me({"startup", "text", width, height}), runs);
+    Run bare = Median(me({"startup", "bare", width, height}), runs, "to_shown");
+    Run text = Median(me({"startup", "text", width, height}), runs, "to_shown");
     if (!app.ok || !bare.ok || !text.ok) {
       failed("start-up");
     } else {
-      double ratio = app.wall / bare.wall;
+      const double app_s = app.figures["to_shown"], bare_s = bare.figures["to_shown"], text_s = text.figures["to_shown"];
+      const double ratio = app_s / bare_s;
       rows.push_back({"start-up to shown / bare window",
-                      Fmt("%.2f", ratio) + Fmt(" (%.3f s", app.wall) + Fmt(" / %.3f s)", bare.wall), "<= 1.2",
+                      Fmt("%.2f", ratio) + Fmt(" (%.3f s", app_s) + Fmt(" / %.3f s)", bare_s), "<= 1.2",
                       Verdict(quick, ratio <= 1.2)});
       rows.push_back({"start-up: bare window with one Japanese label / bare window",
-                      Fmt("%.2f", text.wall / bare.wall) + Fmt(" (%.3f s)", text.wall), "", ""});
+                      Fmt("%.2f", text_s / bare_s) + Fmt(" (%.3f s)", text_s), "", ""});
+      rows.push_back({"start-up: whole process, window / bare window",
+                      Fmt("%.2f", app.wall / bare.wall) + Fmt(" (%.3f s", app.wall) + Fmt(" / %.3f s)", bare.wall), "",
+                      ""});
     }
   }
 
