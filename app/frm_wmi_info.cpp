@@ -561,7 +561,8 @@ void FrmWmiInfo::ShowFindBar() {
   }
   // The selected text, when there is a short one, is what to find.
   const QString selected = rtxt_msg_->textCursor().selectedText();
-  if (!selected.isEmpty() && selected.size() < 200 && !selected.contains(QChar::ParagraphSeparator))
+  if (!selected.isEmpty() && selected.size() < 200 && !selected.contains(QChar::ParagraphSeparator) &&
+      !selected.contains(QChar::LineSeparator))
     txt_find_->setText(selected);
   txt_find_->setFocus();
   txt_find_->selectAll();
