@@ -7,6 +7,10 @@
 // the end waits for the same moment: the caret and the view end up where the
 // last scroll put them, but the lines around the caret are laid out once per
 // pass of the event loop, not once for every instance a procedure prints.
+// The document holds the lines 32 to a block (line separators inside a
+// block), each block told its number of lines: a block per line would cost
+// several times the text; the user still scrolls, selects, copies and finds
+// line by line.
 #pragma once
 
 #include <QAction>
