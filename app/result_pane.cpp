@@ -1,15 +1,14 @@
 #include "app/result_pane.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QMetaObject>
 #include <QMouseEvent>
 #include <QResizeEvent>
-#include <QMetaObject>
 #include <QScrollBar>
-#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
 #include <QTextCursor>
-#include <QTextLayout>
 #include <algorithm>
 #include <memory>
 #include <utility>

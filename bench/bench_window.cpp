@@ -480,7 +480,8 @@ int main(int argc, char** argv) {
     if (!app.ok || !bare.ok || !text.ok) {
       failed("start-up");
     } else {
-      const double app_s = app.figures["to_shown"], bare_s = bare.figures["to_shown"], text_s = text.figures["to_shown"];
+      const double app_s = app.figures["to_shown"], bare_s = bare.figures["to_shown"],
+                   text_s = text.figures["to_shown"];
       const double ratio = app_s / bare_s;
       rows.push_back({"start-up to shown / bare window",
                       Fmt("%.2f", ratio) + Fmt(" (%.3f s", app_s) + Fmt(" / %.3f s)", bare_s), "<= 1.2",

@@ -725,7 +725,8 @@ TEST_F(WindowUse, ThePaneWorksLineByLineWhateverBlocksItKeepsTheLinesIn) {
   for (int value : {0, 37, 70, pane->verticalScrollBar()->maximum()}) {
     pane->verticalScrollBar()->setValue(value);
     one_per_block.verticalScrollBar()->setValue(value);
-    EXPECT_EQ(pane->cursorForPosition(QPoint(2, 2)).position(), one_per_block.cursorForPosition(QPoint(2, 2)).position())
+    EXPECT_EQ(pane->cursorForPosition(QPoint(2, 2)).position(),
+              one_per_block.cursorForPosition(QPoint(2, 2)).position())
         << value;
   }
 
