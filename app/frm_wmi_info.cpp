@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -45,17 +46,6 @@ constexpr char kHint[] =
 
 constexpr int kTwipsPerInch = 1440;
 
-// "ＭＳ ゴシック" 9 point, or the installed Japanese gothic face closest to it.
-QFont GothicFont() {
-  QFont font;
-  font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
-                    QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
-                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
-  font.setStyleHint(QFont::TypeWriter);
-  font.setPointSize(9);
-  return font;
-}
-
 void FillBackground(QWidget* w, const QColor& colour) {
   QPalette p = w->palette();
   p.setColor(QPalette::Window, colour);
@@ -89,7 +79,47 @@ std::string EntryText(QListWidget* list) {
   return item ? item->text().toStdString() : std::string();
 }
 
+// Every entry of `list` is one line of text in the list's font: the list lays
+// them out by one size, as high as an entry and as wide as the widest, instead
+// of asking each of its entries for its own size when it is first shown.
+void UniformEntrySize(QListWidget& list) {
+  if (list.count() == 0) return;
+  // Sizing every entry lays out its text; the sum of the characters'
+  // advances, kept per character, finds the few widest entries, and only
+  // those are sized as the list would size them.
+  const QFontMetrics metrics(list.font());
+  std::map<char16_t, int> advance;
+  std::vector<std::pair<int, int>> rough;  // sum of advances, row
+  rough.reserve(static_cast<std::size_t>(list.count()));
+  for (int i = 0; i < list.count(); ++i) {
+    int sum = 0;
+    for (QChar c : list.item(i)->text()) {
+      auto [it, added] = advance.try_emplace(c.unicode(), 0);
+      if (added) it->second = metrics.horizontalAdvance(c);
+      sum += it->second;
+    }
+    rough.emplace_back(sum, i);
+  }
+  const int rough_widest = std::max_element(rough.begin(), rough.end())->first;
+  QSize size;
+  for (const auto& [sum, row] : rough)
+    if (sum * 10 >= rough_widest * 9) size = size.expandedTo(list.sizeHintForIndex(list.model()->index(row, 0)));
+  // Qt takes the one size from the last entry.
+  list.item(list.count() - 1)->setSizeHint(size);
+  list.setUniformItemSizes(true);
+}
+
 }  // namespace
+
+QFont GothicFont() {
+  QFont font;
+  font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
+                    QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
+  font.setStyleHint(QFont::TypeWriter);
+  font.setPointSize(9);
+  return font;
+}
 
 int AutoClearBox::Value() const {
   switch (checkState()) {
@@ -326,6 +356,7 @@ void FrmWmiInfo::BuildFindBar() {
 void FrmWmiInfo::Load() {
   ListAdapter adapter(*list1_);
   browser::LoadClassList(adapter);
+  UniformEntrySize(*list1_);
   list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
   list2_->addItem(QStringLiteral("cimv2"));
   list2_->setCurrentRow(0);
@@ -530,7 +561,8 @@ void FrmWmiInfo::ShowFindBar() {
   }
   // The selected text, when there is a short one, is what to find.
   const QString selected = rtxt_msg_->textCursor().selectedText();
-  if (!selected.isEmpty() && selected.size() < 200 && !selected.contains(QChar::ParagraphSeparator))
+  if (!selected.isEmpty() && selected.size() < 200 && !selected.contains(QChar::ParagraphSeparator) &&
+      !selected.contains(QChar::LineSeparator))
     txt_find_->setText(selected);
   txt_find_->setFocus();
   txt_find_->selectAll();

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,10 @@
 namespace app {
 
 inline constexpr char kWindowCaption[] = "PC情報収集プログラム";
+
+// "ＭＳ ゴシック" 9 point, or the installed Japanese gothic face closest to it:
+// the font of the window's text.
+QFont GothicFont();
 
 // The auto-clear switch: a click ticks or unticks it; grayed is set only
 // from code.

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextDocument>
 #include <filesystem>
@@ -453,3 +454,24 @@ TEST_F(Window, EveryButtonRunsOnARichMachine) {
 }
 
 }  // namespace
+
+// The class list sizes its entries by one size: each entry takes the place,
+// and the list the scrolling range, that sizing every entry on its own gives.
+TEST_F(Window, ClassListEntriesTakeThePlaceTheirOwnSizesGive) {
+  OpenMachine();
+  QListWidget* list1 = List1();
+  QListWidget own;  // the same entries, each asked for its own size
+  own.setFont(list1->font());
+  own.resize(list1->size());
+  for (int i = 0; i < list1->count(); ++i) own.addItem(list1->item(i)->text());
+  own.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(list1->horizontalScrollBar()->maximum(), own.horizontalScrollBar()->maximum());
+  EXPECT_GT(list1->horizontalScrollBar()->maximum(), 0);  // the longest names are wider than the list
+  EXPECT_EQ(list1->verticalScrollBar()->maximum(), own.verticalScrollBar()->maximum());
+  for (int row : {0, 1, 600, 1210}) {
+    list1->scrollToTop();
+    own.scrollToTop();
+    EXPECT_EQ(list1->visualItemRect(list1->item(row)), own.visualItemRect(own.item(row))) << row;
+  }
+}

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -639,3 +641,123 @@ TEST_F(WindowUse, ACaptureDroppedDuringABatchWaitsForItsEnd) {
 }
 
 }  // namespace
+
+// A procedure that scrolls to the end leaves the caret at the end of the text
+// and the last lines in view, once control is back in the event loop, also
+// when the user had put the caret elsewhere, and also for a window that was
+// not on screen while it ran (the view follows when it is shown).
+TEST_F(WindowUse, ScrollingToTheEndLeavesTheCaretAndTheViewAtTheEnd) {
+  auto at_end = [](QPlainTextEdit* pane) {
+    QCoreApplication::processEvents();
+    QTextCursor end(pane->document());
+    end.movePosition(QTextCursor::End);
+    const bool caret_at_end = pane->textCursor().position() == end.position() && !pane->textCursor().hasSelection();
+    // The last line of text is in view, and the text does not fit: the view did move.
+    end.movePosition(QTextCursor::PreviousCharacter);
+    return caret_at_end && pane->viewport()->rect().contains(pane->cursorRect(end)) &&
+           pane->verticalScrollBar()->value() > 0;
+  };
+  Open();
+  window_->SetAutoClearValue(0);
+  auto* pane = Find<QPlainTextEdit>("rtxtMsg");
+  for (int i = 0; i < 8; ++i) Click("Command40");  // CPU, a fixed list: scrolls after each instance
+  EXPECT_TRUE(at_end(pane));
+
+  QTextCursor start(pane->document());
+  pane->setTextCursor(start);
+  pane->verticalScrollBar()->setValue(0);
+  Click("Command40");
+  EXPECT_TRUE(at_end(pane));
+
+  // The same buttons in a window not yet shown.
+  const QString shown_text = pane->toPlainText();
+  window_ = std::make_unique<HookedWindow>(*provider_, info_);
+  window_->Load();
+  window_->SetAutoClearValue(0);
+  for (int i = 0; i < 9; ++i) QTest::mouseClick(Find<QPushButton>("Command40"), Qt::LeftButton);
+  QCoreApplication::processEvents();
+  window_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  auto* hidden_pane = Find<QPlainTextEdit>("rtxtMsg");
+  EXPECT_TRUE(at_end(hidden_pane));
+  EXPECT_EQ(hidden_pane->toPlainText(), shown_text);
+}
+
+// The pane keeps its lines in blocks of several lines; the user sees, scrolls,
+// selects, copies and finds them line by line, as in a widget that holds each
+// line in a block of its own.
+TEST_F(WindowUse, ThePaneWorksLineByLineWhateverBlocksItKeepsTheLinesIn) {
+  Open();
+  window_->SetAutoClearValue(0);
+  for (int i = 0; i < 12; ++i) Click("Command40");
+  QCoreApplication::processEvents();
+  auto* pane = Find<QPlainTextEdit>("rtxtMsg");
+  const QString text = pane->toPlainText();
+  const auto line_count = text.count(QChar('\n'));
+  ASSERT_GT(line_count, 100);
+  ASSERT_LT(pane->document()->blockCount(), line_count);  // several lines to a block
+
+  QPlainTextEdit one_per_block;  // the same text, one block per line
+  one_per_block.setFont(pane->font());
+  one_per_block.setLineWrapMode(QPlainTextEdit::NoWrap);
+  one_per_block.setReadOnly(true);
+  one_per_block.setTextInteractionFlags(pane->textInteractionFlags());
+  one_per_block.resize(pane->size());
+  one_per_block.setPlainText(text);
+  one_per_block.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&one_per_block));
+  ASSERT_EQ(one_per_block.document()->blockCount(), line_count + 1);
+
+  // The scrolling range and what shows at the top at a given scroll position.
+  EXPECT_EQ(pane->verticalScrollBar()->maximum(), one_per_block.verticalScrollBar()->maximum());
+  for (int value : {0, 37, 70, pane->verticalScrollBar()->maximum()}) {
+    pane->verticalScrollBar()->setValue(value);
+    one_per_block.verticalScrollBar()->setValue(value);
+    EXPECT_EQ(pane->cursorForPosition(QPoint(2, 2)).position(),
+              one_per_block.cursorForPosition(QPoint(2, 2)).position())
+        << value;
+  }
+
+  // A triple click selects one line with its line break.
+  auto triple_click = [](QPlainTextEdit* edit, int position) {
+    QTextCursor at(edit->document());
+    at.setPosition(position);
+    edit->setTextCursor(at);
+    edit->ensureCursorVisible();
+    const QPoint p = edit->cursorRect(at).center();
+    QTest::mouseDClick(edit->viewport(), Qt::LeftButton, {}, p);
+    QTest::mousePress(edit->viewport(), Qt::LeftButton, {}, p, 10);
+    QTest::mouseRelease(edit->viewport(), Qt::LeftButton, {}, p, 10);
+    return std::pair(edit->textCursor().selectionStart(), edit->textCursor().selectionEnd());
+  };
+  for (qsizetype position : {qsizetype{3}, text.indexOf(QChar('\n'), 2000) + 5, text.size() - 4}) {
+    const auto selected = triple_click(pane, static_cast<int>(position));
+    EXPECT_EQ(selected, triple_click(&one_per_block, static_cast<int>(position))) << position;
+    EXPECT_TRUE(text.mid(selected.first, selected.second - selected.first).endsWith(QChar('\n'))) << position;
+  }
+
+  // Copying gives line breaks.
+  pane->selectAll();
+  pane->copy();
+  EXPECT_EQ(QApplication::clipboard()->text(), text);
+
+  // A value with a line break of its own shows as it did with a block per
+  // line: the document's text is the pane's without CR.
+  window_->pane().AppendMessage("Description:first\r\nsecond");
+  window_->pane().AppendMessage("Name:x");
+  QCoreApplication::processEvents();
+  QString without_cr = QString::fromStdString(window_->pane().Text());
+  without_cr.remove(QChar('\r'));
+  EXPECT_EQ(pane->toPlainText(), without_cr);
+  EXPECT_TRUE(pane->toPlainText().endsWith("Description:first\nsecond\nName:x\n"));
+
+  // A selection of more than one line is not taken as the text to find.
+  auto* box = Find<QLineEdit>("txtFind");
+  box->setText("Name");
+  QTextCursor two_lines(pane->document());
+  two_lines.setPosition(static_cast<int>(text.indexOf(QChar('\n'), 500)) - 2);
+  two_lines.movePosition(QTextCursor::Right, QTextCursor::KeepAnchor, 4);
+  pane->setTextCursor(two_lines);
+  window_->ShowFindBar();
+  EXPECT_EQ(box->text(), "Name");
+}
