@@ -38,6 +38,8 @@ if(NOT WIN32)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The printers come from libcups, loaded while the program runs where it is installed.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libcups2)
   set(CPACK_STRIP_FILES ON)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   include(CPack)

@@ -34,6 +34,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libsqlite3; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
+# libcups is loaded while the program runs, so it is recommended rather than depended on.
+[[ $(dpkg-deb -f "$deb" Recommends) == *libcups2* ]] || fail "Recommends lacks libcups2"
 
 # The unpacked programs run.
 cli="$tmp/root/usr/bin/pcinfo-cli"

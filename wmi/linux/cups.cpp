@@ -2,9 +2,21 @@
 // default queue (CUPS-Get-Default) and the unfinished jobs of every user
 // (Get-Jobs). A server that is not there fails the connection at once; one
 // that does not answer is given up after a short timeout.
+//
+// libcups is loaded when a print server may be there, not when the program
+// starts: it brings some thirty libraries (TLS, Kerberos, D-Bus ...) whose
+// loading would be paid by every run, and a machine without it still runs.
+#include <arpa/inet.h>
 #include <cups/cups.h>
+#include <dlfcn.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "wmi/linux/system.h"
 
@@ -12,41 +24,104 @@ namespace wmi::lx {
 
 namespace {
 
+// The functions of libcups this file calls.
+#define PCINFO_CUPS_FUNCTIONS(X)                                                                                \
+  X(cupsDoRequest)                                                                                              \
+  X(cupsEncryption) X(cupsLastError) X(cupsServer) X(cupsUser) X(httpClose) X(httpConnect2) X(httpSetTimeout)   \
+      X(ippAddBoolean) X(ippAddString) X(ippAddStrings) X(ippAttributeString) X(ippDelete) X(ippFindAttribute)  \
+          X(ippFirstAttribute) X(ippGetBoolean) X(ippGetCount) X(ippGetGroupTag) X(ippGetInteger) X(ippGetName) \
+              X(ippGetRange) X(ippGetResolution) X(ippGetString) X(ippGetValueTag) X(ippNewRequest)             \
+                  X(ippNextAttribute) X(ippPort)
+
+struct CupsLibrary {
+#define PCINFO_CUPS_POINTER(f) decltype(&::f) f = nullptr;
+  PCINFO_CUPS_FUNCTIONS(PCINFO_CUPS_POINTER)
+#undef PCINFO_CUPS_POINTER
+};
+
+// libcups, loaded at the first call; nullptr where it or one of its functions is missing.
+const CupsLibrary* Cups() {
+  static const CupsLibrary* library = []() -> const CupsLibrary* {
+    void* handle = dlopen("libcups.so.2", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return nullptr;
+    static CupsLibrary l;
+#define PCINFO_CUPS_RESOLVE(f)                               \
+  l.f = reinterpret_cast<decltype(&::f)>(dlsym(handle, #f)); \
+  if (!l.f) return nullptr;
+    PCINFO_CUPS_FUNCTIONS(PCINFO_CUPS_RESOLVE)
+#undef PCINFO_CUPS_RESOLVE
+    return &l;
+  }();
+  return library;
+}
+
+// Whether something may answer at 127.0.0.1:631, where libcups looks when
+// nothing else is configured: a refused or unanswered connection says no.
+bool LocalPortAnswers() {
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return true;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(631);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool answers = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  if (!answers && errno == EINPROGRESS) {
+    pollfd p{fd, POLLOUT, 0};
+    int error = 0;
+    socklen_t len = sizeof error;
+    answers = ::poll(&p, 1, 200) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+  }
+  ::close(fd);
+  return answers;
+}
+
+// Whether a print server may be there, as libcups finds one: a server named in
+// the environment or a client.conf, the local socket, or the local IPP port.
+bool ServerMayBeThere() {
+  if (std::getenv("CUPS_SERVER") || std::getenv("IPP_PORT")) return true;
+  if (::access("/etc/cups/client.conf", F_OK) == 0) return true;
+  if (const char* home = std::getenv("HOME");
+      home && ::access((std::string(home) + "/.cups/client.conf").c_str(), F_OK) == 0)
+    return true;
+  if (::access("/run/cups/cups.sock", F_OK) == 0 || ::access("/var/run/cups/cups.sock", F_OK) == 0) return true;
+  return LocalPortAnswers();
+}
+
 constexpr int kConnectMillis = 1000;
 constexpr double kAnswerSeconds = 2.0;
 
-std::vector<std::string> Values(ipp_attribute_t* a) {
+std::vector<std::string> Values(const CupsLibrary& c, ipp_attribute_t* a) {
   std::vector<std::string> out;
-  int n = ippGetCount(a);
+  int n = c.ippGetCount(a);
   for (int i = 0; i < n; ++i) {
-    switch (ippGetValueTag(a)) {
+    switch (c.ippGetValueTag(a)) {
       case IPP_TAG_INTEGER:
       case IPP_TAG_ENUM:
-        out.push_back(std::to_string(ippGetInteger(a, i)));
+        out.push_back(std::to_string(c.ippGetInteger(a, i)));
         break;
       case IPP_TAG_BOOLEAN:
-        out.push_back(ippGetBoolean(a, i) ? "true" : "false");
+        out.push_back(c.ippGetBoolean(a, i) ? "true" : "false");
         break;
       case IPP_TAG_RESOLUTION: {
         int y = 0;
         ipp_res_t units;
-        int x = ippGetResolution(a, i, &y, &units);
+        int x = c.ippGetResolution(a, i, &y, &units);
         out.push_back(std::to_string(x) + "x" + std::to_string(y));
         break;
       }
       case IPP_TAG_RANGE: {
         int upper = 0;
-        int lower = ippGetRange(a, i, &upper);
+        int lower = c.ippGetRange(a, i, &upper);
         out.push_back(std::to_string(lower) + "-" + std::to_string(upper));
         break;
       }
       default: {
-        const char* s = ippGetString(a, i, nullptr);
+        const char* s = c.ippGetString(a, i, nullptr);
         if (s) {
           out.emplace_back(s);
         } else {
           char buf[1024];
-          ippAttributeString(a, buf, sizeof buf);
+          c.ippAttributeString(a, buf, sizeof buf);
           out.emplace_back(buf);
         }
         break;
@@ -57,18 +132,18 @@ std::vector<std::string> Values(ipp_attribute_t* a) {
 }
 
 // The response's groups of one tag, each as its attributes.
-std::vector<IppAttributes> Groups(ipp_t* response, ipp_tag_t group) {
+std::vector<IppAttributes> Groups(const CupsLibrary& c, ipp_t* response, ipp_tag_t group) {
   std::vector<IppAttributes> out;
   if (!response) return out;
   IppAttributes cur;
-  for (ipp_attribute_t* a = ippFirstAttribute(response); a; a = ippNextAttribute(response)) {
-    const char* name = ippGetName(a);
-    if (!name || ippGetGroupTag(a) != group) {
+  for (ipp_attribute_t* a = c.ippFirstAttribute(response); a; a = c.ippNextAttribute(response)) {
+    const char* name = c.ippGetName(a);
+    if (!name || c.ippGetGroupTag(a) != group) {
       if (!cur.empty()) out.push_back(std::move(cur));
       cur.clear();
       continue;
     }
-    cur[name] = Values(a);
+    cur[name] = Values(c, a);
   }
   if (!cur.empty()) out.push_back(std::move(cur));
   return out;
@@ -79,10 +154,14 @@ int GiveUp(http_t*, void*) { return 0; }
 }  // namespace
 
 std::optional<PrintServerState> QueryCups() {
+  if (!ServerMayBeThere()) return std::nullopt;
+  const CupsLibrary* cups = Cups();
+  if (!cups) return std::nullopt;
+  const CupsLibrary& c = *cups;
   http_t* http =
-      httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1, kConnectMillis, nullptr);
+      c.httpConnect2(c.cupsServer(), c.ippPort(), nullptr, AF_UNSPEC, c.cupsEncryption(), 1, kConnectMillis, nullptr);
   if (!http) return std::nullopt;
-  httpSetTimeout(http, kAnswerSeconds, GiveUp, nullptr);
+  c.httpSetTimeout(http, kAnswerSeconds, GiveUp, nullptr);
   PrintServerState state;
 
   static const char* const kPrinterAttrs[] = {"printer-name",
@@ -111,23 +190,23 @@ std::optional<PrintServerState> QueryCups() {
                                               "printer-uri-supported",
                                               "multiple-document-handling-supported",
                                               "job-priority-default"};
-  ipp_t* request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                static_cast<int>(sizeof kPrinterAttrs / sizeof *kPrinterAttrs), nullptr, kPrinterAttrs);
-  ipp_t* response = cupsDoRequest(http, request, "/");
-  if (!response || cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
-    ippDelete(response);
-    httpClose(http);
+  ipp_t* request = c.ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
+  c.ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(sizeof kPrinterAttrs / sizeof *kPrinterAttrs), nullptr, kPrinterAttrs);
+  ipp_t* response = c.cupsDoRequest(http, request, "/");
+  if (!response || c.cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+    c.ippDelete(response);
+    c.httpClose(http);
     return std::nullopt;
   }
-  state.printers = Groups(response, IPP_TAG_PRINTER);
-  ippDelete(response);
+  state.printers = Groups(c, response, IPP_TAG_PRINTER);
+  c.ippDelete(response);
 
-  response = cupsDoRequest(http, ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
+  response = c.cupsDoRequest(http, c.ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
   if (response) {
-    if (ipp_attribute_t* a = ippFindAttribute(response, "printer-name", IPP_TAG_NAME))
-      if (const char* s = ippGetString(a, 0, nullptr)) state.default_printer = s;
-    ippDelete(response);
+    if (ipp_attribute_t* a = c.ippFindAttribute(response, "printer-name", IPP_TAG_NAME))
+      if (const char* s = c.ippGetString(a, 0, nullptr)) state.default_printer = s;
+    c.ippDelete(response);
   }
 
   static const char* const kJobAttrs[] = {"job-id",
@@ -146,17 +225,17 @@ std::optional<PrintServerState> QueryCups() {
                                           "document-format",
                                           "job-hold-until",
                                           "job-printer-state-message"};
-  request = ippNewRequest(IPP_OP_GET_JOBS);
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-  ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
-  ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 0);
-  ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
-                static_cast<int>(sizeof kJobAttrs / sizeof *kJobAttrs), nullptr, kJobAttrs);
-  response = cupsDoRequest(http, request, "/");
-  state.jobs = Groups(response, IPP_TAG_JOB);
-  ippDelete(response);
-  httpClose(http);
+  request = c.ippNewRequest(IPP_OP_GET_JOBS);
+  c.ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, "ipp://localhost/");
+  c.ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, c.cupsUser());
+  c.ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "not-completed");
+  c.ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 0);
+  c.ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
+                  static_cast<int>(sizeof kJobAttrs / sizeof *kJobAttrs), nullptr, kJobAttrs);
+  response = c.cupsDoRequest(http, request, "/");
+  state.jobs = Groups(c, response, IPP_TAG_JOB);
+  c.ippDelete(response);
+  c.httpClose(http);
   return state;
 }
 

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 
 #include "queries/buttons.h"
@@ -104,6 +105,18 @@ TEST_F(WithCupsd, QueueSettingsAndHeldJob) {
     queries::RunButton(host, *queries::FindButton(button));
     EXPECT_NE(host.text().find("pcinfo-test"), std::string::npos) << button << host.text();
   }
+}
+
+// The console links no libcups: it loads the library itself when a server may be there.
+TEST_F(WithCupsd, TheConsoleLoadsLibcupsAndListsTheQueue) {
+  std::FILE* out = ::popen(PCINFO_CLI " run Command37 Command39", "r");
+  ASSERT_NE(out, nullptr);
+  std::string text;
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, out)) > 0;) text.append(buf, n);
+  EXPECT_EQ(::pclose(out), 0);
+  EXPECT_NE(text.find("DeviceID: pcinfo-test\r\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("Document: pcinfo held job\r\n"), std::string::npos) << text;
 }
 
 }  // namespace
