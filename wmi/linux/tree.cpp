@@ -158,16 +158,37 @@ std::optional<std::string> Tree::Link(std::string_view rel) const {
   return std::string(buf, static_cast<std::size_t>(n));
 }
 
-std::optional<std::string> Tree::Resolve(std::string_view rel) const {
-  char* real = ::realpath(HostPath(rel).c_str(), nullptr);
+namespace {
+
+// The canonical form of an existing path, links followed. The kernel names
+// the file an O_PATH descriptor holds in one step, where realpath() asks for
+// every component of a deep sysfs path in turn; realpath() serves where /proc
+// is not mounted.
+std::optional<std::string> RealPath(const std::string& path) {
+  int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  char link[64], buf[PATH_MAX + 1];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t n = ::readlink(link, buf, PATH_MAX);
+  ::close(fd);
+  if (n > 0 && buf[0] == '/') return std::string(buf, static_cast<std::size_t>(n));
+  char* real = ::realpath(path.c_str(), nullptr);
   if (!real) return std::nullopt;
   std::string r = real;
   std::free(real);
+  return r;
+}
+
+}  // namespace
+
+std::optional<std::string> Tree::Resolve(std::string_view rel) const {
+  auto real = RealPath(HostPath(rel));
+  if (!real) return std::nullopt;
+  const std::string& r = *real;
   if (root_.empty()) return r;
-  char* base = ::realpath(root_.c_str(), nullptr);
+  auto base = RealPath(root_);
   if (!base) return std::nullopt;
-  std::string b = base;
-  std::free(base);
+  const std::string& b = *base;
   if (r == b) return std::string("/");
   if (r.size() <= b.size() || r.compare(0, b.size(), b) != 0 || r[b.size()] != '/') return std::nullopt;
   return r.substr(b.size());
