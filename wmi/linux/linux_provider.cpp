@@ -17,7 +17,13 @@ namespace wmi::lx {
 // What the connections of one short span of time share.
 struct Session {
   Session(const std::string& root, std::shared_ptr<System> sys)
-      : system(std::move(sys)), ctx(Tree(root), *system), born(std::chrono::steady_clock::now()) {}
+      : system(std::move(sys)), ctx(SessionTree(root), *system), born(std::chrono::steady_clock::now()) {}
+  // Within a session, classes that read the same attribute read the file once.
+  static Tree SessionTree(const std::string& root) {
+    Tree t(root);
+    t.RememberReads();
+    return t;
+  }
   std::shared_ptr<System> system;
   Context ctx;
   std::map<std::string, InstanceList> built;

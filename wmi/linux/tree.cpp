@@ -24,21 +24,8 @@ int OpenRegular(const std::string& path) {
 
 void Note(const std::string& path, const char* what) { std::fprintf(stderr, "pcinfo: %s: %s\n", path.c_str(), what); }
 
-}  // namespace
-
-Tree::Tree(std::string root) : root_(std::move(root)) {
-  while (!root_.empty() && root_.back() == '/') root_.pop_back();
-}
-
-std::string Tree::HostPath(std::string_view rel) const {
-  std::string p = root_;
-  if (rel.empty() || rel.front() != '/') p += '/';
-  p += rel;
-  return p;
-}
-
-std::optional<std::string> Tree::Read(std::string_view rel) const {
-  std::string path = HostPath(rel);
+// The whole of a regular file, cut at Tree::kMaxRead.
+std::optional<std::string> ReadWhole(const std::string& path) {
   int fd = OpenRegular(path);
   if (fd < 0) return std::nullopt;
   std::string out;
@@ -52,8 +39,8 @@ std::optional<std::string> Tree::Read(std::string_view rel) const {
     }
     if (n == 0) break;
     out.append(buf, static_cast<std::size_t>(n));
-    if (out.size() > kMaxRead) {
-      out.resize(kMaxRead);
+    if (out.size() > Tree::kMaxRead) {
+      out.resize(Tree::kMaxRead);
       Note(path, "longer than 64 MB, read up to there");
       break;
     }
@@ -61,6 +48,32 @@ std::optional<std::string> Tree::Read(std::string_view rel) const {
   ::close(fd);
   if (!ok) return std::nullopt;
   return out;
+}
+
+}  // namespace
+
+Tree::Tree(std::string root) : root_(std::move(root)) {
+  while (!root_.empty() && root_.back() == '/') root_.pop_back();
+}
+
+std::string Tree::HostPath(std::string_view rel) const {
+  std::string p = root_;
+  if (rel.empty() || rel.front() != '/') p += '/';
+  p += rel;
+  return p;
+}
+
+void Tree::RememberReads() {
+  if (!remembered_) remembered_ = std::make_shared<std::unordered_map<std::string, std::optional<std::string>>>();
+}
+
+std::optional<std::string> Tree::Read(std::string_view rel) const {
+  if (!remembered_) return ReadWhole(HostPath(rel));
+  std::string key(rel);
+  if (auto it = remembered_->find(key); it != remembered_->end()) return it->second;
+  auto text = ReadWhole(HostPath(rel));
+  if (!text || text->size() <= kMaxRemembered) remembered_->emplace(std::move(key), text);
+  return text;
 }
 
 bool Tree::EachLine(std::string_view rel, const std::function<void(std::string_view)>& fn) const {

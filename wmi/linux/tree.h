@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace wmi::lx {
@@ -50,8 +52,15 @@ class Tree {
   // nullopt when it does not exist or leaves the tree.
   std::optional<std::string> Resolve(std::string_view rel) const;
 
+  // From now on, Read answers a file it has read before (up to kMaxRemembered
+  // bytes) from memory: for one session of queries, in which several classes
+  // read the same attributes. Copies of the tree share what is remembered.
+  void RememberReads();
+  static constexpr std::size_t kMaxRemembered = 1u << 20;
+
  private:
   std::string root_;  // without a trailing slash ("" for "/")
+  std::shared_ptr<std::unordered_map<std::string, std::optional<std::string>>> remembered_;
 };
 
 // Text helpers.

@@ -1,6 +1,7 @@
 // Values that mean what Windows means by them: each case writes the Linux
 // source of one property into a small tree and shows the value it gives.
 #include "tests/wmi/linux/temp_tree.h"
+#include "wmi/linux/tree.h"
 
 namespace {
 
@@ -342,3 +343,23 @@ INSTANTIATE_TEST_SUITE_P(
     Name);
 
 }  // namespace
+
+// A session's tree reads each file once: a later read answers what the first
+// one saw, a missing file stays missing, a file past the limit is read anew;
+// a plain tree always reads the file as it is now.
+TEST(RememberedReads, OneSessionReadsAFileOnce) {
+  TempTree files({{"/a", "1\n"}, {"/big", std::string(wmi::lx::Tree::kMaxRemembered + 1, 'x')}});
+  wmi::lx::Tree plain(files.root());
+  wmi::lx::Tree session(files.root());
+  session.RememberReads();
+  EXPECT_EQ(session.Line("/a"), "1");
+  EXPECT_EQ(session.Read("/missing"), std::nullopt);
+  EXPECT_EQ(session.Read("/big")->size(), wmi::lx::Tree::kMaxRemembered + 1);
+  files.File("/a", "2\n").File("/missing", "now here\n").File("/big", "small\n");
+  EXPECT_EQ(session.Line("/a"), "1");
+  EXPECT_EQ(session.Read("/missing"), std::nullopt);
+  EXPECT_EQ(session.Line("/big"), "small");
+  EXPECT_EQ(plain.Line("/a"), "2");
+  wmi::lx::Tree copy = session;  // a copy shares what is remembered
+  EXPECT_EQ(copy.Line("/a"), "1");
+}
