@@ -17,6 +17,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "wmi/linux/system.h"
 
@@ -25,13 +26,36 @@ namespace wmi::lx {
 namespace {
 
 // The functions of libcups this file calls.
-#define PCINFO_CUPS_FUNCTIONS(X)                                                                                \
-  X(cupsDoRequest)                                                                                              \
-  X(cupsEncryption) X(cupsLastError) X(cupsServer) X(cupsUser) X(httpClose) X(httpConnect2) X(httpSetTimeout)   \
-      X(ippAddBoolean) X(ippAddString) X(ippAddStrings) X(ippAttributeString) X(ippDelete) X(ippFindAttribute)  \
-          X(ippFirstAttribute) X(ippGetBoolean) X(ippGetCount) X(ippGetGroupTag) X(ippGetInteger) X(ippGetName) \
-              X(ippGetRange) X(ippGetResolution) X(ippGetString) X(ippGetValueTag) X(ippNewRequest)             \
-                  X(ippNextAttribute) X(ippPort)
+// clang-format off
+#define PCINFO_CUPS_FUNCTIONS(X) \
+  X(cupsDoRequest)               \
+  X(cupsEncryption)              \
+  X(cupsLastError)               \
+  X(cupsServer)                  \
+  X(cupsUser)                    \
+  X(httpClose)                   \
+  X(httpConnect2)                \
+  X(httpSetTimeout)              \
+  X(ippAddBoolean)               \
+  X(ippAddString)                \
+  X(ippAddStrings)               \
+  X(ippAttributeString)          \
+  X(ippDelete)                   \
+  X(ippFindAttribute)            \
+  X(ippFirstAttribute)           \
+  X(ippGetBoolean)               \
+  X(ippGetCount)                 \
+  X(ippGetGroupTag)              \
+  X(ippGetInteger)               \
+  X(ippGetName)                  \
+  X(ippGetRange)                 \
+  X(ippGetResolution)            \
+  X(ippGetString)                \
+  X(ippGetValueTag)              \
+  X(ippNewRequest)               \
+  X(ippNextAttribute)            \
+  X(ippPort)
+// clang-format on
 
 struct CupsLibrary {
 #define PCINFO_CUPS_POINTER(f) decltype(&::f) f = nullptr;
@@ -55,24 +79,33 @@ const CupsLibrary* Cups() {
   return library;
 }
 
-// Whether something may answer at 127.0.0.1:631, where libcups looks when
-// nothing else is configured: a refused or unanswered connection says no.
+// Whether something may answer at localhost:631 (IPv4 or IPv6), where libcups
+// looks when nothing else is configured: refused or unanswered says no.
 bool LocalPortAnswers() {
-  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return true;
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(631);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bool answers = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  if (!answers && errno == EINPROGRESS) {
-    pollfd p{fd, POLLOUT, 0};
-    int error = 0;
-    socklen_t len = sizeof error;
-    answers = ::poll(&p, 1, 200) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+  sockaddr_in v4{};
+  v4.sin_family = AF_INET;
+  v4.sin_port = htons(631);
+  v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in6 v6{};
+  v6.sin6_family = AF_INET6;
+  v6.sin6_port = htons(631);
+  v6.sin6_addr = in6addr_loopback;
+  const std::pair<const sockaddr*, socklen_t> kAddresses[] = {{reinterpret_cast<const sockaddr*>(&v4), sizeof v4},
+                                                              {reinterpret_cast<const sockaddr*>(&v6), sizeof v6}};
+  for (const auto& [addr, size] : kAddresses) {
+    int fd = ::socket(addr->sa_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) continue;
+    bool answers = ::connect(fd, addr, size) == 0;
+    if (!answers && errno == EINPROGRESS) {
+      pollfd p{fd, POLLOUT, 0};
+      int error = 0;
+      socklen_t len = sizeof error;
+      answers = ::poll(&p, 1, 200) == 1 && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &len) == 0 && error == 0;
+    }
+    ::close(fd);
+    if (answers) return true;
   }
-  ::close(fd);
-  return answers;
+  return false;
 }
 
 // Whether a print server may be there, as libcups finds one: a server named in
