@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 
+#include "tests/wmi/linux/dmidecode_text.h"
 #include "tests/wmi/linux/temp_tree.h"
 #include "wmi/linux/smbios.h"
 #include "wmi/linux/smbios_probes.h"
@@ -19,6 +20,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using Opt = std::optional<std::int64_t>;
+using lxtest::Decoded;
+using lxtest::Dmidecode;
+using lxtest::ReadDmidecode;
 using lxtest::TempTree;
 using wmi::lx::SmbiosStructure;
 
@@ -449,60 +453,6 @@ TEST(PortableBatteryJoinValues, TheLiveStateFillsWhatTheRecordLacks) {
 
 // ---- The real tables of tests/data/smbios against dmidecode's decode beside each ----
 
-// One structure as dmidecode prints it: its type and its "Key: Value" lines.
-struct Decoded {
-  int type = -1;
-  std::map<std::string, std::string> fields;
-  std::string Get(const std::string& key) const {
-    auto it = fields.find(key);
-    return it == fields.end() ? std::string() : it->second;
-  }
-};
-
-std::string Trimmed(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.pop_back();
-  std::size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-  return s.substr(i);
-}
-
-struct Dmidecode {
-  std::vector<Decoded> structures;
-  std::vector<const Decoded*> OfType(int type) const {
-    std::vector<const Decoded*> out;
-    for (const Decoded& d : structures)
-      if (d.type == type) out.push_back(&d);
-    return out;
-  }
-};
-
-Dmidecode ReadDmidecode(const std::string& path) {
-  Dmidecode out;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("Handle ", 0) == 0) {
-      Decoded d;
-      auto at = line.find("DMI type ");
-      if (at != std::string::npos) d.type = std::stoi(line.substr(at + 9));
-      out.structures.push_back(d);
-    } else if (!out.structures.empty() && line.size() > 1 && line[0] == '\t' && line[1] != '\t') {
-      auto colon = line.find(':');
-      if (colon != std::string::npos)
-        out.structures.back().fields.emplace(Trimmed(line.substr(1, colon - 1)), Trimmed(line.substr(colon + 1)));
-    }
-  }
-  return out;
-}
-
-std::vector<std::string> Machines() {
-  std::vector<std::string> out;
-  for (const auto& e : std::filesystem::directory_iterator(std::string(PCINFO_TEST_DATA) + "/smbios"))
-    if (e.is_directory()) out.push_back(e.path().filename().string());
-  std::sort(out.begin(), out.end());
-  return out;
-}
-
 struct SensorCorpus : ::testing::TestWithParam<std::string> {
   SensorCorpus()
       : tree("../smbios/" + GetParam()),
@@ -586,7 +536,7 @@ TEST_P(SensorCorpus, ProbesAndCoolingDevicesAsDmidecodeReadsThem) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Machines, SensorCorpus, ::testing::ValuesIn(Machines()), [](const auto& info) {
+INSTANTIATE_TEST_SUITE_P(Machines, SensorCorpus, ::testing::ValuesIn(lxtest::CorpusMachines()), [](const auto& info) {
   std::string name;
   for (char c : info.param) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
   return name;
@@ -596,7 +546,7 @@ TEST(SensorCorpusData, HoldsMachinesWithEachKindOfRecord) {
   // At least one machine of the corpus has each of types 26 to 29 and a fan among its cooling devices.
   std::map<int, int> records;
   int fans = 0;
-  for (const std::string& m : Machines()) {
+  for (const std::string& m : lxtest::CorpusMachines()) {
     Dmidecode d = ReadDmidecode(std::string(PCINFO_TEST_DATA) + "/smbios/" + m + "/dmidecode.txt");
     for (const Decoded& s : d.structures) {
       ++records[s.type];

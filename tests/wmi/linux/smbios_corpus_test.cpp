@@ -16,65 +16,17 @@
 #include <sstream>
 #include <tuple>
 
+#include "tests/wmi/linux/dmidecode_text.h"
 #include "tests/wmi/linux/tree_util.h"
 #include "wmi/recorded/snapshot.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// One structure as dmidecode prints it: its type and its "Key: Value" lines.
-struct Decoded {
-  int type = -1;
-  std::map<std::string, std::string> fields;
-  std::string Get(const std::string& key) const {
-    auto it = fields.find(key);
-    return it == fields.end() ? std::string() : it->second;
-  }
-};
-
-std::string Trimmed(std::string s) {
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.pop_back();
-  std::size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
-  return s.substr(i);
-}
-
-struct Dmidecode {
-  std::string version;  // "3.0" from "SMBIOS 3.0.0 present."
-  std::vector<Decoded> structures;
-  std::vector<const Decoded*> OfType(int type) const {
-    std::vector<const Decoded*> out;
-    for (const Decoded& d : structures)
-      if (d.type == type) out.push_back(&d);
-    return out;
-  }
-};
-
-Dmidecode ReadDmidecode(const std::string& path) {
-  Dmidecode out;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("SMBIOS ", 0) == 0 && line.find(" present") != std::string::npos) {
-      std::istringstream w(line.substr(7));
-      std::string v;
-      w >> v;
-      auto second_dot = v.find('.', v.find('.') + 1);
-      out.version = v.substr(0, second_dot);
-    } else if (line.rfind("Handle ", 0) == 0) {
-      Decoded d;
-      auto at = line.find("DMI type ");
-      if (at != std::string::npos) d.type = std::stoi(line.substr(at + 9));
-      out.structures.push_back(d);
-    } else if (!out.structures.empty() && line.size() > 1 && line[0] == '\t' && line[1] != '\t') {
-      auto colon = line.find(':');
-      if (colon != std::string::npos)
-        out.structures.back().fields.emplace(Trimmed(line.substr(1, colon - 1)), Trimmed(line.substr(colon + 1)));
-    }
-  }
-  return out;
-}
+using lxtest::Decoded;
+using lxtest::Dmidecode;
+using lxtest::ReadDmidecode;
+using lxtest::Trimmed;
 
 // dmidecode's "8 GB", "512 MB", "64 kB", "1 TB" in bytes; -1 for anything else.
 std::int64_t Bytes(const std::string& text) {
@@ -189,14 +141,6 @@ void ExpectString(const wmi::Instance& inst, const std::string& prop, const std:
 }
 
 std::int64_t Int(const wmi::Value& v) { return v.kind() == wmi::Value::Kind::Integer ? v.integer() : -1; }
-
-std::vector<std::string> Machines() {
-  std::vector<std::string> out;
-  for (const auto& e : fs::directory_iterator(std::string(PCINFO_TEST_DATA) + "/smbios"))
-    if (e.is_directory()) out.push_back(e.path().filename().string());
-  std::sort(out.begin(), out.end());
-  return out;
-}
 
 // The classes the console is asked for, every class these tests read.
 const char* const kFirmwareClasses[] = {
@@ -373,7 +317,7 @@ TEST_P(Corpus, BatteriesSlotsAndPortsAsDmidecodeReadsThem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Machines, Corpus,
-                         ::testing::Combine(::testing::ValuesIn(Machines()),
+                         ::testing::Combine(::testing::ValuesIn(lxtest::CorpusMachines()),
                                             ::testing::Values(Source::Provider, Source::ConsoleSnapshot)),
                          [](const ::testing::TestParamInfo<std::tuple<std::string, Source>>& info) {
                            std::string name;
@@ -382,6 +326,6 @@ INSTANTIATE_TEST_SUITE_P(Machines, Corpus,
                            return name + (std::get<1>(info.param) == Source::Provider ? "" : "_console");
                          });
 
-TEST(CorpusData, HoldsEveryMachine) { EXPECT_EQ(Machines().size(), 17u); }
+TEST(CorpusData, HoldsEveryMachine) { EXPECT_EQ(lxtest::CorpusMachines().size(), 17u); }
 
 }  // namespace
