@@ -2,7 +2,10 @@
 // reading a file the window wrote.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QWidget>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,6 +19,14 @@ inline QApplication& App() {
   static char* argv[] = {name, nullptr};
   static QApplication* app = new QApplication(argc, argv);
   return *app;
+}
+
+// The child of `window` named `name`, a failure where there is none.
+template <class T>
+T* FindNamed(QWidget& window, const char* name) {
+  T* w = window.findChild<T*>(QString::fromUtf8(name));
+  EXPECT_NE(w, nullptr) << name;
+  return w;
 }
 
 inline std::string ReadBytes(const std::filesystem::path& p) {

@@ -74,9 +74,7 @@ class Window : public testing::Test {
 
   template <class T>
   T* Find(const char* name) {
-    T* w = window_->findChild<T*>(QString::fromUtf8(name));
-    EXPECT_NE(w, nullptr) << name;
-    return w;
+    return testing_support::FindNamed<T>(*window_, name);
   }
   QListWidget* List1() { return Find<QListWidget>("List1"); }
   std::string PaneText() { return window_->pane().Text(); }

@@ -63,6 +63,8 @@ class Context {
   std::optional<std::string> DeviceIdAbove(const std::string& sysfs_path);
   // The firmware's SMBIOS table (firmware.cpp), read once; empty where it cannot be read.
   const SmbiosTable& Smbios();
+  // The print server's queues and jobs (printers.cpp), asked once; nullopt without a server.
+  const std::optional<PrintServerState>& PrintServer();
 
  private:
   Tree tree_;
@@ -72,6 +74,7 @@ class Context {
   std::optional<std::vector<PciDevice>> pci_;
   std::optional<std::vector<UsbDevice>> usb_;
   std::shared_ptr<const SmbiosTable> smbios_;
+  std::optional<std::optional<PrintServerState>> print_server_;
 };
 
 // Builds one instance with every property of its class, Null where nothing is set.

@@ -46,7 +46,7 @@ constexpr std::int64_t kPrinterRemote = 0x2;  // CUPS_PRINTER_REMOTE in printer-
 template <class Build>
 InstanceList EachPrinter(Context& ctx, Build build) {
   InstanceList out;
-  auto server = ctx.system().PrintServer();
+  const auto& server = ctx.PrintServer();
   if (!server) return out;
   for (const IppAttributes& p : server->printers)
     if (auto name = First(p, "printer-name")) out.push_back(build(*server, p, *name));
@@ -117,7 +117,7 @@ InstanceList BuildPrinterConfigurations(const ClassDef& def, Context& ctx) {
 }
 
 InstanceList BuildPrintJobs(const ClassDef& def, Context& ctx) {
-  auto server = ctx.system().PrintServer();
+  const auto& server = ctx.PrintServer();
   if (!server) return {};
   InstanceList out;
   for (const IppAttributes& j : server->jobs) {
@@ -142,6 +142,11 @@ InstanceList BuildPrintJobs(const ClassDef& def, Context& ctx) {
     out.push_back(b.Build());
   }
   return out;
+}
+
+const std::optional<PrintServerState>& Context::PrintServer() {
+  if (!print_server_) print_server_ = system_.PrintServer();
+  return *print_server_;
 }
 
 }  // namespace wmi::lx

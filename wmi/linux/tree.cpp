@@ -199,9 +199,9 @@ std::optional<std::string> Tree::Resolve(std::string_view rel) const {
   if (!real) return std::nullopt;
   const std::string& r = *real;
   if (root_.empty()) return r;
-  auto base = RealPath(root_);
-  if (!base) return std::nullopt;
-  const std::string& b = *base;
+  if (!real_root_) real_root_ = RealPath(root_);
+  if (!*real_root_) return std::nullopt;
+  const std::string& b = **real_root_;
   if (r == b) return std::string("/");
   if (r.size() <= b.size() || r.compare(0, b.size(), b) != 0 || r[b.size()] != '/') return std::nullopt;
   return r.substr(b.size());

@@ -59,7 +59,8 @@ class Tree {
   static constexpr std::size_t kMaxRemembered = 1u << 20;
 
  private:
-  std::string root_;  // without a trailing slash ("" for "/")
+  std::string root_;                                             // without a trailing slash ("" for "/")
+  mutable std::optional<std::optional<std::string>> real_root_;  // the root, links followed, once asked
   std::shared_ptr<std::unordered_map<std::string, std::optional<std::string>>> remembered_;
 };
 
