@@ -9,6 +9,7 @@
 #include "tests/support/golden.h"
 #include "tests/support/test_host.h"
 #include "wmi/recorded/snapshot.h"
+#include "wmi/wql.h"
 
 namespace {
 
@@ -61,6 +62,44 @@ TEST(Summary, NothingAnsweredGivesTheHeaderAloneAfterAutoClear) {
   host.pane().AppendMessage("old");
   queries::RunSummary(host, Language::Japanese);
   EXPECT_EQ(host.text(), "概要" + Dashes(90) + "\r\n");
+}
+
+// A recorded machine that notes the class of every query it is asked.
+class CountingProvider : public wmi::RecordedProvider {
+ public:
+  using RecordedProvider::RecordedProvider;
+  std::vector<std::string> classes;
+
+ protected:
+  std::unique_ptr<wmi::Connection> ConnectNamespace(const std::string& ns) override {
+    class Counting : public wmi::Connection {
+     public:
+      Counting(std::unique_ptr<wmi::Connection> inner, std::vector<std::string>& classes)
+          : inner_(std::move(inner)), classes_(classes) {}
+      std::unique_ptr<wmi::ResultSet> ExecQuery(std::string_view query, int flags) override {
+        classes_.push_back(wmi::ParseWql(query).class_name);
+        return inner_->ExecQuery(query, flags);
+      }
+      std::unique_ptr<wmi::ResultSet> InstancesOf(std::string_view name, int flags) override {
+        classes_.emplace_back(name);
+        return inner_->InstancesOf(name, flags);
+      }
+
+     private:
+      std::unique_ptr<wmi::Connection> inner_;
+      std::vector<std::string>& classes_;
+    };
+    return std::make_unique<Counting>(RecordedProvider::ConnectNamespace(ns), classes);
+  }
+};
+
+// The summary asks for each class it names once, and for no other.
+TEST(Summary, ReadsEachOfItsClassesOnceAndNoOther) {
+  CountingProvider provider(std::make_shared<const wmi::Snapshot>(
+      wmi::ParseSnapshot(Slurp(std::string(PCINFO_TEST_DATA) + "/desktop.json"), "desktop.json")));
+  queries::BuildSummary(provider, Language::English);
+  const Strings expected(queries::SummaryClasses().begin(), queries::SummaryClasses().end());
+  EXPECT_EQ(provider.classes, expected);
 }
 
 // Every table is a documented value map: codes ascending and unique, a word in
