@@ -289,14 +289,24 @@ void Builder::Computer() {
     Single("system_type", Decoded("Win32_Processor", "Architecture", *arch), *arch);
   }
 
+  bool chassis = false;
   if (enclosure != nullptr) {
     const wmi::Property* types = enclosure->Find("ChassisTypes");
     if (types != nullptr && types->value.is_array() && !types->value.elements().empty()) {
       const wmi::Value& first = types->value.elements().front();
       // Unknown (2) is no answer.
-      if (first.kind() == wmi::Value::Kind::Integer && first.integer() != 2)
+      if (first.kind() == wmi::Value::Kind::Integer && first.integer() != 2) {
         Single("chassis", Decoded("Win32_SystemEnclosure", "ChassisTypes", first.integer()), first);
+        chassis = true;
+      }
     }
+  }
+  // Without a chassis type, Windows' own kind of PC (Unspecified and the
+  // bound Maximum are no answer).
+  if (auto kind = NumberOf(cs, "PCSystemType"); !chassis && kind && *kind > 0 && *kind < 8) {
+    SummaryLine& line = Line("chassis");
+    Add(line, "pc_system_type", Decoded("Win32_ComputerSystem", "PCSystemType", *kind), *kind);
+    Keep();
   }
 }
 

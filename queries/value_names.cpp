@@ -34,6 +34,19 @@ constexpr ValueName kChassisTypes[] = {
     {24, "Sealed-Case PC", "密閉型 PC"},
 };
 
+// Win32_ComputerSystem.PCSystemType; 8 (Maximum) only bounds the map.
+constexpr ValueName kPcSystemTypes[] = {
+    {0, "Unspecified", "未指定"},
+    {1, "Desktop", "デスクトップ"},
+    {2, "Mobile", "モバイル"},
+    {3, "Workstation", "ワークステーション"},
+    {4, "Enterprise Server", "エンタープライズ サーバー"},
+    {5, "SOHO Server", "SOHO サーバー"},
+    {6, "Appliance PC", "アプライアンス PC"},
+    {7, "Performance Server", "パフォーマンス サーバー"},
+    {8, "Maximum", "最大"},
+};
+
 // Win32_PhysicalMemory.MemoryType (CIM_PhysicalMemory): 0 to 22, 24 and 25.
 constexpr ValueName kMemoryTypes[] = {
     {0, "Unknown", "不明"},
@@ -133,6 +146,7 @@ constexpr ValueName kDriveTypes[] = {
 
 constexpr ValueMap kMaps[] = {
     {"Win32_SystemEnclosure", "ChassisTypes", kChassisTypes},
+    {"Win32_ComputerSystem", "PCSystemType", kPcSystemTypes},
     {"Win32_PhysicalMemory", "MemoryType", kMemoryTypes},
     {"Win32_PhysicalMemory", "SMBIOSMemoryType", kSmbiosMemoryTypes},
     {"Win32_PhysicalMemory", "FormFactor", kFormFactors},

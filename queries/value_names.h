@@ -1,5 +1,5 @@
 // The words for WMI's value codes: one table per documented value map (chassis
-// types, memory types and form factors, processor architectures, drive
+// and PC system types, memory types and form factors, processor architectures, drive
 // types), each code with its English name as Microsoft's class page gives it
 // and the Japanese word the window shows. The summary, the inventory's views
 // and anything later decode codes here, so every front-end says the same.

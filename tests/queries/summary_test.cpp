@@ -43,7 +43,7 @@ TEST(SummaryGolden, TheSampleCapturesInEnglishAndJapanese) {
 TEST(Summary, TheComputerSystemWinsOverTheFallbacksAndPlaceholdersAreLeftOut) {
   TestHost host(R"({"namespaces": {"root\\cimv2": {
     "Win32_ComputerSystem": [{"Name": "PC-7", "Domain": "corp.example", "PartOfDomain": true,
-       "Manufacturer": "LENOVO", "Model": "20L5CTO1WW", "SystemType": "x64-based PC", "TotalPhysicalMemory": "8221343744"}],
+       "Manufacturer": "LENOVO", "Model": "20L5CTO1WW", "SystemType": "x64-based PC", "PCSystemType": 2, "TotalPhysicalMemory": "8221343744"}],
     "Win32_ComputerSystemProduct": [{"IdentifyingNumber": "PF1ABCDE", "Vendor": "LENOVO", "Name": "20L5CTO1WW"}],
     "Win32_OperatingSystem": [{"CSName": "OTHER"}],
     "Win32_BaseBoard": [{"Manufacturer": "Board Maker", "Product": "Board", "SerialNumber": "To Be Filled By O.E.M."}],
@@ -52,7 +52,7 @@ TEST(Summary, TheComputerSystemWinsOverTheFallbacksAndPlaceholdersAreLeftOut) {
   queries::RunSummary(host, Language::English);
   EXPECT_EQ(Lines(host.text()), (Strings{"Summary" + Dashes(90), "Computer name: PC-7", "Domain: corp.example",
                                          "Manufacturer: LENOVO", "Model: 20L5CTO1WW", "Serial number: PF1ABCDE",
-                                         "System type: x64-based PC", "Usable memory: 7.7 GB"}));
+                                         "System type: x64-based PC", "Chassis: Mobile", "Usable memory: 7.7 GB"}));
   EXPECT_EQ(host.text_pane().scrolls(), 1);
 }
 
