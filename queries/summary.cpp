@@ -172,21 +172,30 @@ std::optional<std::string> DateTime(const std::optional<std::string>& text, bool
 
 class Builder {
  public:
-  Builder(wmi::Provider& provider, Language language) : language_(language) {
+  Builder(wmi::Provider& provider, Language language) : provider_(provider), language_(language) {
     try {
       connection_ = provider.Connect(kCimv2Moniker);
     } catch (const wmi::Error&) {
     }
   }
 
-  // Every instance of the class; none when the class fails or is missing.
-  const std::vector<wmi::Instance>& Read(std::string_view class_name) {
+  // Every instance of the class (of root\cimv2, or of root\wmi); none when
+  // the class fails or is missing.
+  const std::vector<wmi::Instance>& Read(std::string_view class_name, bool root_wmi = false) {
     auto found = read_.find(std::string(class_name));
     if (found != read_.end()) return found->second;
     std::vector<wmi::Instance>& out = read_[std::string(class_name)];
-    if (connection_ == nullptr) return out;
+    if (root_wmi && wmi_connection_ == nullptr) {
+      try {
+        wmi_connection_ = provider_.Connect("winmgmts:\\\\.\\root\\wmi");
+      } catch (const wmi::Error&) {
+        return out;
+      }
+    }
+    wmi::Connection* connection = root_wmi ? wmi_connection_.get() : connection_.get();
+    if (connection == nullptr) return out;
     try {
-      auto set = connection_->ExecQuery("Select * from " + std::string(class_name), wmi::kCategoryFlags);
+      auto set = connection->ExecQuery("Select * from " + std::string(class_name), wmi::kCategoryFlags);
       while (auto instance = set->Next()) out.push_back(std::move(*instance));
     } catch (const wmi::Error&) {
       // What came before the failure stands; the rest is left out.
@@ -248,8 +257,9 @@ class Builder {
   void Battery();
 
  private:
+  wmi::Provider& provider_;
   Language language_;
-  std::unique_ptr<wmi::Connection> connection_;
+  std::unique_ptr<wmi::Connection> connection_, wmi_connection_;
   std::map<std::string, std::vector<wmi::Instance>> read_;
   Summary summary_;
   SummaryLine pending_;
@@ -495,10 +505,20 @@ void Builder::Firmware() {
 }
 
 void Builder::Battery() {
-  for (const wmi::Instance& b : Read("Win32_Battery")) {
+  const auto& batteries = Read("Win32_Battery");
+  for (std::size_t i = 0; i < batteries.size(); ++i) {
+    const wmi::Instance& b = batteries[i];
     SummaryLine& line = Line("battery", true);
-    const auto design = NumberOf(&b, "DesignCapacity");
-    const auto full = NumberOf(&b, "FullChargeCapacity");
+    auto design = NumberOf(&b, "DesignCapacity");
+    auto full = NumberOf(&b, "FullChargeCapacity");
+    // Windows often leaves both empty here; the battery driver's own classes
+    // in root\wmi hold them, one instance a battery in the same order.
+    if (!design && !full) {
+      const auto& statics = Read("BatteryStaticData", true);
+      const auto& charged = Read("BatteryFullChargedCapacity", true);
+      if (i < statics.size()) design = NumberOf(&statics[i], "DesignedCapacity");
+      if (i < charged.size()) full = NumberOf(&charged[i], "FullChargedCapacity");
+    }
     auto wh = [](std::int64_t mwh) { return Format("%.1f Wh", static_cast<double>(mwh) / 1000.0); };
     if (design && *design > 0) Add(line, "design_capacity", std::string(Word(kDesign)) + " " + wh(*design), *design);
     if (full && *full > 0) Add(line, "full_charge_capacity", std::string(Word(kFullCharge)) + " " + wh(*full), *full);

@@ -50,6 +50,8 @@ struct Summary {
 };
 
 // The classes of root\cimv2 the summary reads, in the order it reads them.
+// Where Win32_Battery lacks the capacities, root\wmi's BatteryStaticData and
+// BatteryFullChargedCapacity are read as well.
 std::span<const std::string_view> SummaryClasses();
 
 // The summary's header caption: "概要" in Japanese, "Summary" in English.

@@ -64,6 +64,17 @@ TEST(Summary, NothingAnsweredGivesTheHeaderAloneAfterAutoClear) {
   EXPECT_EQ(host.text(), "概要" + Dashes(90) + "\r\n");
 }
 
+// Where Win32_Battery leaves the capacities empty, as Windows often does, the
+// battery driver's classes in root\wmi give them.
+TEST(Summary, BatteryCapacitiesComeFromRootWmiWhereWin32BatteryHasNone) {
+  TestHost host(R"({"namespaces": {
+    "root\\cimv2": {"Win32_Battery": [{"DeviceID": "1", "DesignCapacity": null, "FullChargeCapacity": null}]},
+    "root\\wmi": {"BatteryStaticData": [{"InstanceName": "ACPI\\PNP0C0A\\1_0", "DesignedCapacity": 83995}],
+                  "BatteryFullChargedCapacity": [{"InstanceName": "ACPI\\PNP0C0A\\1_0", "FullChargedCapacity": 53398}]}}})");
+  queries::RunSummary(host, Language::Japanese);
+  EXPECT_EQ(Lines(host.text()).back(), "バッテリー: 設計容量 84.0 Wh, フル充電容量 53.4 Wh, 状態 64%");
+}
+
 // A recorded machine that notes the class of every query it is asked.
 class CountingProvider : public wmi::RecordedProvider {
  public:
