@@ -280,7 +280,7 @@ void Builder::Computer() {
   const wmi::Instance* enclosure = First("Win32_SystemEnclosure");
   const wmi::Instance* bios = First("Win32_BIOS");
 
-  Single("computer_name", FirstOf(TextOf(cs, "DNSHostName"), TextOf(cs, "Name"), TextOf(os, "CSName")));
+  Single("computer_name", FirstOf(TextOf(cs, "Name"), TextOf(cs, "DNSHostName"), TextOf(os, "CSName")));
   // A domain member names its domain; otherwise the workgroup.
   if (BooleanOf(cs, "PartOfDomain").value_or(false))
     Single("domain", TextOf(cs, "Domain"));
