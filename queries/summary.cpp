@@ -438,7 +438,7 @@ void Builder::Display() {
 
 void Builder::Network() {
   for (const wmi::Instance& n : Read("Win32_NetworkAdapterConfiguration")) {
-    if (!BooleanOf(&n, "IPEnabled").value_or(false)) continue;  // not up
+    if (!BooleanOf(&n, "IPEnabled").value_or(false)) continue;
     SummaryLine& line = Line("network_adapter", true);
     Add(line, "name", FirstOf(TextOf(&n, "Description"), TextOf(&n, "Caption")));
     std::vector<wmi::Value> v4, v6;
@@ -454,8 +454,9 @@ void Builder::Network() {
         (six ? v6 : v4).push_back(ip);
       }
     }
-    // The loopback interface is no adapter to the user.
-    if (loopback_only && !(v4.empty() && v6.empty())) {
+    // An adapter without an address is not up, and the loopback interface is
+    // no adapter to the user.
+    if (loopback_only) {
       pending_ = SummaryLine{};
       continue;
     }
