@@ -32,6 +32,7 @@
 #include "browser/browser.h"
 #include "browser/catalogue.h"
 #include "queries/buttons.h"
+#include "queries/summary.h"
 #include "wmi/recorded/snapshot.h"
 
 namespace app {
@@ -295,7 +296,15 @@ void FrmWmiInfo::BuildFindBar() {
   connect(act_find_, &QAction::triggered, this, [this] { ShowFindBar(); });
   addAction(act_find_);
 
-  rtxt_msg_->SetMenuActions({act_save_, act_find_});
+  // Ctrl+I and the pane's menu print the system summary like a button's output.
+  auto* summary = new QAction(QStringLiteral("概要(&O)"), this);
+  summary->setObjectName("actSummary");
+  summary->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+  summary->setShortcutContext(Qt::WindowShortcut);
+  connect(summary, &QAction::triggered, this, [this] { queries::RunSummary(*this, queries::Language::Japanese); });
+  addAction(summary);
+
+  rtxt_msg_->SetMenuActions({act_save_, act_find_, summary});
 
   fra_find_ = new QFrame(this);
   fra_find_->setObjectName("fraFind");

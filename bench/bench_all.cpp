@@ -5,6 +5,10 @@
 // median wall-clock time and the peak resident size count. The process floor
 // (`pcinfo-cli --version`) is timed too, so that the cost of the work itself
 // shows. A peer that is not installed is reported and left out of the ratios.
+// Then the summary (`pcinfo-cli summary`) beside what reading its classes
+// costs: `run` of the buttons that query them, `snapshot` of exactly those
+// classes, and `lshw -short`. The goals: at most 1.2 times the reads of its
+// classes, and under lshw -short.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -18,6 +22,12 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "queries/buttons.h"
+#include "queries/summary.h"
+#include "wmi/error.h"
+#include "wmi/text.h"
+#include "wmi/wql.h"
 
 namespace {
 
@@ -147,5 +157,42 @@ int main(int argc, char** argv) {
     std::printf("goal: at most 0.15 of the faster peer: %.4f, %s\n", ratio, ratio <= 0.15 ? "met" : "NOT met");
   }
   std::printf("runs per program: %d\n", runs);
+
+  // The summary beside the reads of its classes.
+  std::vector<std::string> snapshot = {cli, "snapshot"};
+  for (std::string_view c : queries::SummaryClasses()) snapshot.emplace_back(c);
+  std::vector<std::string> run = {cli, "run"};
+  for (const queries::Button& b : queries::Buttons()) {
+    try {
+      const std::string cls = wmi::ParseWql(b.query).class_name;
+      for (std::string_view c : queries::SummaryClasses())
+        if (wmi::EqualsIgnoreCase(c, cls)) run.emplace_back(b.control);
+    } catch (const wmi::Error&) {
+    }
+  }
+  std::printf("\n");
+  Result summary = Time("pcinfo-cli summary", {cli, "summary"}, runs);
+  Result reads = Time("run of its classes", run, runs);
+  Result capture = Time("snapshot of them", snapshot, runs);
+  std::optional<Result> lshw;
+  if (auto path = OnPath("lshw")) lshw = Time("lshw -short", {*path, "-short"}, runs);
+  for (const Result* r : {&summary, &reads, &capture, lshw ? &*lshw : nullptr}) {
+    if (r == nullptr) continue;
+    if (r->median)
+      std::printf("%-22s %12.1f %14ld\n", r->label.c_str(), *r->median * 1000, r->max_rss_kib);
+    else
+      std::printf("%-22s %12s %14s  (%s)\n", r->label.c_str(), "-", "-", r->note.c_str());
+  }
+  std::printf("(run: %zu buttons of the %zu classes it reads; snapshot: all %zu)\n", run.size() - 2,
+              queries::SummaryClasses().size(), queries::SummaryClasses().size());
+  if (summary.median) {
+    for (const Result* r : {&reads, &capture})
+      if (r->median)
+        std::printf("goal: summary at most 1.2 x %s: %.2f, %s\n", r->label.c_str(), *summary.median / *r->median,
+                    *summary.median <= 1.2 * *r->median ? "met" : "NOT met");
+    if (lshw && lshw->median)
+      std::printf("goal: summary under lshw -short: %.2f of it, %s\n", *summary.median / *lshw->median,
+                  *summary.median < *lshw->median ? "met" : "NOT met");
+  }
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "cli/dump_command.h"
 #include "cli/export_command.h"
 #include "cli/snapshot_command.h"
+#include "cli/summary_command.h"
 #include "queries/buttons.h"
 #include "queries/host.h"
 #include "queries/procedures.h"
@@ -69,6 +70,7 @@ struct Arguments {
   SnapshotArguments snapshot;
   DiffArguments diff;
   ExportArguments export_;
+  SummaryArguments summary;
 };
 
 constexpr std::string_view kFooter =
@@ -92,7 +94,7 @@ std::string ProgramHelp(CLI::App& app) {
     if (!opt->get_option_text().empty()) name += " " + opt->get_option_text();
     return name;
   };
-  o << app.get_description() << "\n\nUsage: pcinfo-cli [OPTIONS] COMMAND [ARGUMENTS]"
+  o << app.get_description() << "\n\nUsage: pcinfo-cli [OPTIONS] [COMMAND [ARGUMENTS]]"
     << " (options before or after the command)\n\nCommands:\n";
   for (const CLI::App* sub : app.get_subcommands([](const CLI::App*) { return true; })) {
     std::string left = "  " + sub->get_name();
@@ -171,7 +173,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   CLI::App app{"pcinfo-cli: PC information from WMI (or Linux's own sources, or a snapshot), as the window shows it.",
                "pcinfo-cli"};
   app.footer(std::string(kFooter));
-  app.require_subcommand(1);
+  app.require_subcommand(0, 1);  // no command: the summary
   app.set_version_flag("--version", std::string("pcinfo-cli ") + PCINFO_VERSION, "Print the version and exit");
   app.set_help_flag("-h,--help", "Print this help and exit");
 
@@ -194,6 +196,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return sub;
   };
 
+  CLI::App* summary = command("summary", "The machine in one screen (the default command)");
+  summary->add_flag("--json", a.summary.json, "JSON for programs, with the raw values beside the words");
   CLI::App* run = command("run", "Pane text of the named buttons (Command1 to Command63), in order");
   run->add_option("BUTTON", a.buttons, "Button names, without regard to case")->required()->expected(1, -1);
   CLI::App* all = command("all", "Pane text of Command1 to Command60, in order");
@@ -246,7 +250,9 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   int status = 0;
   try {
     if (a.options.from && a.options.tree) throw UsageError{"--from and --tree exclude each other"};
-    if (*run) {
+    if (*summary || app.get_subcommands().empty()) {
+      status = SummaryCommand(a.summary, a.options, sink);
+    } else if (*run) {
       std::vector<const queries::Button*> list;
       for (const std::string& name : a.buttons) list.push_back(&ButtonNamed(name));
       auto provider = OpenProvider(a.options);

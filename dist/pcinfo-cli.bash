@@ -2,7 +2,7 @@
 _pcinfo_cli() {
   local cur prev words cword
   _init_completion || return
-  local commands="run all buttons classes dump snapshot diff export"
+  local commands="summary run all buttons classes dump snapshot diff export"
   local global="--from --tree -o --output --help -h --version"
   case $prev in
     --from) _filedir json; return ;;
@@ -25,6 +25,7 @@ _pcinfo_cli() {
       else
         COMPREPLY=($(compgen -W "$(pcinfo-cli classes 2>/dev/null | tr -d '\r')" -- "$cur"))
       fi ;;
+    summary) COMPREPLY=($(compgen -W "--json $global" -- "$cur")) ;;
     snapshot) COMPREPLY=($(compgen -W "--sanitize $global" -- "$cur")) ;;
     diff)
       if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W "--all --json $global" -- "$cur")); else _filedir json; fi ;;

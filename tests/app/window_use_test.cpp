@@ -556,6 +556,26 @@ void Drop(QWidget* window, const QString& file) {
   QCoreApplication::sendEvent(window, &drop);
 }
 
+// Ctrl+I and the pane's menu entry print the summary like a button's output,
+// headed "概要" and the header rule, in Japanese.
+TEST_F(WindowUse, CtrlIAndThePanesMenuPrintTheSummaryHeadedLikeAButton) {
+  auto& w = Open();
+  ASSERT_TRUE(w.OpenCapture(QString::fromStdString(Data("desktop.json"))));
+  window_->SetAutoClearValue(1);
+  QTest::keyClick(&w, Qt::Key_I, Qt::ControlModifier);
+  const std::string by_key = PaneText();
+  EXPECT_TRUE(by_key.starts_with("概要" + kHeader + "\r\nコンピューター名: DESKTOP-01\r\n")) << by_key;
+  EXPECT_NE(by_key.find("筐体: デスクトップ\r\n"), std::string::npos) << by_key;
+  std::unique_ptr<QMenu> menu(Find<app::ResultPane>("rtxtMsg")->CreateContextMenu());
+  QAction* entry = nullptr;
+  for (QAction* a : menu->actions())
+    if (a->objectName() == "actSummary") entry = a;
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->shortcut().toString(), "Ctrl+I");
+  entry->trigger();
+  EXPECT_EQ(PaneText(), by_key);  // auto-clear on: the same summary again
+}
+
 TEST_F(WindowUse, ADroppedCaptureIsWhatEveryButtonDumpAndBatchReads) {
   auto& w = Open();
   const QString desktop = QString::fromStdString(Data("desktop.json"));

@@ -109,7 +109,7 @@ TEST_F(CliTest, ButtonsListsTheSixtyOneRows) {
 
 TEST_F(CliTest, BadInvocationsGiveOneLineOnStderrAndStatusTwo) {
   const std::vector<std::vector<std::string>> cases = {
-      {},
+      {"--bogus"},
       {"--from"},
       {"--from", snapshot_, "run"},
       {"--from", snapshot_, "run", "Command99"},
@@ -154,6 +154,7 @@ TEST_F(CliTest, HelpListsEveryCommandAndOptionOnStdout) {
          {"run", "all", "buttons", "classes", "dump", "snapshot", "diff", "export", "--from", "--tree", "-o,--output",
           "--version", "--sanitize", "--namespace", "--info", "--json", "--db", "--csv", "Exit status"})
       EXPECT_NE(r.out.find(word), std::string::npos) << flag << " lacks " << word;
+    EXPECT_NE(r.out.find("summary"), std::string::npos) << flag;
   }
   // Help stands before the work: with a command, that command's help.
   Result dump = Cli({"dump", "--help"});
