@@ -197,6 +197,35 @@ INSTANTIATE_TEST_SUITE_P(
              wmi::Value(1900)}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// ---- Processors: the kernel's view joined with the firmware's socket ----
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+TEST(Processors, KernelPackageJoinedWithItsSocketHasTheRatedClock) {
+  // The T480's table (tests/data/smbios): its i7-8650U starts at 1900 MHz; cpufreq's ceiling is the 4200 MHz turbo.
+  std::string t480 = std::string(PCINFO_TEST_DATA) + "/smbios/uroot-Lenovo-ThinkPad-T480/sys/firmware/dmi/tables/";
+  TempTree tree({{"/sys/firmware/dmi/tables/smbios_entry_point", ReadFile(t480 + "smbios_entry_point")},
+                 {"/sys/firmware/dmi/tables/DMI", ReadFile(t480 + "DMI")},
+                 {"/proc/cpuinfo",
+                  "processor\t: 0\nvendor_id\t: GenuineIntel\nmodel name\t: Intel(R) CPU\n\n"
+                  "processor\t: 1\nvendor_id\t: GenuineIntel\nmodel name\t: Intel(R) CPU\n"},
+                 {"/sys/devices/system/cpu/cpu0/cpufreq/cpuinfo_max_freq", "4200000\n"},
+                 {"/sys/devices/system/cpu/cpu0/cpufreq/scaling_cur_freq", "800000\n"}});
+  auto cpus = tree.All("Win32_Processor");
+  ASSERT_EQ(cpus.size(), 1u);
+  EXPECT_PROP(cpus[0], "MaxClockSpeed", 1900);     // the socket's current speed, not 4200
+  EXPECT_PROP(cpus[0], "CurrentClockSpeed", 800);  // the kernel's
+  EXPECT_PROP(cpus[0], "SocketDesignation", "U3E1");
+  EXPECT_PROP(cpus[0], "Family", 198);                   // Core i7, as the firmware says
+  EXPECT_PROP(cpus[0], "NumberOfCores", 4);              // the kernel names no cores: the socket's count
+  EXPECT_PROP(cpus[0], "NumberOfLogicalProcessors", 2);  // the kernel's logical processors
+}
+
 // ---- Installed software ----
 
 const char* kStatus =
