@@ -464,8 +464,7 @@ std::optional<std::int64_t> BrandClock(const std::optional<std::string>& name) {
 }
 
 // The rated clock of a processor socket: the speed the firmware started it at (SMBIOS type 4's
-// current speed, the clock its brand string states), not the turbo ceiling of its table's
-// maximum speed or cpufreq's cpuinfo_max_freq.
+// current speed), not the ceiling its table's maximum speed names.
 std::optional<std::int64_t> RatedClock(const SmbiosStructure& s) {
   auto mhz = Field(s, 0x16, 2);
   return mhz && *mhz != 0 ? mhz : std::nullopt;
@@ -603,10 +602,6 @@ std::vector<Cache> MachineCaches(Context& ctx, const std::vector<Block>& blocks)
   if (caches.empty()) caches = FirmwareCaches(ctx, blocks);
   return caches;
 }
-
-}  // namespace
-
-namespace {
 
 // The core, enabled core and thread counts of a processor structure (the 2.5 bytes, else the 3.0 words
 // where the byte says 0xFF); nullopt for 0 (unknown).
