@@ -78,5 +78,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     while (rs->Next()) {
     }
   }
+  // The processors of the populated sockets, and the computer system and its product.
+  for (const char* cls : {"Win32_Processor", "Win32_ComputerSystem", "Win32_ComputerSystemProduct"}) {
+    auto rs = c->ExecQuery(std::string("Select * from ") + cls, wmi::kCategoryFlags);
+    while (rs->Next()) {
+    }
+  }
   return 0;
 }

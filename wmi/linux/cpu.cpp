@@ -10,6 +10,7 @@
 #include "wmi/linux/checked.h"
 #include "wmi/linux/firmware.h"
 #include "wmi/linux/smbios.h"
+#include "wmi/text.h"
 
 namespace wmi::lx {
 
@@ -139,6 +140,7 @@ struct Cache {
   std::optional<std::int64_t> size_kb, line_size, ways, sets;
   std::string shared;  // shared_cpu_list
   std::set<int> cpus;
+  const SmbiosStructure* firmware = nullptr;  // the table's type 7 structure it comes from
 };
 
 std::optional<std::int64_t> SizeKb(std::optional<std::string> text) {
@@ -363,6 +365,7 @@ struct Package {
   std::vector<const Block*> cpus;  // in /proc/cpuinfo order
   std::set<int> logical;           // their numbers
   std::set<std::string> cores;     // their distinct core ids
+  bool kernel_cores = true;        // the kernel named every core (else each logical processor counts as one)
 };
 
 // Logical processors by physical package, in package order.
@@ -377,6 +380,7 @@ std::map<std::int64_t, Package> Packages(const Tree& tree, const std::vector<Blo
     p.logical.insert(static_cast<int>(ParseInt(cpu).value_or(0)));
     auto core = Get(b, "core id");
     if (!core) core = tree.Line(CpuDir(cpu) + "/topology/core_id");
+    if (!core) p.kernel_cores = false;
     p.cores.insert(core.value_or(cpu));
   }
   return packages;
@@ -443,15 +447,45 @@ void SetIdentity(Builder& b, Context& ctx, const Block& first, const Architectur
   }
 }
 
-// Clock speeds: cpufreq when the kernel has it, else the "cpu MHz" line.
-void SetClocks(Builder& b, const Tree& tree, const Block& first) {
+// The clock a brand string states ("... CPU @ 1.90GHz"), in MHz.
+std::optional<std::int64_t> BrandClock(const std::optional<std::string>& name) {
+  if (!name) return std::nullopt;
+  auto at = name->rfind('@');
+  if (at == std::string::npos) return std::nullopt;
+  std::string rest = Trim(std::string_view(*name).substr(at + 1));
+  std::int64_t scale = 0;
+  if (rest.size() > 3 && EqualsIgnoreCase(rest.substr(rest.size() - 3), "GHz"))
+    scale = 1000;
+  else if (rest.size() > 3 && EqualsIgnoreCase(rest.substr(rest.size() - 3), "MHz"))
+    scale = 1;
+  if (!scale) return std::nullopt;
+  auto value = ParseRounded(Trim(rest.substr(0, rest.size() - 3)) + (scale == 1000 ? "e3" : ""));
+  return InRange(value, 1, 1000000);
+}
+
+// The rated clock of a processor socket: the speed the firmware started it at (SMBIOS type 4's
+// current speed), not the ceiling its table's maximum speed names.
+std::optional<std::int64_t> RatedClock(const SmbiosStructure& s) {
+  auto mhz = Field(s, 0x16, 2);
+  return mhz && *mhz != 0 ? mhz : std::nullopt;
+}
+
+// Clock speeds. The rated clock (MaxClockSpeed, as Windows reports it): cpufreq's base frequency,
+// else the firmware's, else the brand string's, else the highest cpufreq knows, else "cpu MHz".
+// The current clock: cpufreq's, else "cpu MHz", else the firmware's.
+void SetClocks(Builder& b, const Tree& tree, const Block& first, const SmbiosStructure* socket) {
   std::string cpu0 = Get(first, "processor").value_or("0");
   std::optional<std::int64_t> mhz;
   if (auto m = Get(first, "cpu MHz")) mhz = InRange(ParseRounded(*m), 0, INT64_MAX);
   auto cur = Mhz(tree, cpu0, "scaling_cur_freq");
-  auto max = Mhz(tree, cpu0, "cpuinfo_max_freq");
-  b.Int("CurrentClockSpeed", cur ? cur : mhz);
-  b.Int("MaxClockSpeed", max ? max : mhz);
+  std::optional<std::int64_t> rated = Mhz(tree, cpu0, "base_frequency");
+  if (!rated && socket) rated = RatedClock(*socket);
+  if (!rated) rated = BrandClock(Get(first, "model name"));
+  if (!rated) rated = Mhz(tree, cpu0, "cpuinfo_max_freq");
+  if (!cur) cur = mhz;
+  if (!cur && socket) cur = RatedClock(*socket);
+  b.Int("CurrentClockSpeed", cur);
+  b.Int("MaxClockSpeed", rated ? rated : mhz);
 }
 
 // Cores, threads and the virtualisation features.
@@ -485,6 +519,8 @@ void SetCaches(Builder& b, const std::vector<Cache>& caches, const Package& p) {
 // strings.
 void SetFirmware(Builder& b, const SmbiosStructure& s) {
   b.Text("SocketDesignation", s.String(0x04));
+  // SMBIOS's processor status (bits 0-2: 0 Unknown, 1 Enabled ... 4 Idle, 7 Other) is WMI's CpuStatus.
+  if (auto status = s.Byte(0x18)) b.Int("CpuStatus", *status & 0x07);
   if (auto v = s.Byte(0x11)) {
     // Bit 7 set: bits 0-6 are the voltage times 10; else bits 0-2 are the
     // supported voltages (1: 5 V, 2: 3.3 V, 4: 2.9 V), which WMI calls VoltageCaps.
@@ -553,6 +589,7 @@ std::vector<Cache> FirmwareCaches(Context& ctx, const std::vector<Block>& blocks
     c.ways = MapCode(kSmbiosWays, Field(*s, 0x12, 1));
     auto it = users.find(s->handle);
     c.cpus = it != users.end() ? it->second : all;
+    c.firmware = s;
     out.push_back(std::move(c));
   }
   return out;
@@ -566,6 +603,65 @@ std::vector<Cache> MachineCaches(Context& ctx, const std::vector<Block>& blocks)
   return caches;
 }
 
+// The core, enabled core and thread counts of a processor structure (the 2.5 bytes, else the 3.0 words
+// where the byte says 0xFF); nullopt for 0 (unknown).
+std::optional<std::int64_t> SocketCount(const SmbiosStructure& s, std::size_t byte, std::size_t word) {
+  auto n = Field(s, byte, 1);
+  if (n == 0xFF) n = Field(s, word, 2);
+  return n && *n != 0 ? n : std::nullopt;
+}
+
+// A processor known only from the firmware's table: a populated socket of a tree without /proc.
+void SetSocketOnly(Builder& b, const SmbiosStructure& s, int index) {
+  auto version = s.String(0x10);
+  std::string name = version ? Trim(*version) : std::string("Processor");
+  auto maker = s.String(0x07);
+  std::string caption = name;
+  // The processor's signature (CPUID leaf 1 EAX) gives the caption Windows builds for x86 makers.
+  auto eax = s.Dword(0x08), edx = s.Dword(0x0C);
+  bool intel = maker && maker->find("Intel") != std::string::npos;
+  bool amd = maker && (maker->find("AMD") != std::string::npos || maker->find("Advanced Micro") != std::string::npos);
+  if (eax && *eax != 0 && (intel || amd)) {
+    std::uint32_t base = *eax >> 8 & 0x0F, family = base == 0x0F ? base + (*eax >> 20 & 0xFF) : base;
+    std::uint32_t model = (*eax >> 4 & 0x0F) | ((base == 0x06 || base == 0x0F) ? (*eax >> 16 & 0x0F) << 4 : 0);
+    bool wide = Field(s, 0x26, 2).value_or(0) & 0x04;  // characteristics bit 2: 64-bit capable
+    caption = std::string(wide ? (amd ? "AMD64" : "Intel64") : "x86") + " Family " + std::to_string(family) +
+              " Model " + std::to_string(model) + " Stepping " + std::to_string(*eax & 0x0F);
+    b.Int("Level", family).Text("Stepping", std::to_string(*eax & 0x0F));
+    b.Int("Revision", (model << 8) | (*eax & 0x0F));
+  }
+  b.Device("CPU" + std::to_string(index), name, caption);
+  b.Text("Caption", caption).Text("Manufacturer", maker);
+  if (eax && edx) {
+    char id[17];
+    std::snprintf(id, sizeof id, "%08X%08X", *edx, *eax);
+    b.Text("ProcessorId", id);
+  }
+  b.Text("Role", "CPU").Bool("PowerManagementSupported", false);
+  // SMBIOS's processor types (1 Other, 2 Unknown, 3 Central Processor ...) are WMI's.
+  b.Int("ProcessorType", Field(s, 0x05, 1));
+  b.Int("MaxClockSpeed", RatedClock(s)).Int("CurrentClockSpeed", RatedClock(s));
+  auto cores = SocketCount(s, 0x23, 0x2A), threads = SocketCount(s, 0x25, 0x2E);
+  b.Int("NumberOfCores", cores).Int("NumberOfEnabledCore", SocketCount(s, 0x24, 0x2C));
+  b.Int("NumberOfLogicalProcessors", threads).Int("ThreadCount", threads);
+}
+
+// The family code of a processor structure (0xFE: see the 3.0 word); SMBIOS's codes are WMI's.
+std::optional<std::int64_t> SocketFamily(const SmbiosStructure& s) {
+  auto family = Field(s, 0x06, 1);
+  if (family == 0xFE) family = Field(s, 0x28, 2);
+  return family && *family > 2 && *family < 0xFFFE ? family : std::nullopt;
+}
+
+// The L2 and L3 sizes a socket's cache handles name, in KB.
+void SetSocketCaches(Builder& b, const SmbiosTable& t, const SmbiosStructure& s) {
+  for (auto [offset, name] : {std::pair{0x1C, "L2CacheSize"}, std::pair{0x1E, "L3CacheSize"}}) {
+    auto handle = s.Word(static_cast<std::size_t>(offset));
+    const SmbiosStructure* cache = handle ? t.ByHandle(*handle) : nullptr;
+    if (cache && cache->type == 7) b.Int(name, FirmwareCacheKb(*cache));
+  }
+}
+
 }  // namespace
 
 InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
@@ -573,30 +669,119 @@ InstanceList BuildProcessors(const ClassDef& def, Context& ctx) {
   std::vector<Block> blocks = CpuInfo(tree);
   std::vector<Cache> caches = MachineCaches(ctx, blocks);
   Architecture arch = ArchitectureOf(ctx);
+  // The firmware's populated sockets, joined in order with the kernel's packages; a socket in the
+  // table but not populated is no processor.
   std::vector<const SmbiosStructure*> sockets = PopulatedSockets(ctx);
   InstanceList out;
   int index = 0;
   for (const auto& [pkg, package] : Packages(tree, blocks)) {
     const Block& first = *package.cpus.front();
+    const SmbiosStructure* socket =
+        static_cast<std::size_t>(index) < sockets.size() ? sockets[static_cast<std::size_t>(index)] : nullptr;
     Builder b(def, ctx);
     SetIdentity(b, ctx, first, arch, index);
-    SetClocks(b, tree, first);
+    SetClocks(b, tree, first, socket);
     SetTopology(b, package);
     SetCaches(b, caches, package);
-    if (static_cast<std::size_t>(index) < sockets.size()) SetFirmware(b, *sockets[static_cast<std::size_t>(index)]);
+    if (socket) {
+      SetFirmware(b, *socket);
+      if (auto family = SocketFamily(*socket)) b.Int("Family", family);
+      if (!package.kernel_cores) {
+        b.Int("NumberOfCores", SocketCount(*socket, 0x23, 0x2A));
+        b.Int("NumberOfEnabledCore", SocketCount(*socket, 0x24, 0x2C));
+      }
+    }
+    out.push_back(b.Build());
+    ++index;
+  }
+  if (!out.empty()) return out;
+  // No processor in /proc: the firmware's sockets alone.
+  for (const SmbiosStructure* socket : sockets) {
+    Builder b(def, ctx);
+    SetSocketOnly(b, *socket, index);
+    SetFirmware(b, *socket);
+    b.Int("Family", SocketFamily(*socket));
+    SetSocketCaches(b, ctx.Smbios(), *socket);
     out.push_back(b.Build());
     ++index;
   }
   return out;
 }
 
+ProcessorCount CountProcessors(Context& ctx) {
+  std::vector<Block> blocks = CpuInfo(ctx.tree());
+  ProcessorCount n;
+  if (!blocks.empty()) {
+    n.packages = static_cast<std::int64_t>(Packages(ctx.tree(), blocks).size());
+    n.logical = static_cast<std::int64_t>(blocks.size());
+    return n;
+  }
+  std::vector<const SmbiosStructure*> sockets = PopulatedSockets(ctx);
+  if (sockets.empty()) return n;
+  n.packages = static_cast<std::int64_t>(sockets.size());
+  std::int64_t threads = 0;
+  for (const SmbiosStructure* s : sockets) {
+    auto t = SocketCount(*s, 0x25, 0x2E);
+    if (!t) return n;
+    threads += *t;
+  }
+  n.logical = threads;
+  return n;
+}
+
+namespace {
+
+// The SRAM type bits of a type 7 structure (bit n: WMI's code n, 0 Other ... 6 Asynchronous).
+std::optional<std::vector<std::int64_t>> SramTypes(std::optional<std::uint16_t> bits) {
+  if (!bits) return std::nullopt;
+  std::vector<std::int64_t> codes;
+  for (int n = 0; n <= 6; ++n)
+    if (*bits >> n & 1) codes.push_back(n);
+  if (codes.empty()) return std::nullopt;
+  return codes;
+}
+
+// What the firmware's cache structure says beyond the cache's geometry: its socket designation
+// (WMI's Purpose), write policy, location, SRAM types, speed and error correction.
+void SetFirmwareCache(Builder& b, const SmbiosStructure& s) {
+  b.Text("Purpose", s.String(0x04));
+  if (auto config = s.Word(0x05)) {
+    // Operational mode: write through, write back, varies with address, unknown.
+    static const std::int64_t kWrite[4] = {4, 3, 5, 2};
+    b.Int("WritePolicy", kWrite[*config >> 8 & 0x03]);
+    // Location: internal, external, reserved, unknown are WMI's 0 to 3.
+    b.Int("Location", *config >> 5 & 0x03);
+  }
+  b.Ints("SupportedSRAM", SramTypes(s.Word(0x0B))).Ints("CurrentSRAM", SramTypes(s.Word(0x0D)));
+  if (auto ns = s.Byte(0x0F); ns && *ns != 0) b.Int("CacheSpeed", *ns);
+  // SMBIOS's error correction codes (1 Other ... 6 Multi-bit ECC) are WMI's.
+  if (auto ecc = s.Byte(0x10); ecc && *ecc >= 1 && *ecc <= 6) b.Int("ErrorCorrectType", *ecc);
+  // The maximum size in KB, with the same 64 KB granularity bit (and 3.1 extension) as the installed size.
+  if (auto max = s.Word(0x07)) {
+    std::optional<std::int64_t> kb = (*max & 0x8000) ? (*max & 0x7FFF) * 64 : (*max & 0x7FFF);
+    if (*max == 0xFFFF) {
+      auto ext = s.Dword(0x13);
+      kb = ext ? std::optional<std::int64_t>((*ext & 0x80000000u) ? std::int64_t{*ext & 0x7FFFFFFF} * 64
+                                                                  : std::int64_t{*ext & 0x7FFFFFFF})
+               : std::nullopt;
+    }
+    b.Int("MaxCacheSize", kb);
+  }
+}
+
+}  // namespace
+
 InstanceList BuildCacheMemory(const ClassDef& def, Context& ctx) {
   InstanceList out;
   int index = 0;
-  for (const Cache& c : MachineCaches(ctx, CpuInfo(ctx.tree()))) {
+  // The firmware's cache structures are what the machine's own firmware names; without them, the
+  // caches the kernel or the processor describes.
+  std::vector<Block> blocks = CpuInfo(ctx.tree());
+  std::vector<Cache> caches = FirmwareCaches(ctx, blocks);
+  if (caches.empty()) caches = MachineCaches(ctx, blocks);
+  for (const Cache& c : caches) {
     Builder b(def, ctx);
     b.Device("Cache Memory " + std::to_string(index++), "Cache Memory");
-    b.Text("Purpose", "L" + std::to_string(c.level) + " Cache");
     b.Int("Level",
           c.level >= 1 && c.level <= 3 ? std::optional<std::int64_t>(c.level + 2) : std::optional<std::int64_t>(1));
     b.Int("CacheType", c.type == "Instruction" ? 3 : c.type == "Data" ? 4 : c.type == "Unified" ? 5 : 1);
@@ -620,6 +805,7 @@ InstanceList BuildCacheMemory(const ClassDef& def, Context& ctx) {
     }
     b.Int("Associativity", assoc);
     b.Int("Location", 0).Int("Availability", 3).Int("StatusInfo", 3).Bool("PowerManagementSupported", false);
+    if (c.firmware) SetFirmwareCache(b, *c.firmware);
     out.push_back(b.Build());
   }
   return out;

@@ -237,6 +237,34 @@ InstanceList BuildVideoControllers(const ClassDef& def, Context& ctx) {
   return out;
 }
 
+namespace {
+
+// The maker of a PnP ID from udev's hwdb: the system's compiled database, else the PnP vendor table
+// it is compiled from ("acpi:DEL*:" and its ID_VENDOR_FROM_DATABASE line), read through the tree.
+std::optional<std::string> PnpVendor(Context& ctx, const std::string& id) {
+  if (auto name = ctx.system().PnpVendorName(id)) return name;
+  if (id.size() != 3) return std::nullopt;
+  const std::string match = "acpi:" + id + "*:";
+  for (const char* file : {"/etc/udev/hwdb.d/20-acpi-vendor.hwdb", "/usr/lib/udev/hwdb.d/20-acpi-vendor.hwdb",
+                           "/lib/udev/hwdb.d/20-acpi-vendor.hwdb"}) {
+    std::optional<std::string> name;
+    bool matched = false;
+    ctx.tree().EachLine(file, [&](std::string_view line) {
+      if (name) return;
+      if (!line.empty() && line.front() != ' ' && line.front() != '#') {
+        matched = Trim(line) == match;
+        return;
+      }
+      std::string property = Trim(line);
+      if (matched && StartsWith(property, "ID_VENDOR_FROM_DATABASE=")) name = property.substr(24);
+    });
+    if (name && !name->empty()) return name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
 InstanceList BuildDesktopMonitors(const ClassDef& def, Context& ctx) {
   Displays d = ReadDisplays(ctx);
   InstanceList out;
@@ -252,8 +280,7 @@ InstanceList BuildDesktopMonitors(const ClassDef& def, Context& ctx) {
       b.Text("MonitorType", type);
       if (e) {
         if (auto id = e->PnpId()) b.Text("PNPDeviceID", "DISPLAY\\" + *id + "\\" + k.name);
-        if (e->manufacturer)
-          b.Text("MonitorManufacturer", ctx.system().PnpVendorName(*e->manufacturer).value_or(*e->manufacturer));
+        if (e->manufacturer) b.Text("MonitorManufacturer", PnpVendor(ctx, *e->manufacturer).value_or(*e->manufacturer));
         b.Int("Bandwidth", e->max_pixel_clock_mhz);
       }
       bool interlaced = false;

@@ -92,6 +92,18 @@ std::vector<std::int64_t> BiosCharacteristics(const SmbiosStructure& s) {
   return codes;
 }
 
+// Windows's BIOS version: the ACPI tables' OEM id and OEM revision ("LENOVO - 1290"), from the
+// root table where the kernel shows it, else the FADT, whose header the firmware fills alike.
+std::optional<std::string> AcpiVersion(const Tree& tree) {
+  for (const char* table : {"XSDT", "RSDT", "FACP"})
+    if (auto h = ReadAcpiHeader(tree, table)) {
+      char revision[16];
+      std::snprintf(revision, sizeof revision, "%x", static_cast<unsigned>(h->oem_revision));
+      return h->oem_id + " - " + revision;
+    }
+  return std::nullopt;
+}
+
 // The BIOS vendor's version string first, as the BIOS reports it.
 void SetBiosCommon(Builder& b, const std::optional<std::string>& version) {
   b.Text("Caption", version).Text("Description", version).Text("Name", version);
@@ -107,6 +119,7 @@ std::optional<std::int64_t> Known(std::optional<std::int64_t> v, std::int64_t un
 Instance BiosFromTable(const ClassDef& def, Context& ctx, const SmbiosTable& t, const SmbiosStructure& s) {
   Builder b(def, ctx);
   SetBiosCommon(b, s.String(0x05));
+  b.Text("Version", AcpiVersion(ctx.tree()));
   b.Text("Manufacturer", s.String(0x04));
   b.Text("ReleaseDate", BiosDate(s.String(0x08)));
   b.Ints("BiosCharacteristics", BiosCharacteristics(s));
@@ -140,6 +153,7 @@ InstanceList BuildBios(const ClassDef& def, Context& ctx) {
   if (!vendor && !version && !date) return {};
   Builder b(def, ctx);
   SetBiosCommon(b, version);
+  b.Text("Version", AcpiVersion(ctx.tree()));
   b.Text("Manufacturer", vendor).Text("ReleaseDate", BiosDate(date));
   b.Text("SerialNumber", DmiId(ctx, "product_serial"));
   if (auto release = DmiId(ctx, "bios_release")) {  // "5.13"
@@ -229,21 +243,36 @@ InstanceList BuildSystemEnclosure(const ClassDef& def, Context& ctx) {
 namespace {
 
 // SMBIOS connector types (type 8) and the WMI ConnectorType codes of
-// CIM_PhysicalConnector. SMBIOS's 50-pin MiniSCSI and SAS/SATA receptacle have
-// no code of their own there and are left out.
+// CIM_PhysicalConnector. The types with no code of their own there (50-pin
+// MiniSCSI, SAS/SATA plug receptacle, Other) are WMI's Other (1).
 constexpr CodeMap kConnectorTypes[] = {
-    {0x01, 66}, {0x02, 67}, {0x03, 76}, {0x04, 23}, {0x05, 23}, {0x06, 22}, {0x07, 22}, {0x08, 21},
-    {0x09, 21}, {0x0A, 38}, {0x0B, 39}, {0x0D, 59}, {0x0E, 60}, {0x0F, 61}, {0x10, 62}, {0x11, 63},
-    {0x12, 53}, {0x13, 88}, {0x14, 58}, {0x15, 58}, {0x16, 90}, {0x17, 91}, {0x18, 92}, {0x19, 93},
-    {0x1A, 94}, {0x1B, 95}, {0x1C, 96}, {0x1D, 68}, {0x1E, 70}, {0x1F, 97}, {0x20, 37}, {0x21, 54},
-    {0x23, 53}, {0xA0, 83}, {0xA1, 84}, {0xA2, 85}, {0xA3, 86}, {0xA4, 87},
+    {0x01, 66}, {0x02, 67}, {0x03, 76}, {0x04, 23}, {0x05, 23}, {0x06, 22}, {0x07, 22}, {0x08, 21}, {0x09, 21},
+    {0x0A, 38}, {0x0B, 39}, {0x0C, 1},  {0x0D, 59}, {0x0E, 60}, {0x0F, 61}, {0x10, 62}, {0x11, 63}, {0x12, 53},
+    {0x13, 88}, {0x14, 58}, {0x15, 58}, {0x16, 90}, {0x17, 91}, {0x18, 92}, {0x19, 93}, {0x1A, 94}, {0x1B, 95},
+    {0x1C, 96}, {0x1D, 68}, {0x1E, 70}, {0x1F, 97}, {0x20, 37}, {0x21, 54}, {0x22, 1},  {0x23, 53}, {0xA0, 83},
+    {0xA1, 84}, {0xA2, 85}, {0xA3, 86}, {0xA4, 87}, {0xFF, 1},
 };
 
 // SMBIOS slot data bus widths 3 (8 bit) to 7 (128 bit) are WMI's MaxDataWidth
-// codes 0 to 4; the lane widths that follow (1x to 32x) continue the order as 5 to 11.
+// codes 0 to 4. The lane widths that follow (1x to 32x) have no code there.
 std::optional<std::int64_t> SlotWidth(std::optional<std::int64_t> w) {
-  if (!w || *w < 3 || *w > 0x0E) return std::nullopt;
+  if (!w || *w < 3 || *w > 7) return std::nullopt;
   return *w - 3;
+}
+
+// SMBIOS slot types (type 9) and the WMI ConnectorType codes of a slot.
+constexpr CodeMap kSlotTypes[] = {
+    {0x01, 1},  {0x02, 0},  {0x03, 44}, {0x04, 91}, {0x05, 45}, {0x06, 43}, {0x07, 47},
+    {0x08, 46}, {0x09, 76}, {0x0A, 77}, {0x0B, 78}, {0x0C, 79}, {0x0D, 65}, {0x0E, 80},
+    {0x0F, 73}, {0x10, 81}, {0x11, 82}, {0x12, 88}, {0x13, 99},
+};
+
+// A slot's WMI connector type: the table's codes, and PCI Express (100) for
+// every PCI Express slot type (SFF-8639 and mini cards 0x1F to 0x25, the
+// generations and lane widths 0xA5 to 0xC4).
+std::optional<std::int64_t> SlotConnector(std::optional<std::int64_t> type) {
+  if (type && ((*type >= 0x1F && *type <= 0x25) || (*type >= 0xA5 && *type <= 0xC4))) return 100;
+  return MapCode(kSlotTypes, type);
 }
 
 // SMBIOS port types 0 (None) to 0x1F (Network Port) are WMI's PortType codes;
@@ -274,8 +303,10 @@ InstanceList BuildPortConnectors(const ClassDef& def, Context& ctx) {
     Builder b(def, ctx);
     PhysicalElement(b, "Port Connector", "Port Connector " + std::to_string(index++));
     b.Text("InternalReferenceDesignator", s->String(0x04)).Text("ExternalReferenceDesignator", s->String(0x06));
-    auto external = Field(*s, 0x07, 1);
-    auto type = external && *external != 0 ? external : Field(*s, 0x05, 1);
+    // The external connector, unless it is None or Other where the internal one is named.
+    auto external = Field(*s, 0x07, 1), internal = Field(*s, 0x05, 1);
+    auto named = [](std::optional<std::int64_t> t) { return t && *t != 0 && *t != 0xFF; };
+    auto type = named(external) || !named(internal) ? (external && *external != 0 ? external : internal) : internal;
     if (auto code = MapCode(kConnectorTypes, type)) b.Ints("ConnectorType", std::vector<std::int64_t>{*code});
     b.Int("PortType", PortType(Field(*s, 0x08, 1)));
     out.push_back(b.Build());
@@ -291,6 +322,8 @@ InstanceList BuildSystemSlots(const ClassDef& def, Context& ctx) {
     PhysicalElement(b, "System Slot", "System Slot " + std::to_string(index++));
     b.Text("Status", "OK");
     b.Text("SlotDesignation", s->String(0x04));
+    if (auto connector = SlotConnector(Field(*s, 0x05, 1)))
+      b.Ints("ConnectorType", std::vector<std::int64_t>{*connector});
     b.Int("MaxDataWidth", SlotWidth(Field(*s, 0x06, 1)));
     // SMBIOS's current usage codes (1 Other, 2 Unknown, 3 Available, 4 In use) are WMI's.
     b.Int("CurrentUsage", Field(*s, 0x07, 1));
@@ -359,6 +392,27 @@ bool SameBattery(const SmbiosStructure& s, const LiveBattery& l) {
   return SameText(std::string(hex), l.serial) || (decimal && *decimal == *word);
 }
 
+// The chemistry codes of the Smart Battery Data Specification's device chemistry names.
+std::optional<std::int64_t> SmartBatteryChemistry(const std::optional<std::string>& name) {
+  if (!name) return std::nullopt;
+  static const std::pair<const char*, std::int64_t> kNames[] = {{"PbAc", 3}, {"NiCd", 4}, {"NiMH", 5},
+                                                                {"LION", 6}, {"ZnAr", 7}, {"LiP", 8}};
+  std::string n = Trim(*name);
+  for (const auto& [text, code] : kNames)
+    if (EqualsIgnoreCase(n, text)) return code;
+  return std::nullopt;
+}
+
+// A Smart Battery's manufacture date word (bits 15-9 years since 1980, 8-5 month, 4-0 day) as yyyy-mm-dd.
+std::optional<std::string> SmartBatteryDate(std::optional<std::uint16_t> word) {
+  if (!word || *word == 0) return std::nullopt;
+  int year = 1980 + (*word >> 9), month = *word >> 5 & 0x0F, day = *word & 0x1F;
+  if (month < 1 || month > 12 || day < 1) return std::nullopt;
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", year, month, day);
+  return std::string(buf);
+}
+
 }  // namespace
 
 InstanceList BuildPortableBatteries(const ClassDef& def, Context& ctx) {
@@ -389,15 +443,17 @@ InstanceList BuildPortableBatteries(const ClassDef& def, Context& ctx) {
     std::string id = "Portable Battery " + std::to_string(r);
     b.Device(id, s->String(0x08).value_or("Portable Battery"), "Portable Battery");
     b.Text("Location", s->String(0x04)).Text("Manufacturer", s->String(0x05));
-    b.Text("ManufactureDate", s->String(0x06));
-    // SMBIOS chemistry codes (1 Other ... 8 Lithium-polymer) are WMI's.
+    b.Text("ManufactureDate", s->String(0x06) ? s->String(0x06) : SmartBatteryDate(s->Word(0x12)));
+    // SMBIOS chemistry codes (1 Other ... 8 Lithium-polymer) are WMI's; a Smart Battery's record says
+    // 2 (Unknown) there and names its chemistry in the SBDS string.
     auto chemistry = Field(*s, 0x09, 1);
+    if (chemistry == 2) chemistry = SmartBatteryChemistry(s->String(0x14)).value_or(2);
     b.Int("Chemistry", chemistry);
+    // The design capacity as the record gives it: times CapacityMultiplier, it is in mWh.
     auto multiplier = Field(*s, 0x15, 1);
-    std::int64_t mul = multiplier && *multiplier > 0 ? *multiplier : 1;
     auto capacity = Known(Field(*s, 0x0A, 2), 0);
-    if (capacity) b.Int("DesignCapacity", *capacity * mul);
-    if (multiplier) b.Int("CapacityMultiplier", mul);
+    b.Int("DesignCapacity", capacity);
+    if (multiplier && *multiplier > 0) b.Int("CapacityMultiplier", multiplier);
     auto voltage = Known(Field(*s, 0x0C, 2), 0);
     if (voltage) b.Big("DesignVoltage", static_cast<std::uint64_t>(*voltage));
     b.Text("SmartBatteryVersion", s->String(0x0E));
@@ -408,7 +464,7 @@ InstanceList BuildPortableBatteries(const ClassDef& def, Context& ctx) {
       b.Int("EstimatedChargeRemaining", l->charge_percent).Int("EstimatedRunTime", l->run_minutes);
       b.Int("FullChargeCapacity", l->full_mwh).Int("TimeToFullCharge", l->minutes_to_full);
       if ((!chemistry || *chemistry == 2) && l->chemistry) b.Int("Chemistry", l->chemistry);  // 2: unknown
-      if (!capacity) b.Int("DesignCapacity", l->design_mwh);
+      if (!capacity && l->design_mwh) b.Int("DesignCapacity", l->design_mwh).Int("CapacityMultiplier", 1);
       if (!voltage && l->design_mv) b.Big("DesignVoltage", static_cast<std::uint64_t>(*l->design_mv));
       if (!s->String(0x05)) b.Text("Manufacturer", l->manufacturer);
       b.Bool("PowerManagementSupported", false);

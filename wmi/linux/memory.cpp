@@ -161,7 +161,11 @@ InstanceList BuildPhysicalMemoryArrays(const ClassDef& def, Context& ctx) {
     b.Int("MemoryErrorCorrection", ByCode(kCorrections, Field(*s, 0x06, 1)));
     if (auto kb = s->Dword(0x07)) {
       if (*kb == 0x80000000) {  // the extended field, in bytes
-        if (auto bytes = s->Qword(0x0F)) b.Big("MaxCapacityEx", *bytes >> 10);
+        if (auto bytes = s->Qword(0x0F)) {
+          b.Big("MaxCapacityEx", *bytes >> 10);
+          // MaxCapacity is a uint32 of KB: a 2 to 4 TB array still fits.
+          if ((*bytes >> 10) <= UINT32_MAX) b.Int("MaxCapacity", static_cast<std::int64_t>(*bytes >> 10));
+        }
       } else {
         b.Int("MaxCapacity", static_cast<std::int64_t>(*kb)).Big("MaxCapacityEx", *kb);
       }
@@ -179,7 +183,7 @@ InstanceList BuildPhysicalMemoryArrays(const ClassDef& def, Context& ctx) {
   if (auto bytes = PropInt(p, "MEMORY_ARRAY_MAX_CAPACITY"); bytes && *bytes >= 0) {
     std::uint64_t kb = static_cast<std::uint64_t>(*bytes) >> 10;
     b.Big("MaxCapacityEx", kb);
-    if (kb < 0x80000000) b.Int("MaxCapacity", static_cast<std::int64_t>(kb));
+    if (kb <= UINT32_MAX) b.Int("MaxCapacity", static_cast<std::int64_t>(kb));
   }
   b.Int("MemoryDevices", PropInt(p, "MEMORY_ARRAY_NUM_DEVICES"));
   out.push_back(b.Build());

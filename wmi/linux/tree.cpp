@@ -164,6 +164,13 @@ bool Tree::IsDir(std::string_view rel) const {
   return ::stat(HostPath(rel).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::optional<std::int64_t> Tree::ModifiedTime(std::string_view rel) const {
+  auto inside = Resolve(rel);
+  struct stat st;
+  if (!inside || ::stat(HostPath(*inside).c_str(), &st) != 0) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_mtime);
+}
+
 std::optional<std::string> Tree::Link(std::string_view rel) const {
   char buf[PATH_MAX];
   ssize_t n = ::readlink(HostPath(rel).c_str(), buf, sizeof buf - 1);

@@ -48,6 +48,9 @@ class Tree {
   bool IsDir(std::string_view rel) const;
   // The target of a symbolic link, as written.
   std::optional<std::string> Link(std::string_view rel) const;
+  // The last modification time of a file or folder, in seconds since the epoch, links followed
+  // within the tree; nullopt when it does not exist or leaves the tree.
+  std::optional<std::int64_t> ModifiedTime(std::string_view rel) const;
   // The path inside the tree that `rel` resolves to, symbolic links followed;
   // nullopt when it does not exist or leaves the tree.
   std::optional<std::string> Resolve(std::string_view rel) const;

@@ -79,8 +79,19 @@ for pid in os.listdir("/proc"):
     if pid.isdigit():
         os.makedirs(dest("/proc/" + pid), exist_ok=True)
 
-for f in ["os-release", "hostname", "resolv.conf", "default/locale", "locale.conf", "timezone"]:
+for f in ["os-release", "hostname", "resolv.conf", "default/locale", "locale.conf", "timezone", "samba/smb.conf",
+          "sssd/sssd.conf"]:
     copy("/etc/" + f)
+each("/run/systemd/seats/*")
+copy("/sys/firmware/acpi/pm_profile")
+for t in ["XSDT", "RSDT", "FACP"]:
+    copy("/sys/firmware/acpi/tables/" + t)
+# dpkg's database: the status file, and each package's file list as an empty file with its time.
+copy("/var/lib/dpkg/status")
+for p in sorted(glob.glob("/var/lib/dpkg/info/*.list")):
+    os.makedirs(os.path.dirname(dest(p)), exist_ok=True)
+    open(dest(p), "w").close()
+    os.utime(dest(p), (os.stat(p).st_mtime, os.stat(p).st_mtime))
 copy("/run/systemd/resolve/resolv.conf")
 each("/run/systemd/sessions/*")
 each("/run/systemd/netif/leases/*")
@@ -98,6 +109,7 @@ for f in ["level", "type", "size", "coherency_line_size", "ways_of_associativity
     each(cpu + "/cache/index*/" + f)
 each(cpu + "/cpufreq/scaling_cur_freq")
 each(cpu + "/cpufreq/cpuinfo_max_freq")
+each(cpu + "/cpufreq/base_frequency")
 
 for f in ["size", "removable", "ro", "dev", "serial", "queue/logical_block_size", "device/model", "device/vendor",
           "device/serial", "device/firmware_rev", "device/rev"]:

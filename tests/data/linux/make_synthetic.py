@@ -331,7 +331,8 @@ def laptop():
     for n in range(8):
         base = "/sys/devices/system/cpu/cpu%d" % n
         t.files(base + "/topology", {"physical_package_id": 0, "core_id": n % 4})
-        t.files(base + "/cpufreq", {"scaling_cur_freq": 2304000, "cpuinfo_max_freq": 4900000})
+        t.files(base + "/cpufreq", {"scaling_cur_freq": 2304000, "cpuinfo_max_freq": 4900000,
+                                    "base_frequency": 1800000})
         sib = "%d,%d" % (n % 4, n % 4 + 4)
         cache(t, n, 0, 1, "Data", "32K", 8, 64, sib)
         cache(t, n, 1, 1, "Instruction", "32K", 8, 64, sib)

@@ -244,14 +244,17 @@ TEST(SmbiosClasses, PortAndSlotCodes) {
     std::optional<std::int64_t> connector, wmi_port_type;
   };
   const Port kPorts[] = {
-      {0x00, 0x0F, 0x0E, 61, 14},                      // PS/2, mouse port
-      {0x12, 0x00, 0x10, 53, 16},                      // internal Access Bus (USB) header, USB
-      {0x00, 0x09, 0x09, 21, 9},                       // DB-9 female, 16550A serial port
-      {0x00, 0x1F, 0x1D, 97, 29},                      // mini-jack, audio port
-      {0x16, 0x00, 0x20, 90, std::nullopt},            // on-board IDE, SATA: no WMI port type
-      {0x00, 0xA3, 0xA0, 86, 32},                      // PC-98Note, 8251 compatible
-      {0x00, 0x0B, 0xA1, 39, 33},                      // RJ-45, 8251 FIFO compatible
-      {0x00, 0x22, 0xFF, std::nullopt, std::nullopt},  // SAS/SATA receptacle, "Other"
+      {0x00, 0x0F, 0x0E, 61, 14},            // PS/2, mouse port
+      {0x12, 0x00, 0x10, 53, 16},            // internal Access Bus (USB) header, USB
+      {0x00, 0x09, 0x09, 21, 9},             // DB-9 female, 16550A serial port
+      {0x00, 0x1F, 0x1D, 97, 29},            // mini-jack, audio port
+      {0x16, 0x00, 0x20, 90, std::nullopt},  // on-board IDE, SATA: no WMI port type
+      {0x00, 0xA3, 0xA0, 86, 32},            // PC-98Note, 8251 compatible
+      {0x00, 0x0B, 0xA1, 39, 33},            // RJ-45, 8251 FIFO compatible
+      {0x00, 0x22, 0xFF, 1, std::nullopt},   // SAS/SATA receptacle: no code of its own, Other
+      {0x12, 0xFF, 0x10, 53, 16},            // external "Other", internal Access Bus (USB): the internal
+      {0xFF, 0x00, 0xFF, 1, std::nullopt},   // Other
+      {0x00, 0x00, 0x00, std::nullopt, 0},   // None on both sides
   };
   Bytes table;
   for (std::size_t i = 0; i < std::size(kPorts); ++i) {
@@ -280,7 +283,10 @@ TEST(SmbiosClasses, PortAndSlotCodes) {
   }
   auto slots = tree.All("Win32_SystemSlot");
   ASSERT_EQ(slots.size(), 3u);
-  EXPECT_PROP(slots[0], "MaxDataWidth", 10);  // x16
+  EXPECT_NULL(slots[0], "MaxDataWidth");  // x16: a lane count, which the 8- to 128-bit map has no code for
+  EXPECT_EQ(slots[0].Get("ConnectorType"), Ints({100}));  // PCI Express
+  EXPECT_EQ(slots[1].Get("ConnectorType"), Ints({44}));   // ISA
+  EXPECT_EQ(slots[2].Get("ConnectorType"), Ints({43}));   // PCI
   EXPECT_EQ(slots[0].Get("VccMixedVoltageSupport"), Ints({2}));
   EXPECT_PROP(slots[0], "CurrentUsage", 4);
   EXPECT_PROP(slots[0], "PMESignal", true);

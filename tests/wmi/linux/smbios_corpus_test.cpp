@@ -19,6 +19,7 @@
 #include "tests/wmi/linux/dmidecode_text.h"
 #include "tests/wmi/linux/tree_util.h"
 #include "wmi/recorded/snapshot.h"
+#include "wmi/text.h"
 
 namespace {
 
@@ -147,7 +148,8 @@ const char* const kFirmwareClasses[] = {
     "Win32_BIOS",           "Win32_BaseBoard",           "Win32_SystemEnclosure",
     "Win32_PhysicalMemory", "Win32_PhysicalMemoryArray", "Win32_MemoryArray",
     "Win32_MemoryDevice",   "Win32_SMBIOSMemory",        "Win32_PortableBattery",
-    "Win32_SystemSlot",     "Win32_PortConnector",
+    "Win32_SystemSlot",     "Win32_PortConnector",       "Win32_CacheMemory",
+    "Win32_Processor",      "Win32_ComputerSystem",      "Win32_ComputerSystemProduct",
 };
 
 // pcinfo-cli --tree `tree` snapshot ... -o `out`; its exit status.
@@ -270,6 +272,10 @@ TEST_P(Corpus, MemoryAsDmidecodeReadsIt) {
     std::int64_t bytes = Bytes(arrays_ref[i]->Get("Maximum Capacity"));
     if (bytes >= 0) {
       EXPECT_PROP(arrays[i], "MaxCapacityEx", std::to_string(bytes >> 10));
+      // A uint32 of KB holds up to 4 TB (the R630's 3 TB array among them).
+      if ((bytes >> 10) <= 0xFFFFFFFFll) {
+        EXPECT_PROP(arrays[i], "MaxCapacity", bytes >> 10);
+      }
     }
     EXPECT_EQ(Int(arrays[i].Get("MemoryDevices")), std::stoll(arrays_ref[i]->Get("Number Of Devices")));
   }
@@ -288,6 +294,24 @@ TEST_P(Corpus, BatteriesSlotsAndPortsAsDmidecodeReadsThem) {
     ExpectString(batteries[i], "Location", batteries_ref[i]->Get("Location"));
     ExpectString(batteries[i], "Manufacturer", batteries_ref[i]->Get("Manufacturer"));
     ExpectString(batteries[i], "Name", batteries_ref[i]->Get("Name"));
+    // DesignCapacity times CapacityMultiplier is the design capacity in mWh.
+    std::istringstream mwh(batteries_ref[i]->Get("Design Capacity"));
+    std::int64_t design = -1;
+    if (mwh >> design) {
+      std::int64_t multiplier = Int(batteries[i].Get("CapacityMultiplier"));
+      EXPECT_EQ(Int(batteries[i].Get("DesignCapacity")) * (multiplier > 0 ? multiplier : 1), design);
+    }
+    // The chemistry and manufacture date of the record, or of its Smart Battery fields.
+    static const std::map<std::string, int> kChemistry = {
+        {"Lithium Ion", 6}, {"LION", 6}, {"Lithium Polymer", 8}, {"LiP", 8}, {"Nickel Metal Hydride", 5}, {"NiMH", 5}};
+    std::string chemistry = batteries_ref[i]->Get("Chemistry");
+    if (chemistry.empty() || chemistry == "Unknown") chemistry = batteries_ref[i]->Get("SBDS Chemistry");
+    if (auto it = kChemistry.find(chemistry); it != kChemistry.end()) {
+      EXPECT_PROP(batteries[i], "Chemistry", it->second);
+    }
+    std::string made = batteries_ref[i]->Get("Manufacture Date");
+    if (made.empty()) made = batteries_ref[i]->Get("SBDS Manufacture Date");
+    if (!made.empty()) ExpectString(batteries[i], "ManufactureDate", made);
   }
 
   auto slots = tree.All("Win32_SystemSlot");
@@ -296,6 +320,21 @@ TEST_P(Corpus, BatteriesSlotsAndPortsAsDmidecodeReadsThem) {
   static const std::map<std::string, int> kUsage = {{"Other", 1}, {"Unknown", 2}, {"Available", 3}, {"In Use", 4}};
   for (std::size_t i = 0; i < slots.size(); ++i) {
     ExpectString(slots[i], "SlotDesignation", slots_ref[i]->Get("Designation"));
+    // dmidecode's "Type" is the data bus width and the slot type ("32-bit PCI", "x16 PCI Express 3 x16").
+    std::string type = slots_ref[i]->Get("Type");
+    std::string width = type.substr(0, type.find(' ')), kind = type.substr(type.find(' ') + 1);
+    static const std::map<std::string, int> kWidths = {
+        {"8-bit", 0}, {"16-bit", 1}, {"32-bit", 2}, {"64-bit", 3}, {"128-bit", 4}};
+    if (auto w = kWidths.find(width); w != kWidths.end()) {
+      EXPECT_PROP(slots[i], "MaxDataWidth", w->second);
+    } else if (width.size() > 1 && width[0] == 'x') {
+      EXPECT_NULL(slots[i], "MaxDataWidth");  // a lane count has no code
+    }
+    if (kind.find("PCI Express") != std::string::npos) {
+      EXPECT_EQ(slots[i].Get("ConnectorType"), lxtest::Ints({100}));
+    } else if (kind == "PCI" || kind == "ISA" || kind == "PCI-X") {
+      EXPECT_EQ(slots[i].Get("ConnectorType"), lxtest::Ints({kind == "PCI" ? 43 : kind == "ISA" ? 44 : 88}));
+    }
     auto usage = kUsage.find(slots_ref[i]->Get("Current Usage"));
     if (usage != kUsage.end()) {
       EXPECT_PROP(slots[i], "CurrentUsage", usage->second);
@@ -308,11 +347,121 @@ TEST_P(Corpus, BatteriesSlotsAndPortsAsDmidecodeReadsThem) {
   for (std::size_t i = 0; i < ports.size(); ++i) {
     ExpectString(ports[i], "InternalReferenceDesignator", ports_ref[i]->Get("Internal Reference Designator"));
     ExpectString(ports[i], "ExternalReferenceDesignator", ports_ref[i]->Get("External Reference Designator"));
+    // The external connector, unless it is None or Other where the internal one is named; Other and
+    // the SAS/SATA receptacle are WMI's Other (1), None on both sides no connector.
+    std::string external = ports_ref[i]->Get("External Connector Type");
+    std::string internal = ports_ref[i]->Get("Internal Connector Type");
+    bool internal_named = internal != "None" && internal != "Other";
+    std::string connector = (external == "None" || external == "Other") && internal_named ? internal
+                            : external == "None"                                          ? internal
+                                                                                          : external;
+    if (connector == "Other" || connector == "SAS/SATA Plug Receptacle") {
+      EXPECT_EQ(ports[i].Get("ConnectorType"), lxtest::Ints({1}));
+    } else if (connector == "None") {
+      EXPECT_NULL(ports[i], "ConnectorType");
+    } else if (connector == "Access Bus (USB)") {
+      EXPECT_EQ(ports[i].Get("ConnectorType"), lxtest::Ints({53}));
+    } else if (connector == "RJ-45") {
+      EXPECT_EQ(ports[i].Get("ConnectorType"), lxtest::Ints({39}));
+    }
     std::int64_t port_type = PortTypeCode(ports_ref[i]->Get("Port Type"));
     if (port_type >= 0)
       EXPECT_PROP(ports[i], "PortType", port_type);
     else
       EXPECT_NULL(ports[i], "PortType");
+  }
+}
+
+TEST_P(Corpus, CachesAsTheFirmwareNamesThem) {
+  // The enabled caches with a size, one instance each.
+  std::vector<const Decoded*> ref_caches;
+  for (const Decoded* d : ref.OfType(7)) {
+    std::string size = d->Get("Installed Size");
+    if (d->Get("Configuration").rfind("Enabled", 0) == 0 && Bytes(size) > 0) ref_caches.push_back(d);
+  }
+  auto caches = tree.All("Win32_CacheMemory");
+  ASSERT_EQ(caches.size(), ref_caches.size());
+  static const std::map<std::string, int> kWrite = {
+      {"Write Back", 3}, {"Write Through", 4}, {"Varies With Memory Address", 5}, {"Unknown", 2}};
+  static const std::map<std::string, int> kEcc = {{"Other", 1},  {"Unknown", 2},        {"None", 3},
+                                                  {"Parity", 4}, {"Single-bit ECC", 5}, {"Multi-bit ECC", 6}};
+  static const std::map<std::string, int> kSram = {{"Other", 0},       {"Unknown", 1},        {"Non-burst", 2},
+                                                   {"Burst", 3},       {"Pipeline Burst", 4}, {"Synchronous", 5},
+                                                   {"Asynchronous", 6}};
+  for (std::size_t i = 0; i < caches.size(); ++i) {
+    const Decoded& c = *ref_caches[i];
+    ExpectString(caches[i], "Purpose", c.Get("Socket Designation"));  // "L1-Cache", not an invented "L1 Cache"
+    EXPECT_EQ(Int(caches[i].Get("InstalledSize")), Bytes(c.Get("Installed Size")) >> 10);
+    if (auto w = kWrite.find(c.Get("Operational Mode")); w != kWrite.end()) {
+      EXPECT_PROP(caches[i], "WritePolicy", w->second);
+    }
+    if (auto e = kEcc.find(c.Get("Error Correction Type")); e != kEcc.end()) {
+      EXPECT_PROP(caches[i], "ErrorCorrectType", e->second);
+    }
+    if (auto s = kSram.find(c.Get("Installed SRAM Type")); s != kSram.end()) {
+      EXPECT_EQ(caches[i].Get("CurrentSRAM"), lxtest::Ints({s->second}));
+    }
+  }
+}
+
+TEST_P(Corpus, ProcessorsFromThePopulatedSockets) {
+  std::vector<const Decoded*> sockets;
+  for (const Decoded* d : ref.OfType(4))
+    if (d->Get("Status").rfind("Populated", 0) == 0) sockets.push_back(d);
+  auto cpus = tree.All("Win32_Processor");
+  ASSERT_EQ(cpus.size(), sockets.size());  // a tree without /proc: the firmware's sockets alone
+  for (std::size_t i = 0; i < cpus.size(); ++i) {
+    ExpectString(cpus[i], "SocketDesignation", sockets[i]->Get("Socket Designation"));
+    ExpectString(cpus[i], "Name", sockets[i]->Get("Version"));
+    // The rated clock is the speed the firmware started the processor at, not its table's maximum.
+    std::istringstream mhz(sockets[i]->Get("Current Speed"));
+    std::int64_t rated = -1;
+    if (mhz >> rated) {
+      EXPECT_PROP(cpus[i], "MaxClockSpeed", rated);
+    }
+    for (auto [prop, field] : {std::pair{"NumberOfCores", "Core Count"}, std::pair{"ThreadCount", "Thread Count"}}) {
+      std::string n = sockets[i]->Get(field);
+      if (!n.empty()) {
+        EXPECT_EQ(Int(cpus[i].Get(prop)), std::stoll(n)) << prop;
+      }
+    }
+  }
+  auto cs = tree.All("Win32_ComputerSystem");
+  ASSERT_EQ(cs.size(), 1u);
+  if (!sockets.empty()) {
+    EXPECT_PROP(cs[0], "NumberOfProcessors", static_cast<std::int64_t>(sockets.size()));
+  }
+}
+
+TEST_P(Corpus, ComputerSystemAsDmidecodeReadsIt) {
+  auto systems = ref.OfType(1);
+  auto cs = tree.All("Win32_ComputerSystem");
+  auto product = tree.All("Win32_ComputerSystemProduct");
+  ASSERT_EQ(cs.size(), 1u);
+  ASSERT_EQ(product.size(), systems.empty() ? 0u : 1u);
+  if (systems.empty()) return;
+  const Decoded& s = *systems[0];
+  ExpectString(cs[0], "Manufacturer", s.Get("Manufacturer"));
+  ExpectString(cs[0], "Model", s.Get("Product Name"));
+  if (!s.Get("Family").empty()) ExpectString(cs[0], "SystemFamily", s.Get("Family"));
+  if (!s.Get("SKU Number").empty()) ExpectString(cs[0], "SystemSKUNumber", s.Get("SKU Number"));
+  ExpectString(product[0], "Vendor", s.Get("Manufacturer"));
+  ExpectString(product[0], "Name", s.Get("Product Name"));
+  ExpectString(product[0], "Version", s.Get("Version"));
+  ExpectString(product[0], "IdentifyingNumber", s.Get("Serial Number"));
+  std::string uuid = s.Get("UUID");
+  if (uuid.size() == 36) {
+    ASSERT_EQ(product[0].Get("UUID").kind(), wmi::Value::Kind::Text);
+    EXPECT_TRUE(wmi::EqualsIgnoreCase(product[0].Get("UUID").text(), uuid)) << product[0].Get("UUID").text();
+  }
+  // PCSystemType from the chassis: a notebook is mobile, a desktop a desktop, a rack server a server.
+  auto chassis = ref.OfType(3);
+  if (!chassis.empty()) {
+    static const std::map<std::string, int> kType = {{"Notebook", 2}, {"Laptop", 2}, {"Portable", 2},
+                                                     {"Desktop", 1},  {"Tower", 1},  {"Rack Mount Chassis", 4}};
+    if (auto t = kType.find(chassis[0]->Get("Type")); t != kType.end()) {
+      EXPECT_PROP(cs[0], "PCSystemType", t->second);
+    }
   }
 }
 
