@@ -218,12 +218,26 @@ bool DumpFile::Replace() {
   for (int attempt = 0;; ++attempt) {
     const DWORD attributes = GetFileAttributesW(target_.c_str());
     const bool old_file = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const bool read_only = old_file && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (read_only) {
+      Fail(SystemMessage(ERROR_ACCESS_DENIED) + " (the file is read-only)");
+      return false;
+    }
     BOOL done = FALSE;
     DWORD error = ERROR_FILE_NOT_FOUND;
     if (old_file) {
-      done = ReplaceFileW(target_.c_str(), temp_.c_str(), nullptr,
-                          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr);
-      if (!done) error = GetLastError();
+      // Whether another program holds the old file, asked before ReplaceFileW:
+      // a ReplaceFileW that fails may leave a file of its own behind.
+      HANDLE probe = CreateFileW(target_.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+      if (probe == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+      } else {
+        ::CloseHandle(probe);
+        done = ReplaceFileW(target_.c_str(), temp_.c_str(), nullptr,
+                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr, nullptr);
+        if (!done) error = GetLastError();
+      }
     }
     // No old file (or it went meanwhile): the new one takes the name.
     if (!done && error == ERROR_FILE_NOT_FOUND) {
@@ -231,9 +245,8 @@ bool DumpFile::Replace() {
       if (!done) error = GetLastError();
     }
     if (done) return true;
-    const bool read_only = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
-    if (read_only || !IsPassing(error) || attempt >= kReplaceTries - 1) {
-      Fail(read_only ? SystemMessage(error) + " (the file is read-only)" : SystemMessage(error));
+    if (!IsPassing(error) || attempt >= kReplaceTries - 1) {
+      Fail(SystemMessage(error));
       return false;
     }
     if (retry_wait_)
