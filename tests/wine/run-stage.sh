@@ -392,6 +392,41 @@ else
   fail "dump --info into a Japanese folder" "status $(rc_of ja-info); see $work/ja-info.err and $ja_out"
 fi
 
+# A file that cannot be written is named whole on stderr (the path as UTF-16
+# all the way, not through the ANSI code page).
+wine_run ja-fail --from tests/data/wine-check.json dump --info "$ja_out/無い" Win32_BIOS
+if [[ $(rc_of ja-fail) -eq 1 ]] && grep -q "出力.無い.Win32_BIOS.txt" "$work/ja-fail.err"; then
+  pass "dump into a missing Japanese folder: status 1, the path named whole on stderr"
+else
+  fail "dump into a missing Japanese folder" "status $(rc_of ja-fail), see $work/ja-fail.err"
+fi
+
+# Where the info folder beside the program cannot be written (here a file
+# stands in its place), dump takes the window's per-user folder and says so.
+ro_home=$work/ro-program
+mkdir -p "$ro_home"
+cp "$cli_exe" "$ro_home/"
+echo "not a folder" > "$ro_home/info"
+wine "$ro_home/pcinfo-cli.exe" --encoding utf8 --from tests/data/wine-check.json dump Win32_BIOS \
+  > "$work/per-user.out" 2> "$work/per-user.err" < /dev/null
+echo $? > "$work/per-user.rc"
+per_user=$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/pcinfo/info/Win32_BIOS.txt' 2> /dev/null | head -1)
+if [[ $(rc_of per-user) -eq 0 && -n $per_user ]] && grep -q 'pcinfo.info' "$work/per-user.err" &&
+  cmp -s "$per_user" "$work/info-win-wine-check/Win32_BIOS.txt"; then
+  pass "dump beside a program whose info cannot be written: %LOCALAPPDATA%\\pcinfo\\info, told on stderr"
+else
+  fail "dump with the per-user fallback" "status $(rc_of per-user), file '${per_user}', see $work/per-user.err"
+fi
+
+# The help points to -o FILE and names the start options.
+wine_run help --help
+if [[ $(rc_of help) -eq 0 ]] && grep -q -- "-o all.txt" "$work/help.out" && grep -q -- "--timeout SECONDS" "$work/help.out" &&
+  grep -q -- "--encoding utf8" "$work/help.out"; then
+  pass "--help names --timeout and --encoding and points to -o FILE"
+else
+  fail "--help" "see $work/help.out"
+fi
+
 # --- redirected output: the console's code page, or UTF-8 when asked ---------
 
 if [[ -d $locales/ja_JP.UTF-8 ]]; then
