@@ -1,8 +1,10 @@
 #include "wmi/windows/wbem.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "wmi/live.h"
@@ -206,6 +208,10 @@ Instance InstanceFromObject(IWbemClassObject& object) {
 CallSettings SettingsForSecurity(HRESULT security) {
   CallSettings settings;
   settings.blanket_on_enumerators = security != S_OK;
+  APTTYPE type;
+  APTTYPEQUALIFIER qualifier;
+  settings.connect_on_worker =
+      SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
   std::lock_guard lock(TheWaitLimit().mutex);
   settings.wait_limit = TheWaitLimit().limit;
   return settings;
@@ -243,21 +249,117 @@ WbemProvider::WbemProvider() { EnsureComForThisThread(); }
 WbemProvider::WbemProvider(ComPtr<IWbemLocator> locator, CallSettings settings)
     : locator_(std::move(locator)), settings_(settings) {}
 
-ComPtr<IWbemServices> WbemProvider::ConnectServices(const std::string& ns) {
+namespace {
+
+std::wstring ServicePath(const std::string& ns) {
+  // The local computer ".", as the monikers name it.
+  return L"\\\\.\\" + WideFromUtf8(ns);
+}
+
+// The bounded wait: a service that does not answer fails the connection
+// after two minutes at most instead of holding the caller for ever.
+HRESULT ConnectWithin(IWbemLocator& locator, const std::wstring& path, IWbemServices** out) {
+  Bstr p(path);
+  return locator.ConnectServer(p.get(), nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr,
+                               out);
+}
+
+// What a worker's connection and its caller share.
+struct ConnectJob {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool done = false;      // the worker has its answer
+  bool finished = false;  // the caller took it, or went away
+  HRESULT connect = E_PENDING;
+  HRESULT marshal = E_PENDING;
+  IStream* stream = nullptr;  // the services object, marshalled for the caller
+};
+
+}  // namespace
+
+ComPtr<IWbemServices> WbemProvider::ConnectOnWorker(const std::string& ns, const CallSettings& settings) {
+  auto job = std::make_shared<ConnectJob>();
+  IWbemLocator* given = locator_.get();  // a test's locator; else the worker makes its own
+  if (given) given->AddRef();
+  std::thread([job, given, path = ServicePath(ns)] {
+    const HRESULT joined = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    IWbemLocator* locator = given;
+    HRESULT hr = S_OK;
+    if (!locator)
+      hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                            reinterpret_cast<void**>(&locator));
+    IWbemServices* services = nullptr;
+    if (SUCCEEDED(hr)) hr = ConnectWithin(*locator, path, &services);
+    if (SUCCEEDED(hr) && !services) hr = E_POINTER;
+    HRESULT marshal = E_PENDING;
+    IStream* stream = nullptr;
+    if (SUCCEEDED(hr)) marshal = CoMarshalInterThreadInterfaceInStream(IID_IWbemServices, services, &stream);
+    std::unique_lock lock(job->mutex);
+    job->connect = hr;
+    job->marshal = marshal;
+    job->stream = stream;
+    job->done = true;
+    job->changed.notify_all();
+    // The apartment stays until the caller has unmarshalled, or gone.
+    job->changed.wait(lock, [&] { return job->finished; });
+    if (job->stream) {
+      // Not taken: release the marshalled reference here.
+      IWbemServices* unused = nullptr;
+      if (SUCCEEDED(
+              CoGetInterfaceAndReleaseStream(job->stream, IID_IWbemServices, reinterpret_cast<void**>(&unused))) &&
+          unused)
+        unused->Release();
+      job->stream = nullptr;
+    }
+    lock.unlock();
+    if (services) services->Release();
+    if (locator) locator->Release();
+    if (SUCCEEDED(joined)) CoUninitialize();
+  }).detach();
+
+  std::unique_lock lock(job->mutex);
+  const auto slice = std::chrono::milliseconds(std::max<LONG>(settings.next_timeout_ms, 1));
+  while (!job->changed.wait_for(lock, slice, [&] { return job->done; })) {
+    lock.unlock();
+    const bool keep_waiting = wait_hook()->KeepWaiting();
+    lock.lock();
+    if (!keep_waiting && !job->done) {
+      job->finished = true;
+      job->changed.notify_all();
+      throw Error(ErrorCode::Cancelled, "connecting to " + ns + ": the wait was stopped");
+    }
+  }
+  ComPtr<IWbemServices> services;
+  HRESULT hr = job->connect;
+  if (SUCCEEDED(hr) && SUCCEEDED(job->marshal)) {
+    hr = CoGetInterfaceAndReleaseStream(job->stream, IID_IWbemServices, reinterpret_cast<void**>(services.Out()));
+    job->stream = nullptr;
+  }
+  const HRESULT marshal = job->marshal;
+  job->finished = true;
+  job->changed.notify_all();
+  lock.unlock();
+  if (FAILED(job->connect)) Fail(ErrorCode::ConnectFailed, "connecting to " + ns, job->connect);
+  // The service answered but its object cannot cross apartments: connect
+  // here, as without a worker.
+  if (FAILED(marshal) || FAILED(hr) || !services) return ConnectServices(ns, CallSettings{});
+  // The proxy unmarshalled here is this apartment's own: its blanket too.
+  hr = SetProxySecurity(services.get());
+  if (FAILED(hr)) Fail(ErrorCode::ConnectFailed, "setting the proxy blanket for " + ns, hr);
+  return services;
+}
+
+ComPtr<IWbemServices> WbemProvider::ConnectServices(const std::string& ns, const CallSettings& settings) {
   HRESULT hr = EnsureComForThisThread();
   if (FAILED(hr)) Fail(ErrorCode::ConnectFailed, "COM is not available on this thread", hr);
+  if (settings.connect_on_worker) return ConnectOnWorker(ns, settings);
   if (!locator_) {
     hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                           reinterpret_cast<void**>(locator_.Out()));
     if (FAILED(hr)) Fail(ErrorCode::ConnectFailed, "no WMI service (WbemLocator)", hr);
   }
-  // The local computer ".", as the monikers name it. The bounded wait: a
-  // service that does not answer fails the connection after two minutes at
-  // most instead of holding the window for ever.
-  Bstr path(L"\\\\.\\" + WideFromUtf8(ns));
   ComPtr<IWbemServices> services;
-  hr = locator_->ConnectServer(path.get(), nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr, nullptr,
-                               services.Out());
+  hr = ConnectWithin(*locator_.get(), ServicePath(ns), services.Out());
   if (FAILED(hr)) Fail(ErrorCode::ConnectFailed, "connecting to " + ns, hr);
   if (!services) throw Error(ErrorCode::ConnectFailed, "connecting to " + ns + ": no service object");
   hr = SetProxySecurity(services.get());
@@ -267,8 +369,8 @@ ComPtr<IWbemServices> WbemProvider::ConnectServices(const std::string& ns) {
 
 std::unique_ptr<Connection> WbemProvider::ConnectNamespace(const std::string& ns) {
   thread_.Check("a provider");
-  ComPtr<IWbemServices> services = ConnectServices(ns);
   const CallSettings settings = settings_ ? *settings_ : SettingsForSecurity(ProcessSecurity());
+  ComPtr<IWbemServices> services = ConnectServices(ns, settings);
   return MakeConnection(std::move(services), ns, wait_hook(), settings);
 }
 

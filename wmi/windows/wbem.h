@@ -44,10 +44,19 @@ struct CallSettings {
   // given up (Error(ProviderFailure), and the wait limit's report runs); zero:
   // no bound. A timed-out Next counts as next_timeout_ms at least.
   std::chrono::milliseconds wait_limit{0};
+  // Runs ConnectServer on a thread of its own (in the multithreaded
+  // apartment) while the calling thread runs the wait hook every
+  // next_timeout_ms, so that a connection that hangs (at most two minutes,
+  // the service's own bound) does not hold the window and Esc stops it. The
+  // services object comes back marshalled; where it cannot be, the
+  // connection is made again on the calling thread. For a single-threaded
+  // apartment (the window's thread).
+  bool connect_on_worker = false;
 };
 
 // The settings for a process whose CoInitializeSecurity gave `security`
-// (ProcessSecurity()), with the process's wait limit.
+// (ProcessSecurity()), with the process's wait limit; a calling thread in a
+// single-threaded apartment connects on a worker.
 CallSettings SettingsForSecurity(HRESULT security);
 
 // The process's bound on a query that gets no answer (`pcinfo-cli --timeout`):
@@ -81,7 +90,8 @@ class WbemProvider : public Provider {
   std::unique_ptr<Connection> ConnectNamespace(const std::string& ns) override;
 
  private:
-  ComPtr<IWbemServices> ConnectServices(const std::string& ns);
+  ComPtr<IWbemServices> ConnectServices(const std::string& ns, const CallSettings& settings);
+  ComPtr<IWbemServices> ConnectOnWorker(const std::string& ns, const CallSettings& settings);
 
   OwningThread thread_;
   ComPtr<IWbemLocator> locator_;

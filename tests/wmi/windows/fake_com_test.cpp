@@ -6,11 +6,15 @@
 // with GoogleTest and run under Wine by the stage (or on Windows).
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -55,28 +59,42 @@ class Security : public IClientSecurity {
   std::vector<Blanket> blankets;
 };
 
-#define PCINFO_FAKE_UNKNOWN(Interface)                                        \
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }               \
-  ULONG STDMETHODCALLTYPE Release() override {                                \
-    ULONG n = --refs_;                                                        \
-    if (n == 0) delete this;                                                  \
-    return n;                                                                 \
-  }                                                                           \
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { \
-    *out = nullptr;                                                           \
-    if (iid == IID_IUnknown || iid == __uuidof(Interface))                    \
-      *out = static_cast<Interface*>(this);                                   \
-    else if (iid == IID_IClientSecurity && is_proxy)                          \
-      *out = static_cast<IClientSecurity*>(this);                             \
-    if (!*out) return E_NOINTERFACE;                                          \
-    AddRef();                                                                 \
-    return S_OK;                                                              \
-  }                                                                           \
-  bool is_proxy = false;                                                      \
-                                                                              \
- private:                                                                     \
-  ULONG refs_ = 1;                                                            \
-                                                                              \
+// The free-threaded marshaler of `outer`, made once and kept (a test's
+// objects are few): marshalled, the object crosses apartments as itself.
+IUnknown* FreeThreaded(IUnknown* outer) {
+  static std::mutex mutex;
+  static std::map<IUnknown*, IUnknown*> made;
+  std::lock_guard lock(mutex);
+  IUnknown*& ftm = made[outer];
+  if (!ftm) CoCreateFreeThreadedMarshaler(outer, &ftm);
+  return ftm;
+}
+
+#define PCINFO_FAKE_UNKNOWN(Interface)                                              \
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }                     \
+  ULONG STDMETHODCALLTYPE Release() override {                                      \
+    ULONG n = --refs_;                                                              \
+    if (n == 0) delete this;                                                        \
+    return n;                                                                       \
+  }                                                                                 \
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {       \
+    *out = nullptr;                                                                 \
+    if (iid == IID_IUnknown || iid == __uuidof(Interface))                          \
+      *out = static_cast<Interface*>(this);                                         \
+    else if (iid == IID_IClientSecurity && is_proxy)                                \
+      *out = static_cast<IClientSecurity*>(this);                                   \
+    else if (iid == IID_IMarshal && free_threaded)                                  \
+      return FreeThreaded(static_cast<Interface*>(this))->QueryInterface(iid, out); \
+    if (!*out) return E_NOINTERFACE;                                                \
+    AddRef();                                                                       \
+    return S_OK;                                                                    \
+  }                                                                                 \
+  bool is_proxy = false;                                                            \
+  bool free_threaded = false; /* marshalled as the pointer itself */                \
+                                                                                    \
+ private:                                                                           \
+  ULONG refs_ = 1;                                                                  \
+                                                                                    \
  public:
 
 // An instance with a few string and uint32 properties.
@@ -328,15 +346,32 @@ class FakeLocator final : public IWbemLocator, public Security {
 
   HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR path, const BSTR, const BSTR, const BSTR, LONG flags, const BSTR,
                                           IWbemContext*, IWbemServices** out) override {
-    paths.push_back(path);
-    flags_seen.push_back(flags);
+    {
+      std::unique_lock lock(gate_mutex);
+      paths.push_back(path);
+      flags_seen.push_back(flags);
+      thread_ids.push_back(GetCurrentThreadId());
+      // A service that hangs until the test opens the gate.
+      gate_changed.wait(lock, [&] { return gate_open; });
+    }
     *out = services_;
     services_->AddRef();
+    returned = true;
     return WBEM_S_NO_ERROR;
+  }
+  void OpenGate() {
+    std::lock_guard lock(gate_mutex);
+    gate_open = true;
+    gate_changed.notify_all();
   }
 
   std::vector<std::wstring> paths;
   std::vector<LONG> flags_seen;
+  std::vector<DWORD> thread_ids;
+  std::mutex gate_mutex;
+  std::condition_variable gate_changed;
+  bool gate_open = true;
+  std::atomic<bool> returned{false};
 
  private:
   FakeServices* services_;
@@ -527,6 +562,48 @@ TEST(Connect, AsksForTheBoundedWaitAndSetsPacketPrivacyOnTheServices) {
   EXPECT_EQ(fake.services->query_flags, std::vector<LONG>{48});
 }
 
+// The window's thread connects on a worker: a service that hangs leaves the
+// window's pump running, and Esc stops the connection.
+class WorkerConnect : public testing::TestWithParam<bool> {};
+
+TEST_P(WorkerConnect, TheWindowsPumpRunsWhileTheServiceHangsAndEscStopsIt) {
+  const bool esc = GetParam();
+  FakeService fake({FakeEnum::Object(kDisk)});
+  fake.services->free_threaded = true;
+  fake.locator->gate_open = false;  // the service hangs
+  wmi::windows::CallSettings settings;
+  settings.connect_on_worker = true;
+  settings.next_timeout_ms = 1;
+  auto provider = fake.Provider(settings);
+  int hook_calls = 0;
+  provider->SetWaitHook([&] {
+    if (++hook_calls == 3) {
+      if (esc) return false;     // the user presses Esc
+      fake.locator->OpenGate();  // the service answers
+    }
+    return true;
+  });
+  std::unique_ptr<wmi::Connection> connection;
+  const auto failure = FailureOf([&] { connection = provider->Connect("winmgmts:\\\\.\\root\\cimv2"); });
+  EXPECT_GE(hook_calls, 3);
+  if (esc) {
+    EXPECT_EQ(failure, wmi::ErrorCode::Cancelled);
+    fake.locator->OpenGate();  // the service answers after all: the worker lets go
+    for (int i = 0; i < 5000 && !fake.locator->returned; ++i) Sleep(1);
+    EXPECT_TRUE(fake.locator->returned);
+  } else {
+    ASSERT_FALSE(failure);
+    EXPECT_TRUE(connection->ExecQuery("Select * from Win32_DiskDrive", 48)->Next().has_value());
+    EXPECT_EQ(fake.services->blankets.size(), 1u);
+  }
+  ASSERT_EQ(fake.locator->thread_ids.size(), 1u);
+  EXPECT_NE(fake.locator->thread_ids[0], GetCurrentThreadId());  // not on the window's thread
+  EXPECT_EQ(fake.locator->flags_seen[0], WBEM_FLAG_CONNECT_USE_MAX_WAIT);
+}
+
+INSTANTIATE_TEST_SUITE_P(Connect, WorkerConnect, testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Esc" : "Answered"; });
+
 struct SecurityCase {
   const char* name;
   HRESULT security;  // what CoInitializeSecurity gave
@@ -536,8 +613,10 @@ struct SecurityCase {
 class LateSecurity : public testing::TestWithParam<SecurityCase> {};
 
 TEST_P(LateSecurity, EveryEnumeratorGetsTheBlanketWhenTheProcessSecurityCameTooLate) {
-  const wmi::windows::CallSettings settings = wmi::windows::SettingsForSecurity(GetParam().security);
+  wmi::windows::CallSettings settings = wmi::windows::SettingsForSecurity(GetParam().security);
   EXPECT_EQ(settings.blanket_on_enumerators, GetParam().blanket_on_enumerators);
+  EXPECT_TRUE(settings.connect_on_worker);  // this program's main thread is single-threaded, as the window's
+  settings.connect_on_worker = false;
   FakeService fake({FakeEnum::Object(kDisk)});
   auto provider = fake.Provider(settings);
   auto connection = provider->Connect("winmgmts:\\\\.\\root\\cimv2");
