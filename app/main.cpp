@@ -16,7 +16,17 @@
 #include "browser/code_page.h"
 #include "wmi/live.h"
 
+#ifdef _WIN32
+#include "wmi/windows/com.h"
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Before the toolkit touches COM: the window's thread in a single-threaded
+  // apartment, and no process-wide COM security (the save dialog's shell
+  // extensions run in this process); every WMI proxy gets its own blanket.
+  const wmi::windows::ComStart com(wmi::windows::Apartment::SingleThreaded, wmi::windows::Security::ProxyBlankets);
+#endif
   QApplication application(argc, argv);
   browser::AdoptUserLocale();
 

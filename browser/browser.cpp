@@ -1,8 +1,12 @@
 #include "browser/browser.h"
 
+#include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -16,15 +20,61 @@ namespace browser {
 namespace {
 
 constexpr std::string_view kSkippedByAutoSave[] = {
-    "CIM_LogicalFile",       "CIM_DataFile",
-    "CIM_Directory",         "Win32_Directory",
-    "Win32_ShortcutFile",    "CIM_DirectoryContainsFile",
-    "Win32_SubDirectory",    "Win32_CIMLogicalDeviceCIMDataFile",
-    "Win32_NTLogEvent",      "Win32_NTLogEventLog",
-    "Win32_NTLogEventUser",  "Win32_NTLogEventComputer",
-    "Win32_Product",         "Win32_ProductCheck",
-    "Win32_ProductResource", "Win32_ProductSoftwareFeatures",
+    // Every file and folder of every disk.
+    "CIM_LogicalFile",
+    "CIM_DataFile",
+    "CIM_Directory",
+    "Win32_Directory",
+    "Win32_ShortcutFile",
+    "CIM_DirectoryContainsFile",
+    "Win32_SubDirectory",
+    "Win32_CIMLogicalDeviceCIMDataFile",
+    // Every record of every event log.
+    "Win32_NTLogEvent",
+    "Win32_NTLogEventLog",
+    "Win32_NTLogEventUser",
+    "Win32_NTLogEventComputer",
+    // Windows Installer checks, and repairs, every product; its other classes
+    // are very slow.
+    "Win32_Product",
+    "Win32_ProductCheck",
+    "Win32_ProductResource",
+    "Win32_ProductSoftwareFeatures",
+    "Win32_SoftwareFeature",
+    "Win32_SoftwareElement",
+    "Win32_Binary",
+    "Win32_Property",
+    "Win32_Patch",
+    "Win32_PatchFile",
+    "Win32_PatchPackage",
+    // On a domain-joined PC, every account and group of the domain.
+    "Win32_Account",
+    "Win32_UserAccount",
+    "Win32_Group",
+    "Win32_GroupUser",
+    "Win32_UserInDomain",
+    "Win32_GroupInDomain",
+    "Win32_SystemUsers",
+    // Parents whose query returns the classes above with their own instances.
+    "CIM_ManagedSystemElement",
+    "CIM_LogicalElement",
+    "CIM_Component",
+    "CIM_Dependency",
+    "CIM_Product",
+    "CIM_ProductSoftwareFeatures",
 };
+
+// The walk's own skip list: the classes above and every class the service
+// derives one of them from, asked once when the walk starts.
+struct Caseless {
+  bool operator()(const std::string& a, const std::string& b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    });
+  }
+};
+using ClassSet = std::set<std::string, Caseless>;
+thread_local const ClassSet* g_walk_skips = nullptr;
 
 // Set by the AutoSave walk just before it moves the selection, and taken by
 // the List1 click that the move raises: that one click, and no other (not a
@@ -71,7 +121,14 @@ class Dump {
     while (instance) {
       pane.AppendMessage(queries::SeparatorLine());
       for (const wmi::Property& p : instance->Properties()) DumpProperty(p);
-      if (!wmi::Attempt([&] { instance = results->Next(); })) break;
+      if (!wmi::Attempt([&] { instance = results->Next(); })) {
+        // Stopped (Esc, the window closed, the time bound) or failed midway:
+        // the pane keeps the part, the file of that name keeps the last
+        // whole dump.
+        file_.Discard();
+        path.reset();
+        break;
+      }
     }
 
     const bool written = !path || file_.Close();
@@ -155,8 +212,37 @@ void Command61Click(Window& w) {
 
 void List1Click(Window& w) {
   const bool autosave_step = std::exchange(g_autosave_step, false);
-  if (autosave_step && IsSkippedByAutoSave(w.SelectedClass())) return;
+  if (autosave_step) {
+    const std::string name = w.SelectedClass();
+    if (IsSkippedByAutoSave(name) || (g_walk_skips && g_walk_skips->count(name))) return;
+  }
   Command61Click(w);
+}
+
+std::vector<std::string> ParentsOfSkippedClasses(wmi::Provider& provider, std::string_view ns) {
+  // Each class of the namespace with its superclass, from one schema query.
+  std::map<std::string, std::string, Caseless> superclass;
+  wmi::Attempt([&] {
+    auto results = provider.Connect(std::string(kRootMoniker) + std::string(ns))
+                       ->ExecQuery("Select * from meta_class", wmi::kCategoryFlags);
+    while (auto c = results->Next()) {
+      const wmi::Property* name = c->Find("__CLASS");
+      const wmi::Property* parent = c->Find("__SUPERCLASS");
+      if (name && parent && name->value.kind() == wmi::Value::Kind::Text &&
+          parent->value.kind() == wmi::Value::Kind::Text && !parent->value.text().empty())
+        superclass[name->value.text()] = parent->value.text();
+    }
+  });
+  ClassSet parents;
+  for (std::string_view skipped : kSkippedByAutoSave) {
+    // A chain longer than the classes it could hold is a loop in a broken schema.
+    auto at = superclass.find(std::string(skipped));
+    for (std::size_t steps = 0; at != superclass.end() && steps <= superclass.size(); ++steps) {
+      if (!IsSkippedByAutoSave(at->second)) parents.insert(at->second);
+      at = superclass.find(at->second);
+    }
+  }
+  return {parents.begin(), parents.end()};
 }
 
 bool IsSkippedByAutoSave(std::string_view class_name) {
@@ -209,6 +295,9 @@ void AutoSaveClick(Window& w) {
   // With the last entry selected there is no entry after it: nothing to do.
   if (w.SelectedClassIndex() >= w.ClassCount() - 1) return;
   w.BatchStarted("AutoSave");
+  const std::vector<std::string> parents = ParentsOfSkippedClasses(w.provider(), w.SelectedNamespace());
+  const ClassSet walk_skips(parents.begin(), parents.end());
+  const ClassSet* outer = std::exchange(g_walk_skips, &walk_skips);
   while (w.SelectedClassIndex() < w.ClassCount() - 1) {
     const int next = w.SelectedClassIndex() + 1;
     w.BatchProgress(next + 1, w.ClassCount());
@@ -218,6 +307,7 @@ void AutoSaveClick(Window& w) {
     w.Yield();
     if (w.StopRequested()) break;
   }
+  g_walk_skips = outer;
   w.BatchEnded();
 }
 

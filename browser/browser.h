@@ -2,7 +2,9 @@
 // button and the two batch commands. They work only through browser::Window.
 #pragma once
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "browser/window.h"
 #include "queries/buttons.h"
@@ -53,8 +55,26 @@ void AutoSaveClick(Window& w);
 //   Win32_NTLogEventLog, Win32_NTLogEventUser, Win32_NTLogEventComputer;
 // - Win32_Product, whose enumeration makes Windows Installer check, and
 //   repair, every installed product, and the associations that enumerate
-//   it: Win32_ProductCheck, Win32_ProductResource, Win32_ProductSoftwareFeatures.
-// Names compare without regard to case.
+//   it: Win32_ProductCheck, Win32_ProductResource, Win32_ProductSoftwareFeatures;
+//   the other Installer classes, very slow: Win32_SoftwareFeature,
+//   Win32_SoftwareElement, Win32_Binary, Win32_Property, Win32_Patch,
+//   Win32_PatchFile, Win32_PatchPackage;
+// - on a domain-joined PC every account and group of the domain:
+//   Win32_Account, Win32_UserAccount, Win32_Group, Win32_GroupUser,
+//   Win32_UserInDomain, Win32_GroupInDomain, Win32_SystemUsers;
+// - the parents whose query returns those classes' instances with their own:
+//   CIM_ManagedSystemElement, CIM_LogicalElement, CIM_Component,
+//   CIM_Dependency, CIM_Product, CIM_ProductSoftwareFeatures.
+// Names compare without regard to case. The walk also skips every class the
+// service derives one of them from (ParentsOfSkippedClasses).
 bool IsSkippedByAutoSave(std::string_view class_name);
+
+// The classes of root\<ns> from which the service derives a class
+// IsSkippedByAutoSave names, other than those it names itself: a query of one
+// of them returns the harmful class's instances too. Asked once, with the
+// schema query "Select * from meta_class" (each class with __CLASS and
+// __SUPERCLASS); empty when the service cannot answer it (a snapshot, Linux),
+// where the names alone decide.
+std::vector<std::string> ParentsOfSkippedClasses(wmi::Provider& provider, std::string_view ns);
 
 }  // namespace browser

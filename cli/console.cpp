@@ -10,8 +10,6 @@
 #include <io.h>
 #include <stdio.h>
 #include <windows.h>
-
-#include "wmi/windows/com.h"
 #else
 #include <unistd.h>
 #endif
@@ -70,6 +68,49 @@ std::string EscapeForTerminal(std::string_view text) {
   return out;
 }
 
+std::string AsciiJson(std::string_view json) {
+  std::string out;
+  out.reserve(json.size());
+  auto escape = [&out](unsigned unit) {
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 15];
+  };
+  for (std::size_t i = 0; i < json.size();) {
+    const auto c = static_cast<unsigned char>(json[i]);
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      ++i;
+      continue;
+    }
+    // One UTF-8 character: its length, then its continuation bytes.
+    std::size_t len = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    unsigned cp = len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
+    for (std::size_t k = 1; k < len; ++k) {
+      const auto b = i + k < json.size() ? static_cast<unsigned char>(json[i + k]) : 0;
+      if ((b & 0xC0) != 0x80) {
+        len = 0;
+        break;
+      }
+      cp = (cp << 6) | (b & 0x3F);
+    }
+    if (len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) len = 0;
+    if (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) len = 0;
+    if (len == 0) {
+      escape(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      escape(0xD800 + ((cp - 0x10000) >> 10));
+      escape(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      escape(cp);
+    }
+    i += len;
+  }
+  return out;
+}
+
 bool TerminalEscapeBuf::Put(std::string_view bytes) {
   std::string out = Escape(bytes, pending_c2_);
   return target_->sputn(out.data(), static_cast<std::streamsize>(out.size())) ==
@@ -118,15 +159,20 @@ std::size_t LeadLength(unsigned char lead) {
   return 0;
 }
 
+RedirectedEncoding g_encoding = RedirectedEncoding::ConsoleCodePage;
+
 // A stream buffer over a standard handle: a console gets UTF-16 through
-// WriteConsoleW, anything else the bytes through WriteFile.
+// WriteConsoleW, anything else bytes through WriteFile, in the redirected
+// streams' code page.
 class HandleBuf : public std::streambuf {
  public:
   explicit HandleBuf(DWORD which) : handle_(GetStdHandle(which)) {
     DWORD mode = 0;
     console_ = handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE && GetConsoleMode(handle_, &mode) != 0;
+    code_page_ = g_encoding == RedirectedEncoding::Utf8 ? CP_UTF8 : RedirectedCodePage();
   }
   ~HandleBuf() override { Flush(true); }
+  bool console() const { return console_; }
 
  protected:
   int_type overflow(int_type c) override {
@@ -145,6 +191,18 @@ class HandleBuf : public std::streambuf {
  private:
   static constexpr std::size_t kChunk = 64 * 1024;
 
+  bool WriteBytes(const char* p, std::size_t left) {
+    bool ok = true;
+    while (ok && left > 0) {
+      DWORD written = 0;
+      const DWORD n = static_cast<DWORD>(left < (1u << 20) ? left : (1u << 20));
+      ok = WriteFile(handle_, p, n, &written, nullptr) != 0 && written > 0;
+      p += written;
+      left -= written;
+    }
+    return ok;
+  }
+
   // Writes what is pending; a character cut at the end waits for its rest,
   // unless this is the last write.
   bool Flush(bool last) {
@@ -153,41 +211,39 @@ class HandleBuf : public std::streambuf {
       pending_.clear();
       return false;
     }
+    if (!console_ && code_page_ == CP_UTF8) {
+      const bool ok = WriteBytes(pending_.data(), pending_.size());
+      pending_.clear();
+      return ok;
+    }
     bool ok = true;
+    std::wstring wide;
+    std::size_t used = WideFromUtf8Prefix(pending_, wide);
+    if (last && used < pending_.size()) {
+      wide += L'\xFFFD';
+      used = pending_.size();
+    }
     if (console_) {
-      std::wstring wide;
-      std::size_t used = WideFromUtf8Prefix(pending_, wide);
-      if (last && used < pending_.size()) {
-        wide += L'\xFFFD';
-        used = pending_.size();
-      }
       const wchar_t* p = wide.data();
       std::size_t left = wide.size();
       while (ok && left > 0) {
         DWORD written = 0;
-        const DWORD n = static_cast<DWORD>(left < 8192 ? left : 8192);
+        const DWORD n = static_cast<DWORD>(ConsoleChunk(p, left));
         ok = WriteConsoleW(handle_, p, n, &written, nullptr) != 0 && written > 0;
         p += written;
         left -= written;
       }
-      pending_.erase(0, used);
     } else {
-      const char* p = pending_.data();
-      std::size_t left = pending_.size();
-      while (ok && left > 0) {
-        DWORD written = 0;
-        const DWORD n = static_cast<DWORD>(left < (1u << 20) ? left : (1u << 20));
-        ok = WriteFile(handle_, p, n, &written, nullptr) != 0 && written > 0;
-        p += written;
-        left -= written;
-      }
-      pending_.clear();
+      const std::string bytes = BytesInCodePage(wide, code_page_);
+      ok = WriteBytes(bytes.data(), bytes.size());
     }
+    pending_.erase(0, used);
     return ok;
   }
 
   HANDLE handle_;
   bool console_ = false;
+  UINT code_page_ = CP_UTF8;
   std::string pending_;
 };
 
@@ -220,30 +276,71 @@ std::size_t WideFromUtf8Prefix(const std::string& utf8, std::wstring& wide) {
   return end;
 }
 
-void PrepareConsole() {
+std::size_t ConsoleChunk(const wchar_t* text, std::size_t left) {
+  constexpr std::size_t kMost = 8192;
+  if (left <= kMost) return left;
+  // A high surrogate at the end would reach the console without its partner.
+  const wchar_t last = text[kMost - 1];
+  return last >= 0xD800 && last <= 0xDBFF ? kMost - 1 : kMost;
+}
+
+std::string BytesInCodePage(std::wstring_view wide, unsigned code_page) {
+  if (wide.empty()) return {};
+  const int in = static_cast<int>(wide.size());
+  // UTF-8 and the code pages that take no flags are converted without them.
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  const char* fallback = "?";
+  if (code_page == CP_UTF8 || code_page == CP_UTF7 || code_page == 54936 || code_page == 42 ||
+      (code_page >= 50220 && code_page <= 50229) || (code_page >= 57002 && code_page <= 57011)) {
+    flags = 0;
+    fallback = nullptr;
+  }
+  int n = WideCharToMultiByte(code_page, flags, wide.data(), in, nullptr, 0, fallback, nullptr);
+  if (n <= 0) {
+    flags = 0;
+    fallback = nullptr;
+    n = WideCharToMultiByte(code_page, 0, wide.data(), in, nullptr, 0, nullptr, nullptr);
+  }
+  if (n <= 0) return std::string(wide.size(), '?');
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(code_page, flags, wide.data(), in, out.data(), n, fallback, nullptr);
+  return out;
+}
+
+unsigned RedirectedCodePage() {
+  const UINT cp = GetConsoleOutputCP();
+  return cp != 0 ? cp : GetOEMCP();
+}
+
+void PrepareConsole(RedirectedEncoding encoding) {
   // Binary mode: no CR CR LF. The console's code page is not touched.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
-  // No window, no message loop: the multithreaded apartment, where calls to
-  // the WMI service need none. A thread already single-threaded keeps it.
-  wmi::windows::EnsureComForThisThread(wmi::windows::Apartment::Multithreaded);
+  g_encoding = encoding;
 }
 
-StandardStreams::StandardStreams()
-    : out_buf_(std::make_unique<HandleBuf>(STD_OUTPUT_HANDLE)),
-      err_buf_(std::make_unique<HandleBuf>(STD_ERROR_HANDLE)),
-      own_out_(std::make_unique<std::ostream>(out_buf_.get())),
-      own_err_(std::make_unique<std::ostream>(err_buf_.get())),
-      out_(own_out_.get()),
-      err_(own_err_.get()) {
+StandardStreams::StandardStreams() {
   // What goes to the C streams (none of ours does) comes first.
   std::fflush(stdout);
   std::fflush(stderr);
+  auto out = std::make_unique<HandleBuf>(STD_OUTPUT_HANDLE);
+  auto err = std::make_unique<HandleBuf>(STD_ERROR_HANDLE);
+  // A console window shows control characters escaped, as a terminal does on
+  // Linux: Windows Terminal and PowerShell obey escape sequences too.
+  const bool out_console = out->console(), err_console = err->console();
+  out_buf_ = std::move(out);
+  err_buf_ = std::move(err);
+  if (out_console) out_escape_ = std::make_unique<TerminalEscapeBuf>(out_buf_.get());
+  if (err_console) err_escape_ = std::make_unique<TerminalEscapeBuf>(err_buf_.get());
+  own_out_ = std::make_unique<std::ostream>(out_escape_ ? out_escape_.get() : out_buf_.get());
+  own_err_ = std::make_unique<std::ostream>(err_escape_ ? err_escape_.get() : err_buf_.get());
+  out_ = own_out_.get();
+  err_ = own_err_.get();
 }
 
 #else
 
-void PrepareConsole() {
+void PrepareConsole(RedirectedEncoding) {
   // On a terminal, what the program writes passes through the escaping
   // (never freed: the standard streams flush through them until the very end).
   if (::isatty(STDOUT_FILENO)) std::cout.rdbuf(new TerminalEscapeBuf(std::cout.rdbuf()));

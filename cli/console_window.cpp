@@ -2,7 +2,14 @@
 
 #include <utility>
 
+#include "app/info_folder.h"
+
 namespace cli {
+
+ConsoleInfo ConsoleInfoFolder(const std::filesystem::path& program_dir) {
+  const app::InfoFolder chosen = app::ChooseInfoFolder(program_dir / "info", app::PerUserInfoFolder());
+  return {chosen.path, chosen.per_user};
+}
 
 void ConsoleWindow::SetDump(std::string class_name, std::string ns, std::filesystem::path info) {
   class_name_ = std::move(class_name);

@@ -7,8 +7,18 @@
 
 #include "browser/window.h"
 #include "queries/pane.h"
+#include "wmi/utf8_path.h"
 
 namespace cli {
+
+// The folder of `dump`'s file when --info names none: `info` beside the
+// program, or, where that cannot be written (a program in a system folder or
+// on a read-only share), the window's per-user folder; `per_user` says which.
+struct ConsoleInfo {
+  std::filesystem::path path;
+  bool per_user = false;
+};
+ConsoleInfo ConsoleInfoFolder(const std::filesystem::path& program_dir);
 
 // A window with no message pump and auto-clear off. Its class list holds at
 // most one entry (the class a dump names), selected; with none it writes no
@@ -35,7 +45,7 @@ class ConsoleWindow : public browser::Window {
   void SetAutoClearValue(int) override {}
   std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
   void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) override {
-    if (!failure_) failure_ = file.string() + ": " + reason;
+    if (!failure_) failure_ = wmi::Utf8FromPath(file) + ": " + reason;
   }
 
   // The first dump file that could not be written and why, if any.

@@ -25,9 +25,18 @@ int ClassesCommand(std::ostream& out) {
 
 int DumpCommand(const DumpArguments& args, const Options& options, const std::filesystem::path& program_dir,
                 std::ostream& out, std::ostream& err) {
-  std::filesystem::path info = args.info ? wmi::PathFromUtf8(*args.info) : program_dir / "info";
   if (!IsPlainClassName(args.class_name))
     throw UsageError{"not a class name (letters, digits and underscores only): " + args.class_name};
+  std::filesystem::path info;
+  if (args.info) {
+    info = wmi::PathFromUtf8(*args.info);
+  } else {
+    const ConsoleInfo chosen = ConsoleInfoFolder(program_dir);
+    info = chosen.path;
+    if (chosen.per_user)
+      err << "pcinfo-cli: dump: " << wmi::Utf8FromPath(program_dir / "info") << " cannot be written; the file goes to "
+          << wmi::Utf8FromPath(info) << "\n";
+  }
 
   auto provider = OpenProvider(options);
   browser::AdoptUserLocale();

@@ -10,6 +10,7 @@
 #include "cli/cli.h"
 #include "cli/value_json.h"
 #include "wmi/provider.h"
+#include "wmi/utf8_path.h"
 
 #ifdef PCINFO_HAVE_SQLITE
 #include <sqlite3.h>
@@ -37,7 +38,7 @@ std::string TextOf(const wmi::Value* v) { return v && v->kind() == wmi::Value::K
 
 std::string FileTime(const std::string& path) {
   std::error_code ec;
-  auto t = std::filesystem::last_write_time(path, ec);
+  auto t = std::filesystem::last_write_time(wmi::PathFromUtf8(path), ec);
   if (ec) return "";
   auto sys = std::chrono::file_clock::to_sys(t);
   std::time_t tt = std::chrono::system_clock::to_time_t(std::chrono::time_point_cast<std::chrono::seconds>(sys));
@@ -85,7 +86,7 @@ Capture LoadCapture(const std::string& path) {
   }
   c.machine = TextOf(FirstValue(c.snapshot, "Win32_ComputerSystem", "Name"));
   if (c.machine.empty()) c.machine = TextOf(FirstValue(c.snapshot, "Win32_OperatingSystem", "CSName"));
-  if (c.machine.empty()) c.machine = std::filesystem::path(path).stem().string();
+  if (c.machine.empty()) c.machine = wmi::Utf8FromPath(wmi::PathFromUtf8(path).stem());
   c.captured = WmiDateTime(TextOf(FirstValue(c.snapshot, "Win32_OperatingSystem", "LocalDateTime")));
   if (c.captured.empty()) c.captured = FileTime(path);
   return c;

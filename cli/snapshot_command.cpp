@@ -6,6 +6,7 @@
 
 #include <ostream>
 
+#include "cli/console.h"
 #include "cli/sanitize.h"
 #include "queries/buttons.h"
 #include "wmi/error.h"
@@ -34,7 +35,8 @@ int SnapshotCommand(const SnapshotArguments& args, const Options& options, std::
     }
   }
   if (args.sanitize) Sanitize(snapshot);
-  out << wmi::SerializeSnapshot(snapshot);
+  // ASCII: any shell's redirection carries it (PowerShell 5.1's > included).
+  out << AsciiJson(wmi::SerializeSnapshot(snapshot));
   return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "fake_window.h"
+#include "wmi/error.h"
 
 namespace {
 
@@ -95,6 +96,62 @@ TEST(DumpReplacement, TheFinalNameHoldsTheOldFileUntilTheDumpEnds) {
   EXPECT_EQ(seen_at_yield, kOld);
   EXPECT_EQ(browser_test::Lines(ReadBytes(file)).size(), 150u);
   EXPECT_EQ(info.FileCount(), 1u);
+}
+
+// A provider whose one class gives an instance, then fails: a service error,
+// or the wait stopped by Esc, in the middle of the enumeration.
+class FailsMidway : public wmi::Provider {
+  class Results : public wmi::ResultSet {
+   public:
+    explicit Results(wmi::ErrorCode code) : code_(code) {}
+    std::optional<wmi::Instance> Next() override {
+      if (given_++ == 0) return wmi::Instance({{"Name", wmi::Value("first")}});
+      throw wmi::Error(code_, "midway");
+    }
+
+   private:
+    wmi::ErrorCode code_;
+    int given_ = 0;
+  };
+  class Conn : public wmi::Connection {
+   public:
+    explicit Conn(wmi::ErrorCode code) : code_(code) {}
+    std::unique_ptr<wmi::ResultSet> ExecQuery(std::string_view, int) override {
+      return std::make_unique<Results>(code_);
+    }
+    std::unique_ptr<wmi::ResultSet> InstancesOf(std::string_view, int) override {
+      return std::make_unique<Results>(code_);
+    }
+
+   private:
+    wmi::ErrorCode code_;
+  };
+
+ public:
+  explicit FailsMidway(wmi::ErrorCode code) : code_(code) {}
+
+ protected:
+  std::unique_ptr<wmi::Connection> ConnectNamespace(const std::string&) override {
+    return std::make_unique<Conn>(code_);
+  }
+
+ private:
+  wmi::ErrorCode code_;
+};
+
+// The pane keeps the part that came; the file keeps the last whole dump.
+TEST(DumpReplacement, ADumpStoppedOrFailedMidwayKeepsTheOldFile) {
+  for (wmi::ErrorCode code : {wmi::ErrorCode::ProviderFailure, wmi::ErrorCode::Cancelled}) {
+    TempFolder info;
+    FakeWindow w(std::make_shared<FailsMidway>(code), {"Win32_Printer"}, info.path());
+    w.PlaceSelection(0);
+    WriteOld(info.path() / "Win32_Printer.txt");
+    browser::DumpWmiClass(w, "", "cimv2", "Win32_Printer");
+    EXPECT_NE(w.pane_.text().find("Name:first\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes(info.path() / "Win32_Printer.txt"), kOld);
+    EXPECT_EQ(info.FileCount(), 1u);
+    EXPECT_TRUE(w.dump_failures.empty());
+  }
 }
 
 struct WriteFailure {

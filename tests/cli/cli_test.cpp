@@ -224,6 +224,38 @@ TEST_F(CliTest, OutputThatCannotBeWrittenIsStatusOne) {
   EXPECT_NE(err.str().find("cannot write"), std::string::npos) << err.str();
 }
 
+// A snapshot is ASCII JSON, so that every shell's redirection carries it; a
+// capture that a shell saved with a byte-order mark (UTF-8, or the UTF-16LE
+// of Windows PowerShell 5.1's ">") reads as the same capture.
+TEST_F(CliTest, SnapshotsAreAsciiAndCapturesWithAByteOrderMarkRead) {
+  const std::string japanese = (dir_ / "ja.json").string();
+  // 日本語 and an emoji beyond the BMP.
+  std::ofstream(japanese, std::ios::binary) << "{\"namespaces\": {\"root\\\\cimv2\": {\"Win32_Processor\": [{\"Name\": "
+                                               "\"\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e "
+                                               "\xf0\x9f\x98\x80\"}]}}}";
+  CliResult snap = Cli({"--from", japanese, "snapshot", "Win32_Processor"});
+  ASSERT_EQ(snap.status, 0) << snap.err;
+  for (char c : snap.out) ASSERT_LT(static_cast<unsigned char>(c), 0x80u) << snap.out;
+  EXPECT_NE(snap.out.find("\\u65e5\\u672c\\u8a9e \\ud83d\\ude00"), std::string::npos) << snap.out;
+  const std::string want = Cli({"--from", japanese, "run", "Command40"}).out;
+  ASSERT_NE(want.find("Name: \xe6\x97\xa5"), std::string::npos) << want;
+
+  // What PowerShell 5.1 saves: UTF-16LE with its mark, Japanese as it is.
+  const std::u16string text =
+      u"{\"namespaces\": {\"root\\\\cimv2\": {\"Win32_Processor\": [{\"Name\": \"日本語 😀\"}]}}}";
+  std::string utf16 = "\xff\xfe";
+  for (char16_t c : text) utf16 += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+  const std::pair<std::string, std::string> saved[] = {
+      {"ascii.json", snap.out}, {"utf8-bom.json", "\xef\xbb\xbf" + snap.out}, {"utf16le.json", utf16}};
+  for (const auto& [name, bytes] : saved) {
+    const std::string file = (dir_ / name).string();
+    std::ofstream(file, std::ios::binary) << bytes;
+    CliResult r = Cli({"--from", file, "run", "Command40"});
+    EXPECT_EQ(r.status, 0) << name << ": " << r.err;
+    EXPECT_EQ(r.out, want) << name;
+  }
+}
+
 TEST(TreeOption, ReadsACapturedLinuxTreeInsteadOfThisMachine) {
   const std::string tree = std::string(PCINFO_TEST_DATA) + "/linux/vm";
   CliResult r = Cli({"--tree", tree, "run", "Command40"});

@@ -1,3 +1,5 @@
+#include "cli/dump_command.h"
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -35,6 +37,31 @@ TEST(CliDump, PrintsThePaneAndWritesTheFile) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, kHeader + "\r\n" + kSeparator + "\r\nActionID:a1\r\nCaption:Null\r\n");
   EXPECT_EQ(ReadBytes(info.path() / "CIM_Action.txt"), "\"ActionID:a1\"\r\n\"Caption:Null\"\r\n");
+}
+
+// Without --info, where the folder beside the program cannot be written, the
+// file goes to the window's per-user folder, and stderr says where.
+TEST(CliDump, WithoutInfoTakesThePerUserFolderWhenTheOneBesideCannotBeWritten) {
+  TempFolder root;
+  const auto program = root.path() / "program";
+  std::filesystem::create_directories(program);
+  std::ofstream(program / "info") << "a file where the folder should be";
+  const std::string saved = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+  ::setenv("XDG_DATA_HOME", (root.path() / "data").c_str(), 1);
+  cli::DumpArguments args;
+  args.class_name = "CIM_Action";
+  cli::Options options;
+  options.from = browser_test::DataFile("machine.json");
+  std::ostringstream out, err;
+  const int status = cli::DumpCommand(args, options, program, out, err);
+  if (saved.empty())
+    ::unsetenv("XDG_DATA_HOME");
+  else
+    ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+  EXPECT_EQ(status, 0) << err.str();
+  EXPECT_EQ(ReadBytes(root.path() / "data" / "pcinfo" / "info" / "CIM_Action.txt"),
+            "\"ActionID:a1\"\r\n\"Caption:Null\"\r\n");
+  EXPECT_NE(err.str().find((root.path() / "data" / "pcinfo" / "info").string()), std::string::npos) << err.str();
 }
 
 TEST(CliDump, NamespaceOptionNamesTheNamespaceBelowRoot) {

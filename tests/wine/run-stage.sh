@@ -133,11 +133,13 @@ else
 fi
 
 # wine_run NAME ARGS...: runs pcinfo-cli.exe with ARGS; stdout in
-# $work/NAME.out, stderr in $work/NAME.err, status in $work/NAME.rc.
+# $work/NAME.out, stderr in $work/NAME.err, status in $work/NAME.rc. The
+# output is UTF-8 (--encoding utf8), to compare with the Linux build's; the
+# console's code page is checked on its own below.
 wine_run() {
   local name=$1
   shift
-  wine "$cli_exe" "$@" > "$work/$name.out" 2> "$work/$name.err" < /dev/null
+  wine "$cli_exe" --encoding utf8 "$@" > "$work/$name.out" 2> "$work/$name.err" < /dev/null
   echo $? > "$work/$name.rc"
 }
 linux_run() {
@@ -343,7 +345,7 @@ if mkdir -p "$locales" && localedef -i ja_JP -f UTF-8 "$locales/ja_JP.UTF-8" > "
   mkdir -p "$work/info-ja"
   # Wine takes its code page from the locale: 932 for Japanese.
   env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8 \
-    wine "$cli_exe" --from tests/data/wine-check.json dump --info "$work/info-ja" Win32_Printer \
+    wine "$cli_exe" --encoding utf8 --from tests/data/wine-check.json dump --info "$work/info-ja" Win32_Printer \
     > "$work/ja-dump.out" 2> "$work/ja-dump.err" < /dev/null
   echo $? > "$work/ja-dump.rc"
   file=$work/info-ja/Win32_Printer.txt
@@ -372,7 +374,7 @@ ja_out=$work/出力
 mkdir -p "$ja_home/info" "$ja_out"
 cp "$cli_exe" "$ja_home/"
 cp tests/data/wine-check.json "$ja_out/スナップ.json"
-LC_ALL=C.UTF-8 wine "$ja_home/pcinfo-cli.exe" --from "$ja_out/スナップ.json" dump Win32_BIOS \
+LC_ALL=C.UTF-8 wine "$ja_home/pcinfo-cli.exe" --encoding utf8 --from "$ja_out/スナップ.json" dump Win32_BIOS \
   > "$work/ja-home.out" 2> "$work/ja-home.err" < /dev/null
 echo $? > "$work/ja-home.rc"
 if [[ $(rc_of ja-home) -eq 0 ]] && cmp -s "$ja_home/info/Win32_BIOS.txt" "$work/info-win-wine-check/Win32_BIOS.txt" &&
@@ -390,7 +392,42 @@ else
   fail "dump --info into a Japanese folder" "status $(rc_of ja-info); see $work/ja-info.err and $ja_out"
 fi
 
-# --- redirected output is UTF-8 whatever the code pages ----------------------
+# A file that cannot be written is named whole on stderr (the path as UTF-16
+# all the way, not through the ANSI code page).
+wine_run ja-fail --from tests/data/wine-check.json dump --info "$ja_out/無い" Win32_BIOS
+if [[ $(rc_of ja-fail) -eq 1 ]] && grep -q "出力.無い.Win32_BIOS.txt" "$work/ja-fail.err"; then
+  pass "dump into a missing Japanese folder: status 1, the path named whole on stderr"
+else
+  fail "dump into a missing Japanese folder" "status $(rc_of ja-fail), see $work/ja-fail.err"
+fi
+
+# Where the info folder beside the program cannot be written (here a file
+# stands in its place), dump takes the window's per-user folder and says so.
+ro_home=$work/ro-program
+mkdir -p "$ro_home"
+cp "$cli_exe" "$ro_home/"
+echo "not a folder" > "$ro_home/info"
+wine "$ro_home/pcinfo-cli.exe" --encoding utf8 --from tests/data/wine-check.json dump Win32_BIOS \
+  > "$work/per-user.out" 2> "$work/per-user.err" < /dev/null
+echo $? > "$work/per-user.rc"
+per_user=$(find "$WINEPREFIX/drive_c/users" -path '*/AppData/Local/pcinfo/info/Win32_BIOS.txt' 2> /dev/null | head -1)
+if [[ $(rc_of per-user) -eq 0 && -n $per_user ]] && grep -q 'pcinfo.info' "$work/per-user.err" &&
+  cmp -s "$per_user" "$work/info-win-wine-check/Win32_BIOS.txt"; then
+  pass "dump beside a program whose info cannot be written: %LOCALAPPDATA%\\pcinfo\\info, told on stderr"
+else
+  fail "dump with the per-user fallback" "status $(rc_of per-user), file '${per_user}', see $work/per-user.err"
+fi
+
+# The help points to -o FILE and names the start options.
+wine_run help --help
+if [[ $(rc_of help) -eq 0 ]] && grep -q -- "-o all.txt" "$work/help.out" && grep -q -- "--timeout SECONDS" "$work/help.out" &&
+  grep -q -- "--encoding utf8" "$work/help.out"; then
+  pass "--help names --timeout and --encoding and points to -o FILE"
+else
+  fail "--help" "see $work/help.out"
+fi
+
+# --- redirected output: the console's code page, or UTF-8 when asked ---------
 
 if [[ -d $locales/ja_JP.UTF-8 ]]; then
   for cmd in buttons "run Command10 Command48"; do
@@ -399,13 +436,32 @@ if [[ -d $locales/ja_JP.UTF-8 ]]; then
     env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8 \
       wine "$cli_exe" --from tests/data/wine-check.json $cmd > "$work/$name.win" 2> "$work/$name.err" < /dev/null
     # shellcheck disable=SC2086
+    env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8 \
+      wine "$cli_exe" --encoding utf8 --from tests/data/wine-check.json $cmd > "$work/$name.utf8" 2> /dev/null < /dev/null
+    # shellcheck disable=SC2086
     "$linux_cli" --from tests/data/wine-check.json $cmd > "$work/$name.lin" 2> /dev/null < /dev/null
-    if cmp -s "$work/$name.win" "$work/$name.lin" && grep -q "$(caption_of Command10)" "$work/$name.win"; then
-      pass "$cmd > file under code page 932: UTF-8 bytes, as on Linux"
+    iconv -f UTF-8 -t CP932 "$work/$name.lin" > "$work/$name.932" 2> /dev/null
+    if cmp -s "$work/$name.win" "$work/$name.932" && cmp -s "$work/$name.utf8" "$work/$name.lin" &&
+      grep -q "$(caption_of Command10)" "$work/$name.utf8"; then
+      pass "$cmd > file under code page 932: Shift_JIS, and with --encoding utf8 the Linux bytes"
     else
-      fail "$cmd > file under code page 932" "cmp $work/$name.win $work/$name.lin"
+      fail "$cmd > file under code page 932" "cmp $work/$name.win $work/$name.932; cmp $work/$name.utf8 $work/$name.lin"
     fi
   done
+  env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8 \
+    wine "$cli_exe" --from tests/data/wine/best-fit.json snapshot Win32_Printer > "$work/redirect-snapshot.win" \
+    2> "$work/redirect-snapshot.err" < /dev/null
+  { printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$work/redirect-snapshot.win"; } > "$work/redirect-snapshot.utf16"
+  "$linux_cli" --from "$work/redirect-snapshot.utf16" dump --info "$work" Win32_Printer > "$work/redirect-snapshot.lin" \
+    2> /dev/null < /dev/null
+  "$linux_cli" --from tests/data/wine/best-fit.json dump --info "$work" Win32_Printer > "$work/redirect-snapshot.want" \
+    2> /dev/null < /dev/null
+  if [[ -s $work/redirect-snapshot.win ]] && ! LC_ALL=C grep -q '[^ -~'$'\t\r'']' "$work/redirect-snapshot.win" &&
+    cmp -s "$work/redirect-snapshot.lin" "$work/redirect-snapshot.want"; then
+    pass "snapshot > file under code page 932: ASCII, and read back as UTF-16LE as PowerShell 5.1 saves it"
+  else
+    fail "snapshot > file under code page 932" "see $work/redirect-snapshot.win and .lin"
+  fi
 fi
 
 # --- dump files: "?" for what the code page lacks, no look-alikes ------------
@@ -427,7 +483,7 @@ if localedef -i en_US -f CP1252 "$locales/en_US.CP1252" > "$work/localedef-1252.
   [[ -d $locales/en_US.CP1252 ]]; then
   mkdir -p "$work/info-bestfit-1252-win" "$work/info-bestfit-1252-lin"
   env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=en_US.CP1252 \
-    wine "$cli_exe" --from "$best_fit" dump --info "$work/info-bestfit-1252-win" Win32_Printer \
+    wine "$cli_exe" --encoding utf8 --from "$best_fit" dump --info "$work/info-bestfit-1252-win" Win32_Printer \
     > "$work/bestfit-1252.win" 2> "$work/bestfit-1252.err" < /dev/null
   env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=en_US.CP1252 \
     "$linux_cli" --from "$best_fit" dump --info "$work/info-bestfit-1252-lin" Win32_Printer \

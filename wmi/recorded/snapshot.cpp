@@ -97,9 +97,59 @@ std::string LineAndColumn(std::string_view text, std::size_t byte) {
 
 Snapshot FromDocument(const Json& doc, const std::string& source);
 
+void AppendUtf8(std::string& out, unsigned cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// A capture saved by a shell's redirection may start with a byte-order mark:
+// UTF-8's (EF BB BF), or UTF-16's (Windows PowerShell 5.1's "> file" writes
+// UTF-16LE). Returns the text as UTF-8 without the mark; other text as it is.
+// A lone surrogate becomes U+FFFD.
+std::string_view WithoutByteOrderMark(std::string_view text, std::string& storage) {
+  if (text.starts_with("\xEF\xBB\xBF")) return text.substr(3);
+  const bool le = text.starts_with("\xFF\xFE"), be = text.starts_with("\xFE\xFF");
+  if (!le && !be) return text;
+  storage.clear();
+  storage.reserve(text.size());
+  auto unit = [&](std::size_t i) {
+    const auto a = static_cast<unsigned char>(text[i]), b = static_cast<unsigned char>(text[i + 1]);
+    return le ? (b << 8 | a) : (a << 8 | b);
+  };
+  for (std::size_t i = 2; i + 1 < text.size(); i += 2) {
+    unsigned cp = static_cast<unsigned>(unit(i));
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < text.size()) {
+      const unsigned low = static_cast<unsigned>(unit(i + 2));
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (cp >= 0xD800 && cp <= 0xDFFF) cp = 0xFFFD;
+    AppendUtf8(storage, cp);
+  }
+  if (text.size() % 2 != 0) AppendUtf8(storage, 0xFFFD);  // a cut last unit
+  return storage;
+}
+
 }  // namespace
 
-Snapshot ParseSnapshot(std::string_view text, const std::string& source) {
+Snapshot ParseSnapshot(std::string_view original, const std::string& source) {
+  std::string converted;
+  const std::string_view text = WithoutByteOrderMark(original, converted);
   Json doc;
   try {
     doc = Json::parse(text.begin(), text.end());

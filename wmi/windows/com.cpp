@@ -2,41 +2,26 @@
 
 #include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <stdexcept>
 
 namespace wmi::windows {
 
 namespace {
 
-// The calling thread's membership of a COM apartment, left when the thread ends.
-class ThreadApartment {
- public:
-  explicit ThreadApartment(Apartment preferred)
-      : hr_(CoInitializeEx(nullptr,
-                           (preferred == Apartment::Multithreaded ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED) |
-                               COINIT_DISABLE_OLE1DDE)) {}
-  ThreadApartment(const ThreadApartment&) = delete;
-  ThreadApartment& operator=(const ThreadApartment&) = delete;
-  // S_OK and S_FALSE both count one initialisation to balance; RPC_E_CHANGED_MODE
-  // (the thread already runs COM in the other mode) does not.
-  ~ThreadApartment() {
-    if (SUCCEEDED(hr_)) CoUninitialize();
-  }
-  HRESULT result() const { return hr_; }
-
- private:
-  HRESULT hr_;
-};
-
 std::atomic<HRESULT> g_security{E_PENDING};
 
-void InitialiseSecurityOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    g_security = CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
-                                      RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
-  });
+// Whether the calling thread is in an apartment already (an implicit
+// multithreaded one does not count: the thread never joined).
+bool ThreadHasApartment() {
+  APTTYPE type;
+  APTTYPEQUALIFIER qualifier;
+  if (FAILED(CoGetApartmentType(&type, &qualifier))) return false;
+  return !(type == APTTYPE_MTA && qualifier == APTTYPEQUALIFIER_IMPLICIT_MTA);
+}
+
+DWORD InitFlags(Apartment apartment) {
+  return (apartment == Apartment::Multithreaded ? COINIT_MULTITHREADED : COINIT_APARTMENTTHREADED) |
+         COINIT_DISABLE_OLE1DDE;
 }
 
 struct NamedResult {
@@ -66,6 +51,9 @@ constexpr NamedResult kNames[] = {
     {static_cast<HRESULT>(WBEM_E_INVALID_OBJECT_PATH), "WBEM_E_INVALID_OBJECT_PATH"},
     {static_cast<HRESULT>(WBEM_E_QUOTA_VIOLATION), "WBEM_E_QUOTA_VIOLATION"},
     {static_cast<HRESULT>(WBEM_E_TIMED_OUT), "WBEM_E_TIMED_OUT"},
+    {static_cast<HRESULT>(WBEM_E_CALL_CANCELLED), "WBEM_E_CALL_CANCELLED"},
+    {static_cast<HRESULT>(0x800706BA), "RPC_S_SERVER_UNAVAILABLE"},  // HRESULT_FROM_WIN32(1722)
+    {RPC_E_DISCONNECTED, "RPC_E_DISCONNECTED"},
     {E_NOINTERFACE, "E_NOINTERFACE"},
     {E_OUTOFMEMORY, "E_OUTOFMEMORY"},
     {E_INVALIDARG, "E_INVALIDARG"},
@@ -80,10 +68,32 @@ constexpr NamedResult kNames[] = {
 
 }  // namespace
 
+ComStart::ComStart(Apartment apartment, Security security) : hr_(CoInitializeEx(nullptr, InitFlags(apartment))) {
+  // S_OK and S_FALSE both count one initialisation to balance; RPC_E_CHANGED_MODE
+  // (the thread already runs COM in the other mode) does not.
+  joined_ = SUCCEEDED(hr_);
+  if (hr_ == RPC_E_CHANGED_MODE) hr_ = S_FALSE;
+  if (FAILED(hr_)) return;
+  if (security == Security::SetForProcess) {
+    HRESULT expected = E_PENDING;
+    const HRESULT set = CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
+    g_security.compare_exchange_strong(expected, set);
+  } else {
+    HRESULT expected = E_PENDING;
+    g_security.compare_exchange_strong(expected, S_FALSE);
+  }
+}
+
+ComStart::~ComStart() {
+  if (joined_) CoUninitialize();
+}
+
 HRESULT EnsureComForThisThread(Apartment preferred) {
-  static thread_local ThreadApartment apartment(preferred);
-  if (SUCCEEDED(apartment.result()) || apartment.result() == RPC_E_CHANGED_MODE) InitialiseSecurityOnce();
-  return apartment.result() == RPC_E_CHANGED_MODE ? S_FALSE : apartment.result();
+  // Nothing is kept per thread: no destructor runs at the thread's end.
+  if (ThreadHasApartment()) return S_FALSE;
+  const HRESULT hr = CoInitializeEx(nullptr, InitFlags(preferred));
+  return hr == RPC_E_CHANGED_MODE ? S_FALSE : hr;
 }
 
 HRESULT ProcessSecurity() { return g_security; }

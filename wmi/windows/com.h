@@ -25,20 +25,52 @@ namespace wmi::windows {
 // need no message loop.
 enum class Apartment { SingleThreaded, Multithreaded };
 
-// Joins the calling thread to the `preferred` apartment the first time it is
-// called on that thread (later calls return the first result); the thread
-// leaves the apartment when it ends (for the main thread: at exit). A thread
-// that already has COM in the other mode keeps it (RPC_E_CHANGED_MODE, given
-// as S_FALSE). Also sets the process's COM security once (ProcessSecurity).
-// Returns the HRESULT of the initialisation.
+// How a front end treats the process's COM security.
+enum class Security {
+  // CoInitializeSecurity (default authentication, packet privacy,
+  // impersonation) at once, before anything else in the process uses COM:
+  // for the console, which loads no shell extensions.
+  SetForProcess,
+  // Left to COM's defaults: every proxy (the services object and each
+  // enumerator) gets the blanket WMI needs instead (SetProxySecurity). For the
+  // window, whose dialogs load shell extensions that should not run under a
+  // process-wide grant.
+  ProxyBlankets,
+};
+
+// The start of COM for a front end, made first thing in main / wmain /
+// wWinMain, before a toolkit or library touches COM: joins the main thread to
+// `apartment`, sets the process's security as `security` says, and leaves the
+// apartment again when it goes out of scope (in main's own frame, not at
+// process exit under the loader lock).
+class ComStart {
+ public:
+  ComStart(Apartment apartment, Security security);
+  ~ComStart();
+  ComStart(const ComStart&) = delete;
+  ComStart& operator=(const ComStart&) = delete;
+  // The HRESULT of joining the apartment (S_FALSE for a thread that already
+  // had COM, in either mode).
+  HRESULT result() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+  bool joined_;
+};
+
+// Makes sure the calling thread can use COM: a thread that already has an
+// apartment (ComStart, a toolkit, CoInitializeEx of its own) keeps it and
+// gets S_FALSE; any other joins the `preferred` apartment and stays in it
+// until it ends (COM tidies up after a thread that ends in it; no COM call is
+// made from a thread-exit destructor). Sets no security.
 HRESULT EnsureComForThisThread(Apartment preferred = Apartment::SingleThreaded);
 
-// The result of the process's one CoInitializeSecurity (default
-// authentication, packet privacy, impersonation), made by the first thread
-// that joins COM here: S_OK, or RPC_E_TOO_LATE when the program or a library
-// set the security, or marshalled an interface, first. In that case the
-// process's defaults may be weaker than WMI needs, and every proxy gets its
-// own blanket (SetProxySecurity). E_PENDING before the first call.
+// The result of the process's CoInitializeSecurity, made by
+// ComStart(..., Security::SetForProcess): S_OK, or RPC_E_TOO_LATE when
+// something set the security, or marshalled an interface, first. S_FALSE when
+// the front end chose Security::ProxyBlankets, E_PENDING when no front end
+// said. Anything but S_OK means every proxy gets its own blanket
+// (SettingsForSecurity).
 HRESULT ProcessSecurity();
 
 // Sets the blanket WMI calls need on one proxy: the default authentication

@@ -270,6 +270,10 @@ void HResults() {
        "0x80041018 (WBEM_E_INVALID_QUERY_TYPE)"},
       {static_cast<HRESULT>(WBEM_E_FAILED), wmi::ErrorCode::ProviderFailure, "0x80041001 (WBEM_E_FAILED)"},
       {static_cast<HRESULT>(0x80001234), wmi::ErrorCode::ProviderFailure, "0x80001234"},
+      // A remote provider's process gone, its proxy cut off, a call cancelled.
+      {static_cast<HRESULT>(0x800706BA), wmi::ErrorCode::ProviderFailure, "0x800706ba (RPC_S_SERVER_UNAVAILABLE)"},
+      {static_cast<HRESULT>(0x80010108), wmi::ErrorCode::ProviderFailure, "0x80010108 (RPC_E_DISCONNECTED)"},
+      {static_cast<HRESULT>(0x80041032), wmi::ErrorCode::ProviderFailure, "0x80041032 (WBEM_E_CALL_CANCELLED)"},
   };
   for (const Case& c : cases) {
     Check(QueryErrorCode(c.hr) == c.code, "QueryErrorCode of " + std::string(c.text));
@@ -436,9 +440,10 @@ bool IsSingleThreadedApartment() {
 }  // namespace
 
 int main() {
-  HRESULT hr = EnsureComForThisThread();
-  Check(SUCCEEDED(hr), "COM initialises on the main thread");
-  Check(EnsureComForThisThread() == hr, "COM initialises once per thread");
+  ComStart com(Apartment::SingleThreaded, Security::SetForProcess);
+  Check(com.result() == S_OK, "COM starts on the main thread");
+  Check(ProcessSecurity() == S_OK, "the process's COM security is set first thing");
+  Check(EnsureComForThisThread() == S_FALSE, "a thread in an apartment keeps it");
   Check(IsSingleThreadedApartment(), "the main thread joins a single-threaded apartment");
   bool worker_ok = false;
   std::thread worker([&] { worker_ok = EnsureComForThisThread() == S_OK && IsSingleThreadedApartment(); });

@@ -6,16 +6,22 @@
 // with GoogleTest and run under Wine by the stage (or on Windows).
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "browser/browser.h"
+#include "browser/dump_file.h"
 #include "browser/window.h"
 #include "cli/console.h"
 #include "queries/pane.h"
@@ -53,28 +59,42 @@ class Security : public IClientSecurity {
   std::vector<Blanket> blankets;
 };
 
-#define PCINFO_FAKE_UNKNOWN(Interface)                                        \
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }               \
-  ULONG STDMETHODCALLTYPE Release() override {                                \
-    ULONG n = --refs_;                                                        \
-    if (n == 0) delete this;                                                  \
-    return n;                                                                 \
-  }                                                                           \
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override { \
-    *out = nullptr;                                                           \
-    if (iid == IID_IUnknown || iid == __uuidof(Interface))                    \
-      *out = static_cast<Interface*>(this);                                   \
-    else if (iid == IID_IClientSecurity && is_proxy)                          \
-      *out = static_cast<IClientSecurity*>(this);                             \
-    if (!*out) return E_NOINTERFACE;                                          \
-    AddRef();                                                                 \
-    return S_OK;                                                              \
-  }                                                                           \
-  bool is_proxy = false;                                                      \
-                                                                              \
- private:                                                                     \
-  ULONG refs_ = 1;                                                            \
-                                                                              \
+// The free-threaded marshaler of `outer`, made once and kept (a test's
+// objects are few): marshalled, the object crosses apartments as itself.
+IUnknown* FreeThreaded(IUnknown* outer) {
+  static std::mutex mutex;
+  static std::map<IUnknown*, IUnknown*> made;
+  std::lock_guard lock(mutex);
+  IUnknown*& ftm = made[outer];
+  if (!ftm) CoCreateFreeThreadedMarshaler(outer, &ftm);
+  return ftm;
+}
+
+#define PCINFO_FAKE_UNKNOWN(Interface)                                              \
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }                     \
+  ULONG STDMETHODCALLTYPE Release() override {                                      \
+    ULONG n = --refs_;                                                              \
+    if (n == 0) delete this;                                                        \
+    return n;                                                                       \
+  }                                                                                 \
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {       \
+    *out = nullptr;                                                                 \
+    if (iid == IID_IUnknown || iid == __uuidof(Interface))                          \
+      *out = static_cast<Interface*>(this);                                         \
+    else if (iid == IID_IClientSecurity && is_proxy)                                \
+      *out = static_cast<IClientSecurity*>(this);                                   \
+    else if (iid == IID_IMarshal && free_threaded)                                  \
+      return FreeThreaded(static_cast<Interface*>(this))->QueryInterface(iid, out); \
+    if (!*out) return E_NOINTERFACE;                                                \
+    AddRef();                                                                       \
+    return S_OK;                                                                    \
+  }                                                                                 \
+  bool is_proxy = false;                                                            \
+  bool free_threaded = false; /* marshalled as the pointer itself */                \
+                                                                                    \
+ private:                                                                           \
+  ULONG refs_ = 1;                                                                  \
+                                                                                    \
  public:
 
 // An instance with a few string and uint32 properties.
@@ -88,6 +108,9 @@ class FakeObject final : public IWbemClassObject, public Security {
     long number = -1;   // CIM_UINT32 otherwise
   };
   explicit FakeObject(std::vector<Prop> props) : props_(std::move(props)) {}
+  // A class object of a schema query: its __CLASS and __SUPERCLASS.
+  FakeObject(std::wstring class_name, std::wstring superclass)
+      : class_(std::move(class_name)), superclass_(std::move(superclass)) {}
 
   HRESULT STDMETHODCALLTYPE BeginEnumeration(LONG) override {
     next_ = 0;
@@ -112,7 +135,20 @@ class FakeObject final : public IWbemClassObject, public Security {
   HRESULT STDMETHODCALLTYPE EndEnumeration() override { return S_OK; }
 
   HRESULT STDMETHODCALLTYPE GetQualifierSet(IWbemQualifierSet**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Get(LPCWSTR, LONG, VARIANT*, CIMTYPE*, LONG*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Get(LPCWSTR name, LONG, VARIANT* value, CIMTYPE* type, LONG*) override {
+    const std::wstring n = name;
+    if (n != L"__CLASS" && n != L"__SUPERCLASS") return WBEM_E_NOT_FOUND;
+    const std::wstring& text = n == L"__CLASS" ? class_ : superclass_;
+    VariantInit(value);
+    if (!text.empty()) {
+      V_VT(value) = VT_BSTR;
+      V_BSTR(value) = SysAllocString(text.c_str());
+    } else {
+      V_VT(value) = VT_NULL;
+    }
+    if (type) *type = CIM_STRING;
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE Put(LPCWSTR, LONG, VARIANT*, CIMTYPE) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Delete(LPCWSTR) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetNames(LPCWSTR, LONG, VARIANT*, SAFEARRAY**) override { return E_NOTIMPL; }
@@ -141,6 +177,7 @@ class FakeObject final : public IWbemClassObject, public Security {
 
  private:
   std::vector<Prop> props_;
+  std::wstring class_, superclass_;
   std::size_t next_ = 0;
 };
 
@@ -159,6 +196,9 @@ class FakeEnum final : public IEnumWbemClassObject, public Security {
   static Step Object(std::vector<FakeObject::Prop> props) {
     return Step{WBEM_S_NO_ERROR, new FakeObject(std::move(props))};
   }
+  static Step Class(std::wstring name, std::wstring superclass) {
+    return Step{WBEM_S_NO_ERROR, new FakeObject(std::move(name), std::move(superclass))};
+  }
 
   explicit FakeEnum(std::deque<Step> script) : script_(std::move(script)) {}
   ~FakeEnum() {
@@ -166,17 +206,23 @@ class FakeEnum final : public IEnumWbemClassObject, public Security {
       if (s.object) s.object->Release();
   }
 
+  // Hands out up to `count` objects that stand next in the script: all of
+  // them (WBEM_S_NO_ERROR), fewer at the end (WBEM_S_FALSE) or before a
+  // timeout (WBEM_S_TIMEDOUT); with none, the script's next step.
   HRESULT STDMETHODCALLTYPE Next(LONG timeout, ULONG count, IWbemClassObject** objects, ULONG* returned) override {
     timeouts.push_back(timeout);
+    counts.push_back(count);
     *returned = 0;
-    if (count != 1) return WBEM_E_INVALID_PARAMETER;
+    if (count == 0) return WBEM_E_INVALID_PARAMETER;
+    while (*returned < count && !script_.empty() && script_.front().object) {
+      objects[(*returned)++] = script_.front().object;  // the caller's reference now
+      script_.pop_front();
+    }
+    if (*returned == count) return WBEM_S_NO_ERROR;
     if (script_.empty()) return WBEM_S_FALSE;
+    if (*returned > 0) return WBEM_S_TIMEDOUT;
     Step s = script_.front();
     script_.pop_front();
-    if (s.object) {
-      objects[0] = s.object;  // the caller's reference now
-      *returned = 1;
-    }
     return s.hr;
   }
   HRESULT STDMETHODCALLTYPE Reset() override { return E_NOTIMPL; }
@@ -185,6 +231,7 @@ class FakeEnum final : public IEnumWbemClassObject, public Security {
   HRESULT STDMETHODCALLTYPE Skip(LONG, ULONG) override { return E_NOTIMPL; }
 
   std::vector<LONG> timeouts;
+  std::vector<ULONG> counts;
 
  private:
   std::deque<Step> script_;
@@ -299,15 +346,32 @@ class FakeLocator final : public IWbemLocator, public Security {
 
   HRESULT STDMETHODCALLTYPE ConnectServer(const BSTR path, const BSTR, const BSTR, const BSTR, LONG flags, const BSTR,
                                           IWbemContext*, IWbemServices** out) override {
-    paths.push_back(path);
-    flags_seen.push_back(flags);
+    {
+      std::unique_lock lock(gate_mutex);
+      paths.push_back(path);
+      flags_seen.push_back(flags);
+      thread_ids.push_back(GetCurrentThreadId());
+      // A service that hangs until the test opens the gate.
+      gate_changed.wait(lock, [&] { return gate_open; });
+    }
     *out = services_;
     services_->AddRef();
+    returned = true;
     return WBEM_S_NO_ERROR;
+  }
+  void OpenGate() {
+    std::lock_guard lock(gate_mutex);
+    gate_open = true;
+    gate_changed.notify_all();
   }
 
   std::vector<std::wstring> paths;
   std::vector<LONG> flags_seen;
+  std::vector<DWORD> thread_ids;
+  std::mutex gate_mutex;
+  std::condition_variable gate_changed;
+  bool gate_open = true;
+  std::atomic<bool> returned{false};
 
  private:
   FakeServices* services_;
@@ -366,8 +430,9 @@ TEST(Wait, ANextThatTimesOutThreeTimesThenReturnsGivesTheInstance) {
   EXPECT_EQ(hook_calls, 3);  // once after each timeout, never after the answer
   EXPECT_FALSE(results->Next().has_value());
   EXPECT_EQ(hook_calls, 3);
-  // Every wait is short: never WBEM_INFINITE.
-  ASSERT_EQ(fake.enumerator->timeouts.size(), 5u);
+  // Every wait is short: never WBEM_INFINITE. The answer came with the end
+  // (fewer than asked): no call after it.
+  ASSERT_EQ(fake.enumerator->timeouts.size(), 4u);
   for (LONG t : fake.enumerator->timeouts) EXPECT_EQ(t, wmi::windows::CallSettings{}.next_timeout_ms);
 }
 
@@ -404,6 +469,80 @@ TEST(Wait, AFailureAfterTimeoutsIsTheQuerysFailure) {
   EXPECT_EQ(FailureOf([&] { results->Next(); }), wmi::ErrorCode::InvalidClass);
 }
 
+// --- batches: one round trip for many instances --------------------------------
+
+TEST(Batches, NextAsksForManyObjectsAndHandsThemOutOneByOne) {
+  std::deque<FakeEnum::Step> script;
+  for (int i = 0; i < 40; ++i) script.push_back(FakeEnum::Object(kDisk));
+  FakeService fake(std::move(script));
+  auto provider = fake.Provider();
+  auto results = provider->Connect("winmgmts:")->ExecQuery("Select * from Win32_DiskDrive", 48);
+  int n = 0;
+  while (auto instance = results->Next()) {
+    EXPECT_EQ(instance->Properties(), Disk().Properties());
+    ++n;
+  }
+  EXPECT_EQ(n, 40);
+  // 32, then the 8 left with the end: two round trips, not 41.
+  EXPECT_EQ(fake.enumerator->counts, (std::vector<ULONG>{32, 32}));
+}
+
+TEST(Batches, APartBeforeATimeoutAndAFailureAfterObjectsKeepTheirOrder) {
+  FakeService fake({FakeEnum::Object(kDisk), FakeEnum::Object(kDisk), FakeEnum::Timeout(), FakeEnum::Object(kDisk),
+                    FakeEnum::Failure(static_cast<HRESULT>(WBEM_E_PROVIDER_FAILURE))});
+  auto provider = fake.Provider();
+  int hook_calls = 0;
+  provider->SetWaitHook([&] {
+    ++hook_calls;
+    return true;
+  });
+  auto results = provider->Connect("winmgmts:")->ExecQuery("Select * from Win32_DiskDrive", 48);
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(results->Next().has_value()) << i;
+  EXPECT_EQ(hook_calls, 1);  // the timeout with nothing in hand
+  // The instances that came first, then the failure: the dump's file stays.
+  EXPECT_EQ(FailureOf([&] { results->Next(); }), wmi::ErrorCode::ProviderFailure);
+  EXPECT_FALSE(results->Next().has_value());
+}
+
+// --- the wait limit: a stuck provider is given up and named ----------------------
+
+TEST(WaitLimit, AResultSetWithoutAnAnswerForTheLimitIsGivenUpAndNamed) {
+  FakeService fake(std::deque<FakeEnum::Step>(1000, FakeEnum::Timeout()));
+  std::vector<std::string> named;
+  wmi::windows::SetWaitLimit(std::chrono::seconds(0), [&](const std::string& what) { named.push_back(what); });
+  wmi::windows::CallSettings settings;
+  settings.next_timeout_ms = 100;
+  settings.wait_limit = std::chrono::milliseconds(1000);
+  auto provider = fake.Provider(settings);
+  auto results = provider->Connect("winmgmts:")->ExecQuery("Select * from Win32_Printer", 48);
+  EXPECT_EQ(FailureOf([&] { results->Next(); }), wmi::ErrorCode::ProviderFailure);
+  // Each timed-out Next counts its 100 ms: given up after ten.
+  EXPECT_EQ(fake.enumerator->timeouts.size(), 10u);
+  EXPECT_EQ(named, std::vector<std::string>{"ExecQuery(Select * from Win32_Printer) in root\\cimv2"});
+  EXPECT_FALSE(results->Next().has_value());
+  wmi::windows::SetWaitLimit(std::chrono::seconds(0), nullptr);
+  EXPECT_EQ(wmi::windows::SettingsForSecurity(S_OK).wait_limit.count(), 0);
+}
+
+// --- the schema: which class derives from which ----------------------------------
+
+TEST(Schema, AQueryOfMetaClassGivesEachClassWithItsSuperclass) {
+  FakeService fake({FakeEnum::Class(L"Win32_Binary", L"Win32_MSIResource"), FakeEnum::Class(L"CIM_Setting", L"")});
+  auto provider = fake.Provider();
+  auto results = provider->Connect("winmgmts:")->ExecQuery("Select * from meta_class", 48);
+  auto binary = results->Next();
+  ASSERT_TRUE(binary.has_value());
+  EXPECT_EQ(binary->Properties(),
+            wmi::Instance({{"__CLASS", wmi::Value("Win32_Binary")}, {"__SUPERCLASS", wmi::Value("Win32_MSIResource")}})
+                .Properties());
+  auto root = results->Next();
+  ASSERT_TRUE(root.has_value());
+  EXPECT_TRUE(root->Get("__SUPERCLASS").is_null());
+  EXPECT_TRUE(wmi::windows::IsSchemaQuery("SELECT * FROM Meta_Class WHERE __this ISA 'CIM_Setting'"));
+  EXPECT_FALSE(wmi::windows::IsSchemaQuery("Select * from Win32_Meta_ClassX"));
+  EXPECT_FALSE(wmi::windows::IsSchemaQuery("Select * from Win32_BIOS"));
+}
+
 // --- connection: the bounded wait, the blanket ------------------------------
 
 TEST(Connect, AsksForTheBoundedWaitAndSetsPacketPrivacyOnTheServices) {
@@ -423,6 +562,48 @@ TEST(Connect, AsksForTheBoundedWaitAndSetsPacketPrivacyOnTheServices) {
   EXPECT_EQ(fake.services->query_flags, std::vector<LONG>{48});
 }
 
+// The window's thread connects on a worker: a service that hangs leaves the
+// window's pump running, and Esc stops the connection.
+class WorkerConnect : public testing::TestWithParam<bool> {};
+
+TEST_P(WorkerConnect, TheWindowsPumpRunsWhileTheServiceHangsAndEscStopsIt) {
+  const bool esc = GetParam();
+  FakeService fake({FakeEnum::Object(kDisk)});
+  fake.services->free_threaded = true;
+  fake.locator->gate_open = false;  // the service hangs
+  wmi::windows::CallSettings settings;
+  settings.connect_on_worker = true;
+  settings.next_timeout_ms = 1;
+  auto provider = fake.Provider(settings);
+  int hook_calls = 0;
+  provider->SetWaitHook([&] {
+    if (++hook_calls == 3) {
+      if (esc) return false;     // the user presses Esc
+      fake.locator->OpenGate();  // the service answers
+    }
+    return true;
+  });
+  std::unique_ptr<wmi::Connection> connection;
+  const auto failure = FailureOf([&] { connection = provider->Connect("winmgmts:\\\\.\\root\\cimv2"); });
+  EXPECT_GE(hook_calls, 3);
+  if (esc) {
+    EXPECT_EQ(failure, wmi::ErrorCode::Cancelled);
+    fake.locator->OpenGate();  // the service answers after all: the worker lets go
+    for (int i = 0; i < 5000 && !fake.locator->returned; ++i) Sleep(1);
+    EXPECT_TRUE(fake.locator->returned);
+  } else {
+    ASSERT_FALSE(failure);
+    EXPECT_TRUE(connection->ExecQuery("Select * from Win32_DiskDrive", 48)->Next().has_value());
+    EXPECT_EQ(fake.services->blankets.size(), 1u);
+  }
+  ASSERT_EQ(fake.locator->thread_ids.size(), 1u);
+  EXPECT_NE(fake.locator->thread_ids[0], GetCurrentThreadId());  // not on the window's thread
+  EXPECT_EQ(fake.locator->flags_seen[0], WBEM_FLAG_CONNECT_USE_MAX_WAIT);
+}
+
+INSTANTIATE_TEST_SUITE_P(Connect, WorkerConnect, testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Esc" : "Answered"; });
+
 struct SecurityCase {
   const char* name;
   HRESULT security;  // what CoInitializeSecurity gave
@@ -432,8 +613,10 @@ struct SecurityCase {
 class LateSecurity : public testing::TestWithParam<SecurityCase> {};
 
 TEST_P(LateSecurity, EveryEnumeratorGetsTheBlanketWhenTheProcessSecurityCameTooLate) {
-  const wmi::windows::CallSettings settings = wmi::windows::SettingsForSecurity(GetParam().security);
+  wmi::windows::CallSettings settings = wmi::windows::SettingsForSecurity(GetParam().security);
   EXPECT_EQ(settings.blanket_on_enumerators, GetParam().blanket_on_enumerators);
+  EXPECT_TRUE(settings.connect_on_worker);  // this program's main thread is single-threaded, as the window's
+  settings.connect_on_worker = false;
   FakeService fake({FakeEnum::Object(kDisk)});
   auto provider = fake.Provider(settings);
   auto connection = provider->Connect("winmgmts:\\\\.\\root\\cimv2");
@@ -452,6 +635,7 @@ TEST_P(LateSecurity, EveryEnumeratorGetsTheBlanketWhenTheProcessSecurityCameTooL
 
 INSTANTIATE_TEST_SUITE_P(Results, LateSecurity,
                          testing::Values(SecurityCase{"SetInTime", S_OK, false},
+                                         SecurityCase{"LeftToTheProxies", S_FALSE, true},
                                          SecurityCase{"TooLate", RPC_E_TOO_LATE, true},
                                          SecurityCase{"Failed", E_OUTOFMEMORY, true}),
                          [](const auto& info) { return info.param.name; });
@@ -468,10 +652,14 @@ TEST(Connect, ObjectsOfThisProcessHaveNoProxyAndNeedNoBlanket) {
   EXPECT_TRUE(results->Next().has_value());
 }
 
-TEST(Connect, TheProcessSecurityIsSetOnceWhenCOMIsJoined) {
-  ASSERT_TRUE(SUCCEEDED(wmi::windows::EnsureComForThisThread()));
-  // S_OK, or RPC_E_TOO_LATE where something set it first: never "not yet".
-  EXPECT_NE(wmi::windows::ProcessSecurity(), E_PENDING);
+TEST(Connect, TheConsoleSetsTheProcessSecurityFirstThingAndTheWindowLeavesIt) {
+  // This program's main starts COM as the console does.
+  EXPECT_EQ(wmi::windows::ProcessSecurity(), S_OK);
+  EXPECT_FALSE(wmi::windows::SettingsForSecurity(S_OK).blanket_on_enumerators);
+  // The window's choice (no process-wide grant) and a front end that said
+  // nothing both put the blanket on every proxy.
+  EXPECT_TRUE(wmi::windows::SettingsForSecurity(S_FALSE).blanket_on_enumerators);
+  EXPECT_TRUE(wmi::windows::SettingsForSecurity(E_PENDING).blanket_on_enumerators);
 }
 
 // --- apartments and threads ---------------------------------------------------
@@ -516,6 +704,25 @@ TEST(Apartments, TheWindowsThreadIsSingleThreaded) {
   }).join();
   EXPECT_EQ(hr, S_OK);
   EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
+}
+
+TEST(Apartments, AComStartLeavesTheApartmentAtTheEndOfItsScope) {
+  HRESULT inside = E_FAIL, after = E_FAIL;
+  APTTYPE type = APTTYPE_CURRENT;
+  std::thread([&] {
+    {
+      wmi::windows::ComStart com(wmi::windows::Apartment::SingleThreaded, wmi::windows::Security::ProxyBlankets);
+      inside = com.result();
+      type = ApartmentOfThisThread();
+    }
+    // Left: joining again is a first join (S_OK), not a second (S_FALSE).
+    after = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(after)) CoUninitialize();
+  }).join();
+  EXPECT_EQ(inside, S_OK);
+  EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << type;
+  EXPECT_EQ(after, S_OK);
+  EXPECT_EQ(wmi::windows::ProcessSecurity(), S_OK);  // the process's choice stays the first one
 }
 
 TEST(Threads, AProviderIsUsedOnlyOnTheThreadThatMadeIt) {
@@ -632,9 +839,9 @@ TEST(Responsive, ClosingTheWindowStopsTheWaitOfEveryDumpThatFollows) {
   };
   browser::AutoSaveClick(w);
   EXPECT_EQ(w.dumps, 3);
-  // Three tries of the first wait, then the close ends it; each later dump
-  // stops at its first timeout.
-  EXPECT_EQ(fake.enumerator->timeouts.size(), 5u);
+  // Three tries of the first wait (the walk's one schema query), then the
+  // close ends it; each dump stops at its first timeout.
+  EXPECT_EQ(fake.enumerator->timeouts.size(), 6u);
 }
 
 // --- the AutoSave walk on Wine's own service -----------------------------------
@@ -680,10 +887,102 @@ TEST(Console, UTF8IsHandedToTheConsoleWholeCharactersOnly) {
   }
 }
 
+TEST(Console, AWriteOfTheConsoleNeverSplitsASurrogatePair) {
+  std::wstring text(8191, L'a');
+  text += L"\U0001F600";  // its high half is unit 8192
+  text += L"b";
+  EXPECT_EQ(cli::ConsoleChunk(text.data(), text.size()), 8191u);
+  EXPECT_EQ(cli::ConsoleChunk(text.data() + 8191, text.size() - 8191), 3u);
+  const std::wstring plain(9000, L'x');
+  EXPECT_EQ(cli::ConsoleChunk(plain.data(), plain.size()), 8192u);
+}
+
+TEST(Console, RedirectedTextIsInTheCodePageWithAQuestionMarkForWhatItLacks) {
+  // 日本 and ～ in Shift_JIS; ® and ¥ are "?" (no R, no backslash).
+  EXPECT_EQ(cli::BytesInCodePage(L"\u65e5\u672c \uff5e \u00ae\u00a5\r\n", 932), "\x93\xfa\x96\x7b \x81\x60 ??\r\n");
+  EXPECT_EQ(cli::BytesInCodePage(L"caf\u00e9 \u65e5", 1252), "caf\xe9 ?");
+  EXPECT_EQ(cli::BytesInCodePage(L"\u65e5", CP_UTF8), "\xe6\x97\xa5");
+  EXPECT_NE(cli::RedirectedCodePage(), 0u);
+}
+
+// --- the dump file: replaced while another program holds it ----------------------
+
+std::string ReadAll(const std::filesystem::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A reader that holds the file open without letting it be deleted, as a
+// spreadsheet or a scanner does.
+HANDLE Hold(const std::filesystem::path& p) {
+  return CreateFileW(p.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+TEST(DumpFileOnWindows, AHeldFileIsReplacedOnceItsReaderLetsGo) {
+  const auto dir = FreshFolder("held");
+  const auto target = dir / "Win32_BIOS.txt";
+  std::ofstream(target, std::ios::binary) << "old";
+  HANDLE reader = Hold(target);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  browser::DumpFile file([](std::string_view s) { return std::string(s); });
+  std::vector<int> waits;
+  file.SetRetryWait([&](int attempt) {
+    waits.push_back(attempt);
+    if (attempt == 2) CloseHandle(reader);  // the reader lets go
+  });
+  ASSERT_TRUE(file.Open(target));
+  // The temporary file carries the machine's name: PCs sharing one folder
+  // never write into the same one.
+  wchar_t machine[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  ASSERT_TRUE(GetComputerNameW(machine, &size));
+  bool named = false;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    named =
+        named || e.path().filename().wstring().find(L"." + std::wstring(machine, size) + L".") != std::wstring::npos;
+  EXPECT_TRUE(named);
+  file.WriteLine("Name:new");
+  EXPECT_TRUE(file.Close()) << file.error();
+  EXPECT_EQ(waits, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(ReadAll(target), "\"Name:new\"\r\n");
+  std::filesystem::remove_all(dir);
+}
+
+TEST(DumpFileOnWindows, AFileHeldThroughoutOrReadOnlyStaysAndTheReasonIsUTF8) {
+  const auto dir = FreshFolder("kept");
+  const auto target = dir / "Win32_BIOS.txt";
+  for (bool read_only : {false, true}) {
+    std::ofstream(target, std::ios::binary) << "old";
+    HANDLE reader = INVALID_HANDLE_VALUE;
+    if (read_only)
+      SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY);
+    else
+      reader = Hold(target);
+    browser::DumpFile file([](std::string_view s) { return std::string(s); });
+    int waits = 0;
+    file.SetRetryWait([&](int) { ++waits; });
+    ASSERT_TRUE(file.Open(target));
+    file.WriteLine("Name:new");
+    EXPECT_FALSE(file.Close()) << read_only;
+    EXPECT_EQ(waits, read_only ? 0 : browser::DumpFile::kReplaceTries - 1);
+    EXPECT_FALSE(file.error().empty());
+    EXPECT_EQ(file.error(), wmi::windows::Utf8FromWide(wmi::windows::WideFromUtf8(file.error())));  // valid UTF-8
+    EXPECT_EQ(file.error().find("Input/output error"), std::string::npos) << file.error();
+    if (reader != INVALID_HANDLE_VALUE) CloseHandle(reader);
+    SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadAll(target), "old");
+    std::vector<std::wstring> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) files.push_back(e.path().filename().wstring());
+    EXPECT_EQ(files, std::vector<std::wstring>{L"Win32_BIOS.txt"}) << "no temporary file left";
+  }
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  wmi::windows::EnsureComForThisThread();
+  // As the console's wmain: COM and its security first thing.
+  wmi::windows::ComStart com(wmi::windows::Apartment::SingleThreaded, wmi::windows::Security::SetForProcess);
   return RUN_ALL_TESTS();
 }
