@@ -268,6 +268,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   snapshot->add_flag("--sanitize", a.snapshot.sanitize,
                      "Mask serial numbers, UUIDs, addresses, host, domain and user names, SIDs");
   snapshot->add_option("CLASS", a.snapshot.classes, "Classes to capture");
+  snapshot->footer("Name a capture NAME.pcinfo.json: a file manager then opens it in the window, pcinfo.");
   CLI::App* diff = command("diff", "What changed between two captures");
   diff->add_flag("--all", a.diff.all, "Include values that change by themselves (free space, clocks, load, time)");
   diff->add_flag("--json", a.diff.json, "JSON for programs instead of text");

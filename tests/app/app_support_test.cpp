@@ -189,6 +189,7 @@ struct LineCase {
   std::vector<std::string> args;
   std::optional<std::string> from;
   bool error;
+  bool help = false, version = false;
 };
 
 void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
@@ -199,18 +200,25 @@ TEST_P(CommandLine, Parses) {
   const app::CommandLine line = app::ParseCommandLine(GetParam().args);
   EXPECT_EQ(line.from, GetParam().from);
   EXPECT_EQ(!line.error.empty(), GetParam().error) << line.error;
+  EXPECT_EQ(line.help, GetParam().help);
+  EXPECT_EQ(line.version, GetParam().version);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, CommandLine,
-                         testing::Values(LineCase{"None", {}, std::nullopt, false},
-                                         LineCase{"From", {"--from", "desktop.json"}, "desktop.json", false},
-                                         LineCase{"FromWithEquals", {"--from=/tmp/a b.json"}, "/tmp/a b.json", false},
-                                         LineCase{"FromWithoutFile", {"--from"}, std::nullopt, true},
-                                         LineCase{"FromEmpty", {"--from="}, std::nullopt, true},
-                                         LineCase{
-                                             "FromTwice", {"--from", "a.json", "--from", "b.json"}, std::nullopt, true},
-                                         LineCase{"UnknownOption", {"--wide"}, std::nullopt, true},
-                                         LineCase{"BareFile", {"desktop.json"}, std::nullopt, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CommandLine,
+    testing::Values(LineCase{"None", {}, std::nullopt, false},
+                    LineCase{"From", {"--from", "desktop.json"}, "desktop.json", false},
+                    LineCase{"FromWithEquals", {"--from=/tmp/a b.json"}, "/tmp/a b.json", false},
+                    LineCase{"FromWithoutFile", {"--from"}, std::nullopt, true},
+                    LineCase{"FromEmpty", {"--from="}, std::nullopt, true},
+                    LineCase{"FromTwice", {"--from", "a.json", "--from", "b.json"}, std::nullopt, true},
+                    LineCase{"UnknownOption", {"--wide"}, std::nullopt, true},
+                    LineCase{"BareFile", {"desktop.json"}, "desktop.json", false},
+                    LineCase{"FileAfterDoubleDash", {"--", "-x.json"}, "-x.json", false},
+                    LineCase{"TwoFiles", {"a.json", "--from", "b.json"}, std::nullopt, true},
+                    LineCase{"Help", {"a.json", "--help"}, std::nullopt, false, true},
+                    LineCase{"ShortHelpBesideToolkitOption", {"-platform", "-h"}, std::nullopt, false, true},
+                    LineCase{"Version", {"--version"}, std::nullopt, false, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
