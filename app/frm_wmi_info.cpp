@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "app/class_list.h"
 #include "app/layout.h"
 #include "browser/browser.h"
 #include "browser/catalogue.h"
@@ -245,6 +246,11 @@ void FrmWmiInfo::BuildControls() {
   list1_ = new ListBox(this);
   place(list1_, "List1");
   list1_->setSortingEnabled(false);
+  list1_->setItemDelegate(new WholeTextDelegate(list1_));
+  auto* filter = new ClassFilter(
+      *list1_, [this] { browser::List1Click(*this); }, this);
+  filter->setObjectName("txtClassFilter");
+  filter->setGeometry(Place(kClassFilterRect));
   // A selection change is List1's click, from the mouse, the keys or code;
   // so is a mouse click on the entry already selected.
   connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/class_list.h"
 #include "app/frm_wmi_info.h"
 #include "app/no_service.h"
 #include "browser/code_page.h"
@@ -460,6 +461,7 @@ TEST_F(Window, ClassListEntriesTakeThePlaceTheirOwnSizesGive) {
   QListWidget* list1 = List1();
   QListWidget own;  // the same entries, each asked for its own size
   own.setFont(list1->font());
+  own.setItemDelegate(new app::WholeTextDelegate(&own));
   own.resize(list1->size());
   for (int i = 0; i < list1->count(); ++i) own.addItem(list1->item(i)->text());
   own.show();
