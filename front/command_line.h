@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace app {
+namespace front {
 
 inline constexpr char kWindowUsage[] = "pcinfo [--from SNAPSHOT]";
 
@@ -17,4 +17,4 @@ struct CommandLine {
 // `args` without the program name and without the toolkit's own options.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
-}  // namespace app
+}  // namespace front
