@@ -7,13 +7,13 @@
 #include <QStyledItemDelegate>
 #include <functional>
 
-#include "app/layout.h"
+#include "front/layout.h"
 
 namespace app {
 
 // Where the find field stands: above List1, between List2 and Command62
 // (twips, as the form's controls).
-inline constexpr Rect kClassFilterRect{20025, 180, 1590, 390};
+inline constexpr front::Rect kClassFilterRect{20025, 180, 1590, 390};
 
 // Sizes an entry so that its text shows whole: some faces put the underscore
 // on the last pixel of their descent, and an entry as high as the font lets

@@ -18,7 +18,6 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPalette>
-#include <QSaveFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -29,23 +28,23 @@
 #include <exception>
 
 #include "app/class_list.h"
-#include "app/layout.h"
 #include "browser/browser.h"
 #include "browser/catalogue.h"
+#include "front/layout.h"
 #include "queries/buttons.h"
-#include "wmi/recorded/snapshot.h"
+#include "wmi/utf8_path.h"
 
 namespace app {
 
+using front::ControlRect;
+using front::Group;
+using front::GroupButton;
+using front::Groups;
+using front::Rect;
+
 namespace {
 
-const QColor kLightGreen(192, 255, 192);
-
-constexpr char kHint[] =
-    "取得可能な情報が列挙されています。必要に応じて利用してください。\r\n"
-    "ボタンを押すと、情報が表示されます。\r\n";
-
-constexpr int kTwipsPerInch = 1440;
+const QColor kLightGreen(front::kLightGreen.red, front::kLightGreen.green, front::kLightGreen.blue);
 
 void FillBackground(QWidget* w, const QColor& colour) {
   QPalette p = w->palette();
@@ -114,11 +113,11 @@ void UniformEntrySize(QListWidget& list) {
 
 QFont GothicFont() {
   QFont font;
-  font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
+  font.setFamilies({QString::fromUtf8(front::kGothicFace), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
                     QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
                     QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
   font.setStyleHint(QFont::TypeWriter);
-  font.setPointSize(9);
+  font.setPointSize(front::kGothicPoints);
   return font;
 }
 
@@ -164,7 +163,7 @@ void CommandButton::keyPressEvent(QKeyEvent* event) {
 void AutoClearBox::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 
 FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWidget* parent)
-    : QWidget(parent), provider_(provider), info_(std::move(info)) {
+    : QWidget(parent), front::Form(provider, std::move(info)), provider_(provider) {
   setObjectName("frmWMIInfo");
   setWindowTitle(QString::fromUtf8(kWindowCaption));
   setFont(GothicFont());
@@ -172,18 +171,18 @@ FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWid
   BuildControls();
   BuildStatusLine();
   BuildFindBar();
-  resize(TwipsX(kDesignWidth), TwipsY(kDesignHeight));
+  resize(TwipsX(front::kDesignWidth), TwipsY(front::kDesignHeight));
   wait_pump_ = new WaitPump(*this);
   provider_.SetWaitHook([this] { return wait_pump_->KeepWaiting(); });
 }
 
 FrmWmiInfo::~FrmWmiInfo() {
   provider_.SetWaitHook(nullptr);
-  if (batch_depth_ > 0) QGuiApplication::restoreOverrideCursor();
+  if (BatchRunning()) QGuiApplication::restoreOverrideCursor();
 }
 
-int FrmWmiInfo::TwipsX(int twips) const { return twips * logicalDpiX() / kTwipsPerInch; }
-int FrmWmiInfo::TwipsY(int twips) const { return twips * logicalDpiY() / kTwipsPerInch; }
+int FrmWmiInfo::TwipsX(int twips) const { return front::TwipsToPixels(twips, logicalDpiX()); }
+int FrmWmiInfo::TwipsY(int twips) const { return front::TwipsToPixels(twips, logicalDpiY()); }
 
 QRect FrmWmiInfo::Place(int left, int top, int width, int height) const {
   return QRect(TwipsX(left), TwipsY(top), TwipsX(width), TwipsY(height));
@@ -200,7 +199,7 @@ void FrmWmiInfo::BuildControls() {
   place(text2_, "Text2");
   text2_->setFont(GothicFont());
   text2_->setReadOnly(true);
-  text2_->setPlainText(QString::fromUtf8(kHint).remove(QChar('\r')));
+  text2_->setPlainText(QString::fromUtf8(front::kHint).remove(QChar('\r')));
   text2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   text2_->setAcceptDrops(false);  // a dropped capture goes to the window
   FillBackground(text2_, kLightGreen);
@@ -212,13 +211,13 @@ void FrmWmiInfo::BuildControls() {
     frame->setFrameShape(QFrame::Box);
     auto* label = new QLabel(QString::fromUtf8(g.caption.data(), static_cast<qsizetype>(g.caption.size())), frame);
     label->setObjectName(QString::fromUtf8(g.label.data(), static_cast<qsizetype>(g.label.size())));
-    label->setGeometry(Place(kLabelOffset, kLabelOffset, g.rect.width, kLabelHeight));
+    label->setGeometry(Place(front::kLabelOffset, front::kLabelOffset, g.rect.width, front::kLabelHeight));
     FillBackground(label, kLightGreen);
     for (const GroupButton& b : g.buttons) {
       const queries::Button* row = queries::FindButton(b.control);
       auto* button = new CommandButton(FromUtf8(row->caption), frame);
       button->setObjectName(QString::fromUtf8(b.control.data(), static_cast<qsizetype>(b.control.size())));
-      button->setGeometry(Place(b.left, b.top, b.width, kButtonHeight));
+      button->setGeometry(Place(b.left, b.top, b.width, front::kButtonHeight));
       connect(button, &QPushButton::clicked, this, [this, row] { browser::RunCategoryButton(*this, *row); });
     }
   }
@@ -228,15 +227,15 @@ void FrmWmiInfo::BuildControls() {
   rtxt_msg_->setFont(GothicFont());
   rtxt_msg_->setAcceptDrops(false);
 
-  cmd_all_get_ = new CommandButton(QStringLiteral("全自動収集"), this);
+  cmd_all_get_ = new CommandButton(QString::fromUtf8(front::kAllGetCaption), this);
   place(cmd_all_get_, "cmdAllGet");
   connect(cmd_all_get_, &QPushButton::clicked, this, [this] { browser::AllGetClick(*this); });
 
-  chk_clear_ = new AutoClearBox(QStringLiteral("自動クリア"), this);
+  chk_clear_ = new AutoClearBox(QString::fromUtf8(front::kClearCaption), this);
   place(chk_clear_, "chkClear");
   chk_clear_->SetValue(1);
 
-  command61_ = new CommandButton(QStringLiteral("テスト"), this);
+  command61_ = new CommandButton(QString::fromUtf8(front::kTestCaption), this);
   place(command61_, "Command61");
   connect(command61_, &QPushButton::clicked, this, [this] { browser::Command61Click(*this); });
 
@@ -261,7 +260,7 @@ void FrmWmiInfo::BuildControls() {
     if (index.row() == row_before_press_ && index.row() == list1_->currentRow()) browser::List1Click(*this);
   });
 
-  command62_ = new CommandButton(QStringLiteral("AutoSave"), this);
+  command62_ = new CommandButton(QString::fromUtf8(front::kAutoSaveCaption), this);
   place(command62_, "Command62");
   connect(command62_, &QPushButton::clicked, this, [this] { browser::AutoSaveClick(*this); });
 
@@ -273,28 +272,28 @@ void FrmWmiInfo::BuildControls() {
 void FrmWmiInfo::BuildStatusLine() {
   prg_batch_ = new QProgressBar(this);
   prg_batch_->setObjectName("prgBatch");
-  prg_batch_->setGeometry(Place(kProgressRect));
+  prg_batch_->setGeometry(Place(front::kProgressRect));
   prg_batch_->setFormat(QStringLiteral("%v / %m"));
   prg_batch_->setAlignment(Qt::AlignCenter);
   prg_batch_->hide();
 
   lbl_status_ = new QLabel(this);
   lbl_status_->setObjectName("lblStatus");
-  lbl_status_->setGeometry(Place(kStatusIdleRect));
+  lbl_status_->setGeometry(Place(front::kStatusIdleRect));
   lbl_status_->setWordWrap(true);
   lbl_status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   lbl_status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
 void FrmWmiInfo::BuildFindBar() {
-  act_save_ = new QAction(QStringLiteral("名前を付けて保存(&S)..."), this);
+  act_save_ = new QAction(QString::fromUtf8(front::kSaveMenu), this);
   act_save_->setObjectName("actSave");
   act_save_->setShortcut(QKeySequence::Save);
   act_save_->setShortcutContext(Qt::WindowShortcut);
   connect(act_save_, &QAction::triggered, this, [this] { SavePane(); });
   addAction(act_save_);
 
-  act_find_ = new QAction(QStringLiteral("検索(&F)..."), this);
+  act_find_ = new QAction(QString::fromUtf8(front::kFindMenu), this);
   act_find_->setObjectName("actFind");
   act_find_->setShortcut(QKeySequence::Find);
   act_find_->setShortcutContext(Qt::WindowShortcut);
@@ -307,12 +306,12 @@ void FrmWmiInfo::BuildFindBar() {
   fra_find_->setObjectName("fraFind");
   fra_find_->setFrameShape(QFrame::StyledPanel);
   fra_find_->setAutoFillBackground(true);
-  auto* caption = new QLabel(QStringLiteral("検索:"), fra_find_);
+  auto* caption = new QLabel(QString::fromUtf8(front::kFindCaption), fra_find_);
   txt_find_ = new QLineEdit(fra_find_);
   txt_find_->setObjectName("txtFind");
-  auto* previous = new CommandButton(QStringLiteral("前へ"), fra_find_);
+  auto* previous = new CommandButton(QString::fromUtf8(front::kFindPrevious), fra_find_);
   previous->setObjectName("cmdFindPrevious");
-  auto* next = new CommandButton(QStringLiteral("次へ"), fra_find_);
+  auto* next = new CommandButton(QString::fromUtf8(front::kFindNext), fra_find_);
   next->setObjectName("cmdFindNext");
   lbl_find_ = new QLabel(fra_find_);
   lbl_find_->setObjectName("lblFind");
@@ -364,7 +363,7 @@ void FrmWmiInfo::Load() {
   browser::LoadClassList(adapter);
   UniformEntrySize(*list1_);
   list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
-  list2_->addItem(QStringLiteral("cimv2"));
+  list2_->addItem(QString::fromUtf8(front::kNamespace));
   list2_->setCurrentRow(0);
   ApplyStartWidth();
 }
@@ -373,7 +372,7 @@ void FrmWmiInfo::ApplyStartWidth() {
   // The outer width includes the frame the window manager draws, known once
   // the window is shown.
   const int frame_extra = frameGeometry().width() - geometry().width();
-  resize(TwipsX(kStartWidth) - frame_extra, height());
+  resize(TwipsX(front::kStartWidth) - frame_extra, height());
 }
 
 void FrmWmiInfo::showEvent(QShowEvent* event) {
@@ -390,135 +389,49 @@ bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void FrmWmiInfo::Yield() {
-  // Events taken here run inside the operation that yields.
-  ++yield_depth_;
-  QCoreApplication::processEvents();
-  --yield_depth_;
+void FrmWmiInfo::PumpMessages() { QCoreApplication::processEvents(); }
+
+std::string FrmWmiInfo::ClassEntry(int index) { return list1_->item(index)->text().toStdString(); }
+
+void FrmWmiInfo::BusyChanged(bool busy) {
+  if (busy)
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+  else
+    QGuiApplication::restoreOverrideCursor();
 }
 
 void FrmWmiInfo::closeEvent(QCloseEvent* event) {
   // Closing ends the program: a running batch stops after the class or button
   // at hand, and nothing starts a new one.
-  closing_ = true;
+  Close();
   QWidget::closeEvent(event);
 }
 
 void FrmWmiInfo::EscapePressed() {
-  if (batch_depth_ > 0) {
-    stop_requested_ = true;
-    UpdateStatus();
-  } else if (fra_find_->isVisible()) {
-    HideFindBar();
-  }
-}
-
-std::optional<std::filesystem::path> FrmWmiInfo::InfoDirectory() {
-  // Made at run time when missing; a folder that cannot be made leaves the
-  // dump to its pane output.
-  std::error_code ec;
-  std::filesystem::create_directories(info_, ec);
-  return info_;
-}
-
-void FrmWmiInfo::DumpFileFailed(const std::filesystem::path& file, const std::string& reason) {
-  ++dump_failures_;
-  dump_failure_ = QString::fromStdU16String(file.u16string()) + QStringLiteral(": ") + FromUtf8(reason);
-  UpdateStatus();
-}
-
-void FrmWmiInfo::ShowNotice(const QString& text) {
-  notice_ = text;
-  UpdateStatus();
-}
-
-void FrmWmiInfo::TellInfoFolder(const InfoFolder& folder) {
-  if (!folder.per_user) return;
-  ShowNotice(QStringLiteral("プログラムの info フォルダーに書けないため、ダンプファイルはここに保存します: ") +
-             QString::fromStdU16String(folder.path.u16string()));
+  if (!Escape() && fra_find_->isVisible()) HideFindBar();
 }
 
 QString FrmWmiInfo::StatusText() const { return lbl_status_->text(); }
 
-void FrmWmiInfo::BatchStarted(std::string_view name) {
-  if (batch_depth_++ == 0) {
-    stop_requested_ = false;
-    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
-  }
-  batches_.emplace_back(name);
-  batch_step_ = 0;
-  batch_total_ = 0;
-  UpdateStatus();
-}
-
-void FrmWmiInfo::BatchProgress(int step, int total) {
-  batch_step_ = step;
-  batch_total_ = total;
-  UpdateStatus();
-}
-
-void FrmWmiInfo::BatchEnded() {
-  if (batch_depth_ == 0) return;
-  batches_.pop_back();
-  if (--batch_depth_ == 0) {
-    stop_requested_ = false;
-    QGuiApplication::restoreOverrideCursor();
-  }
-  UpdateStatus();
-}
-
 void FrmWmiInfo::UpdateStatus() {
-  QString text;
-  if (batch_depth_ > 0) {
-    prg_batch_->setRange(0, std::max(batch_total_, 1));
-    prg_batch_->setValue(std::clamp(batch_step_, 0, std::max(batch_total_, 1)));
+  const front::StatusLine line = Status();
+  if (line.batch) {
+    prg_batch_->setRange(0, line.progress_max);
+    prg_batch_->setValue(line.progress_value);
     prg_batch_->show();
-    lbl_status_->setGeometry(Place(kStatusBatchRect));
-    text = FromUtf8(batches_.back());
-    if (batch_total_ > 0) text += QStringLiteral(" %1 / %2").arg(batch_step_).arg(batch_total_);
-    if (batches_.back() == "AutoSave" && batch_step_ >= 1 && batch_step_ <= list1_->count())
-      text += QStringLiteral(" ") + list1_->item(batch_step_ - 1)->text();
-    text += stop_requested_ ? QStringLiteral("\n中止しています…") : QStringLiteral("\nEsc で中止");
   } else {
     prg_batch_->hide();
-    lbl_status_->setGeometry(Place(kStatusIdleRect));
-    QStringList lines;
-    if (dump_failures_ > 0)
-      lines
-          << QStringLiteral("ダンプファイル %1 件を書けませんでした。最後: %2").arg(dump_failures_).arg(dump_failure_);
-    if (!message_.isEmpty()) lines << message_;
-    if (!notice_.isEmpty()) lines << notice_;
-    text = lines.join(QChar('\n'));
   }
+  lbl_status_->setGeometry(Place(line.text_rect));
+  const QString text = QString::fromStdString(line.text);
   lbl_status_->setText(text);
   lbl_status_->setToolTip(text);
 }
 
-void FrmWmiInfo::UpdateTitle() {
-  QString title = QString::fromUtf8(kWindowCaption);
-  if (!capture_name_.isEmpty()) title += QStringLiteral(" - ") + capture_name_;
-  setWindowTitle(title);
-}
+void FrmWmiInfo::UpdateTitle() { setWindowTitle(QString::fromStdString(Title())); }
 
 bool FrmWmiInfo::OpenCapture(const QString& file) {
-  if (yield_depth_ > 0 || batch_depth_ > 0) {
-    message_ = QStringLiteral("実行中の処理が終わってから記録を開いてください: ") + QFileInfo(file).fileName();
-    UpdateStatus();
-    return false;
-  }
-  std::unique_ptr<wmi::Provider> opened;
-  try {
-    opened = wmi::RecordedProvider::FromFile(QFile::encodeName(file).toStdString());
-  } catch (const std::exception& e) {
-    ShowError(QStringLiteral("記録ファイルを開けません。表示は変わりません。\n\n") + QString::fromUtf8(e.what()));
-    return false;
-  }
-  capture_ = std::move(opened);
-  capture_name_ = QFileInfo(file).fileName();
-  message_.clear();
-  UpdateStatus();
-  UpdateTitle();
-  return true;
+  return front::Form::OpenCapture(std::filesystem::path(file.toStdU16String()));
 }
 
 void FrmWmiInfo::dragEnterEvent(QDragEnterEvent* event) {
@@ -536,25 +449,21 @@ void FrmWmiInfo::ShowError(const QString& text) { QMessageBox::warning(this, QSt
 
 void FrmWmiInfo::SavePane() {
   const QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  const QString file =
-      QFileDialog::getSaveFileName(this, QStringLiteral("結果を保存"), QDir(dir).filePath(QStringLiteral("pcinfo.txt")),
-                                   QStringLiteral("テキスト (*.txt);;すべてのファイル (*)"));
+  const QString file = QFileDialog::getSaveFileName(this, QString::fromUtf8(front::kSaveTitle),
+                                                    QDir(dir).filePath(QString::fromUtf8(front::kSaveDefaultName)),
+                                                    QStringLiteral("テキスト (*.txt);;すべてのファイル (*)"));
   if (file.isEmpty()) return;
   QString error;
-  if (!SavePaneTo(file, &error)) ShowError(QStringLiteral("保存できません: %1\n%2").arg(file, error));
+  if (!SavePaneTo(file, &error)) ShowError(QString::fromUtf8(front::kSaveFailed) + file + QChar('\n') + error);
 }
 
 bool FrmWmiInfo::SavePaneTo(const QString& file, QString* error) {
   // The pane's text as the procedures wrote it: UTF-8, CR LF. The old file is
   // replaced only once the new one is complete.
-  QSaveFile out(file);
-  const std::string text = rtxt_msg_->Text();
-  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
-      !out.commit()) {
-    if (error) *error = out.errorString();
-    return false;
-  }
-  return true;
+  std::string why;
+  if (front::SaveTextFile(std::filesystem::path(file.toStdU16String()), rtxt_msg_->Text(), &why)) return true;
+  if (error) *error = QString::fromStdString(why);
+  return false;
 }
 
 void FrmWmiInfo::ShowFindBar() {
@@ -620,7 +529,7 @@ bool FrmWmiInfo::FindInPane(bool backward) {
   if (found.isNull()) {
     p.setColor(QPalette::Base, QColor(255, 200, 200));
     txt_find_->setPalette(p);
-    lbl_find_->setText(QStringLiteral("なし"));
+    lbl_find_->setText(QString::fromUtf8(front::kFindNone));
     return false;
   }
   rtxt_msg_->setTextCursor(found);
@@ -642,10 +551,8 @@ std::string FrmWmiInfo::SelectedNamespace() { return EntryText(list2_); }
 void FrmWmiInfo::SetNamespaceListEnabled(bool enabled) { list2_->setEnabled(enabled); }
 void FrmWmiInfo::SetTestButtonEnabled(bool enabled) { command61_->setEnabled(enabled); }
 void FrmWmiInfo::SetAllGetEnabled(bool enabled) {
-  // 全自動収集 runs with auto-clear off and yields meanwhile: the switch waits
-  // with the button, so that a click cannot clear the pane half-way.
-  cmd_all_get_->setEnabled(enabled);
-  chk_clear_->setEnabled(enabled);
+  for (std::string_view name : front::kAllGetControls)
+    findChild<QWidget*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))->setEnabled(enabled);
 }
 int FrmWmiInfo::AutoClearValue() { return chk_clear_->Value(); }
 void FrmWmiInfo::SetAutoClearValue(int value) { chk_clear_->SetValue(value); }

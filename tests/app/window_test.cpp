@@ -21,8 +21,8 @@
 
 #include "app/class_list.h"
 #include "app/frm_wmi_info.h"
-#include "app/no_service.h"
 #include "browser/code_page.h"
+#include "front/no_service.h"
 #include "queries/buttons.h"
 #include "tests/app/window_support.h"
 #include "tests/support/golden.h"
@@ -404,7 +404,7 @@ TEST_F(Window, MissingInfoFolderIsMadeAndTheDumpSaved) {
 }
 
 TEST_F(Window, StartsWithoutAWmiServiceAndEveryButtonGivesHeaderAndSeparator) {
-  Open(std::make_unique<app::NoServiceProvider>());
+  Open(std::make_unique<front::NoServiceProvider>());
   QTest::mouseClick(Find<QPushButton>("Command10"), Qt::LeftButton);
   EXPECT_EQ(Lines(PaneText()), (std::vector<std::string>{"物理ディスクドライブ" + kHeader, kSeparator}));
 }

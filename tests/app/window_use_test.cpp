@@ -432,7 +432,8 @@ TEST_F(WindowUse, WhereTheInfoFolderCannotBeMadeDumpsGoToTheUsersFolderAndTheWin
   // A file named `info` stands beside the program.
   std::filesystem::create_directories(dir_ / "program");
   std::ofstream(dir_ / "program" / "info") << "x";
-  const app::InfoFolder folder = app::ChooseInfoFolder(dir_ / "program" / "info", dir_ / "home" / "pcinfo" / "info");
+  const front::InfoFolder folder =
+      front::ChooseInfoFolder(dir_ / "program" / "info", dir_ / "home" / "pcinfo" / "info");
   ASSERT_TRUE(folder.per_user);
   provider_ = wmi::RecordedProvider::FromFile(Data("browser/machine.json"));
   window_ = std::make_unique<HookedWindow>(*provider_, folder.path);

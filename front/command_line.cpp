@@ -1,6 +1,6 @@
-#include "app/command_line.h"
+#include "front/command_line.h"
 
-namespace app {
+namespace front {
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   // --help and --version answer whatever else stands beside them.
@@ -45,4 +45,4 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   return line;
 }
 
-}  // namespace app
+}  // namespace front

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace app {
+namespace front {
 
 inline constexpr char kWindowUsage[] = "pcinfo [--from SNAPSHOT | SNAPSHOT] | --help | --version";
 
@@ -36,4 +36,4 @@ struct CommandLine {
 // file so); "--" ends the options.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
-}  // namespace app
+}  // namespace front
