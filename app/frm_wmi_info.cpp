@@ -21,15 +21,19 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QUrl>
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 #include "app/class_list.h"
 #include "browser/browser.h"
 #include "browser/catalogue.h"
+#include "front/captions.h"
 #include "front/layout.h"
 #include "queries/buttons.h"
 #include "wmi/utf8_path.h"
@@ -109,7 +113,38 @@ void UniformEntrySize(QListWidget& list) {
   list.setUniformItemSizes(true);
 }
 
+// Tells `changed` when the widget it watches takes or loses the focus.
+class FocusWatcher : public QObject {
+ public:
+  FocusWatcher(std::function<void(bool)> changed, QObject* parent) : QObject(parent), changed_(std::move(changed)) {
+    parent->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+      changed_(event->type() == QEvent::FocusIn);
+    return false;
+  }
+
+ private:
+  std::function<void(bool)> changed_;
+};
+
 }  // namespace
+
+QFont UiFont() {
+#ifdef _WIN32
+  return QApplication::font();  // the system's own
+#else
+  QFont font;
+  font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Noto Sans CJK JP"),
+                    QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(front::kGothicPoints);
+  return font;
+#endif
+}
 
 QFont GothicFont() {
   QFont font;
@@ -166,11 +201,12 @@ FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWid
     : QWidget(parent), front::Form(provider, std::move(info)), provider_(provider) {
   setObjectName("frmWMIInfo");
   setWindowTitle(QString::fromUtf8(kWindowCaption));
-  setFont(GothicFont());
+  setFont(UiFont());
   setAcceptDrops(true);
   BuildControls();
   BuildStatusLine();
   BuildFindBar();
+  MarkCutCaptions();
   resize(TwipsX(front::kDesignWidth), TwipsY(front::kDesignHeight));
   wait_pump_ = new WaitPump(*this);
   provider_.SetWaitHook([this] { return wait_pump_->KeepWaiting(); });
@@ -269,12 +305,53 @@ void FrmWmiInfo::BuildControls() {
   connect(escape, &QShortcut::activated, this, [this] { EscapePressed(); });
 }
 
+void FrmWmiInfo::MarkCutCaptions() {
+  // What each control leaves for its text, in its own style and face.
+  auto widget = [this](const front::CaptionPlace& p) {
+    return findChild<QWidget*>(QString::fromUtf8(p.control.data(), static_cast<qsizetype>(p.control.size())));
+  };
+  const front::CaptionRoom room = [&](const front::CaptionPlace& p) {
+    QWidget* w = widget(p);
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+      QStyleOptionButton option;
+      option.initFrom(b);
+      option.text = b->text();
+      return b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width();
+    }
+    if (auto* c = qobject_cast<QCheckBox*>(w)) {
+      QStyleOptionButton option;
+      option.initFrom(c);
+      option.text = c->text();
+      return c->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, c).width();
+    }
+    return w->contentsRect().width();
+  };
+  const front::MeasureCaption measure = [&](const front::CaptionPlace& p) {
+    return widget(p)->fontMetrics().horizontalAdvance(
+        QString::fromUtf8(p.caption.data(), static_cast<qsizetype>(p.caption.size())));
+  };
+  for (const front::CaptionPlace& p : front::CaptionPlaces()) {
+    QWidget* w = widget(p);
+    const QString caption = QString::fromUtf8(p.caption.data(), static_cast<qsizetype>(p.caption.size()));
+    const bool cut = !front::CaptionFits(p, room, measure);
+    w->setToolTip(cut ? caption : QString());
+    if (w->property("pcinfoFocusWatched").toBool()) continue;
+    w->setProperty("pcinfoFocusWatched", true);
+    new FocusWatcher(
+        [this, w, text = std::string(p.caption)](bool focused) {
+          ShowFocusedCaption(focused && !w->toolTip().isEmpty() ? text : std::string());
+        },
+        w);
+  }
+}
+
 void FrmWmiInfo::BuildStatusLine() {
   prg_batch_ = new QProgressBar(this);
   prg_batch_->setObjectName("prgBatch");
   prg_batch_->setGeometry(Place(front::kProgressRect));
-  prg_batch_->setFormat(QStringLiteral("%v / %m"));
-  prg_batch_->setAlignment(Qt::AlignCenter);
+  // The count is the status text's: the bar shows none of its own, which
+  // would be painted at another moment.
+  prg_batch_->setTextVisible(false);
   prg_batch_->hide();
 
   lbl_status_ = new QLabel(this);
@@ -426,6 +503,9 @@ void FrmWmiInfo::UpdateStatus() {
   const QString text = QString::fromStdString(line.text);
   lbl_status_->setText(text);
   lbl_status_->setToolTip(text);
+  // The bar repaints at once when its value changes; the text goes with it,
+  // even inside a button that does not yield.
+  if (line.batch && lbl_status_->isVisible()) lbl_status_->repaint();
 }
 
 void FrmWmiInfo::UpdateTitle() { setWindowTitle(QString::fromStdString(Title())); }

@@ -33,8 +33,11 @@ namespace app {
 using front::kWindowCaption;
 
 // "ＭＳ ゴシック" 9 point, or the installed Japanese gothic face closest to it:
-// the font of the window's text.
+// the font of Text2 and the result pane.
 QFont GothicFont();
+// The proportional Japanese UI face, 9 point (the system's own on Windows):
+// the font of the buttons, labels and lists.
+QFont UiFont();
 
 // The auto-clear switch: a click ticks or unticks it; grayed is set only
 // from code.
@@ -101,6 +104,12 @@ class FrmWmiInfo : public QWidget, public front::Form {
 
   QAction* SaveAction() const { return act_save_; }
   QAction* FindAction() const { return act_find_; }
+  // Gives every button, group label and check box whose caption its width
+  // cuts in its present font the whole caption as its tooltip, shown in the
+  // status line while it has the focus. Run at construction; again after a
+  // change of font.
+  void MarkCutCaptions();
+
   // Start-up: fills the class list, selects its first entry (which dumps it),
   // adds "cimv2" to the namespace list and selects it, sets the width.
   void Load();

@@ -17,6 +17,7 @@ constexpr char kRefusedWhileBusy[] = "実行中の処理が終わってから記
 constexpr char kPerUserNotice[] = "プログラムの info フォルダーに書けないため、ダンプファイルはここに保存します: ";
 constexpr char kStopping[] = "\n中止しています…";
 constexpr char kEscStops[] = "\nEsc で中止";
+constexpr char kStoppedAt[] = " で中止";  // after "AutoSave: 92 / 1211"
 
 std::string FileNameOf(const std::filesystem::path& file) { return wmi::Utf8FromPath(file.filename()); }
 
@@ -76,6 +77,12 @@ std::string Form::Title() const {
   return title;
 }
 
+void Form::ShowFocusedCaption(std::string_view caption) {
+  if (focused_caption_ == caption) return;
+  focused_caption_ = caption;
+  StatusChanged();
+}
+
 void Form::ShowNotice(std::string_view text) {
   notice_ = text;
   StatusChanged();
@@ -102,10 +109,12 @@ StatusLine Form::Status() const {
   } else {
     line.text_rect = kStatusIdleRect;
     std::vector<std::string> lines;
+    if (!focused_caption_.empty()) lines.push_back(focused_caption_);
     if (dump_failures_ > 0)
       lines.push_back("ダンプファイル " + std::to_string(dump_failures_) +
                       " 件を書けませんでした。最後: " + dump_failure_);
     if (!message_.empty()) lines.push_back(message_);
+    if (!stopped_.empty()) lines.push_back(stopped_);
     if (!notice_.empty()) lines.push_back(notice_);
     for (std::size_t i = 0; i < lines.size(); ++i) line.text += (i ? "\n" : "") + lines[i];
   }
@@ -144,6 +153,7 @@ void Form::DumpFileFailed(const std::filesystem::path& file, const std::string& 
 void Form::BatchStarted(std::string_view name) {
   if (batch_depth_++ == 0) {
     stop_requested_ = false;
+    stopped_.clear();
     BusyChanged(true);
   }
   batches_.emplace_back(name);
@@ -160,10 +170,14 @@ void Form::BatchProgress(int step, int total) {
 
 void Form::BatchEnded() {
   if (batch_depth_ == 0) return;
+  // A batch stopped short of its last step: the status line keeps where.
+  if (stop_requested_ && batch_depth_ == 1 && batch_total_ > 0 && batch_step_ < batch_total_)
+    stopped_ = batches_.back() + ": " + std::to_string(batch_step_) + " / " + std::to_string(batch_total_) + kStoppedAt;
   batches_.pop_back();
   if (--batch_depth_ == 0) {
     stop_requested_ = false;
     BusyChanged(false);
+    pane().ScrollToEnd();  // the batch's last output in view
   }
   StatusChanged();
 }

@@ -66,6 +66,9 @@ class Form : public browser::Window {
   // Tells, in the status text, where dump files go when the folder beside the
   // program could not be used.
   void TellInfoFolder(const InfoFolder& folder);
+  // The focused control's whole caption where the control cuts it, "" when
+  // the focus leaves it: the status line shows it while no batch runs.
+  void ShowFocusedCaption(std::string_view caption);
   StatusLine Status() const;
 
   bool BatchRunning() const { return batch_depth_ > 0; }
@@ -108,8 +111,10 @@ class Form : public browser::Window {
   std::string capture_name_;
   std::filesystem::path info_;
 
-  std::string notice_;        // stays while no batch runs
+  std::string notice_;  // stays while no batch runs
+  std::string focused_caption_;
   std::string message_;       // the last refused action
+  std::string stopped_;       // where the last batch was stopped, "" when it ran to its end
   std::string dump_failure_;  // the last dump file that could not be written
   int dump_failures_ = 0;
   std::vector<std::string> batches_;  // names of the running batches, nested

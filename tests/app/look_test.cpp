@@ -4,13 +4,24 @@
 #include <unistd.h>
 
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <vector>
@@ -18,6 +29,7 @@
 #include "app/frm_wmi_info.h"
 #include "app/qt_start.h"
 #include "app/result_pane.h"
+#include "front/captions.h"
 #include "tests/app/window_support.h"
 #include "wmi/recorded/snapshot.h"
 
@@ -25,14 +37,25 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 
 namespace {
 
+// The window, stopping a batch with Esc at the step `stop_at`.
+class StoppingWindow : public app::FrmWmiInfo {
+ public:
+  using FrmWmiInfo::FrmWmiInfo;
+  void BatchProgress(int step, int total) override {
+    FrmWmiInfo::BatchProgress(step, total);
+    if (step == stop_at) Escape();
+  }
+  int stop_at = -1;
+};
+
 class Look : public testing::Test {
  protected:
   void SetUp() override {
     testing_support::App();
     info_ = std::filesystem::temp_directory_path() / ("pcinfo_look_" + std::to_string(::getpid()));
     std::filesystem::create_directories(info_);
-    provider_ = wmi::RecordedProvider::FromFile(std::string(PCINFO_TEST_DATA) + "/browser/machine.json");
-    window_ = std::make_unique<app::FrmWmiInfo>(*provider_, info_);
+    provider_ = wmi::RecordedProvider::FromFile(std::string(PCINFO_TEST_DATA) + "/browser/rich.json");
+    window_ = std::make_unique<StoppingWindow>(*provider_, info_);
     window_->Load();
     window_->resize(window_->TwipsX(24210), window_->height());
     window_->show();
@@ -44,7 +67,7 @@ class Look : public testing::Test {
   QListWidget* List1() { return testing_support::FindNamed<QListWidget>(*window_, "List1"); }
 
   std::unique_ptr<wmi::Provider> provider_;
-  std::unique_ptr<app::FrmWmiInfo> window_;
+  std::unique_ptr<StoppingWindow> window_;
   std::filesystem::path info_;
 };
 
@@ -127,6 +150,76 @@ TEST_F(Look, TheFindFieldShowsTheClassesContainingItsTextAndEnterDumpsTheFirst) 
   QTest::keyClick(filter, Qt::Key_Escape);
   EXPECT_EQ(filter->text(), "");
   for (int i = 0; i < list->count(); ++i) ASSERT_FALSE(list->isRowHidden(i)) << i;
+}
+
+// Every caption is read whole on its control in the proportional UI face, or
+// else its control gives it as a tooltip and, focused, in the status line.
+TEST_F(Look, EveryCaptionIsReadWholeOnItsControlOrInItsTooltip) {
+  auto check = [&](const char* font) -> int {
+    int cut = 0;
+    for (const front::CaptionPlace& p : front::CaptionPlaces()) {
+      auto* w = testing_support::FindNamed<QWidget>(*window_, std::string(p.control).c_str());
+      if (!w) return -1;
+      const QString caption = QString::fromUtf8(p.caption.data(), static_cast<qsizetype>(p.caption.size()));
+      // The text's room: the button's contents, the check box's text, the label.
+      QStyleOptionButton option;
+      option.initFrom(w);
+      option.text = caption;
+      const int room = p.kind == front::CaptionPlace::Kind::Button
+                           ? w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w).width()
+                       : p.kind == front::CaptionPlace::Kind::CheckBox
+                           ? w->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, w).width()
+                           : w->contentsRect().width();
+      const bool fits = w->fontMetrics().horizontalAdvance(caption) <= room;
+      cut += fits ? 0 : 1;
+      EXPECT_EQ(w->toolTip(), fits ? QString() : caption) << font << ": " << p.control;
+      EXPECT_EQ(w->width(), window_->TwipsX(p.width)) << p.control;
+      if (fits) continue;
+      w->setFocus();
+      EXPECT_TRUE(window_->StatusText().startsWith(caption)) << p.control;
+      window_->setFocus();
+      EXPECT_FALSE(window_->StatusText().contains(caption)) << p.control;
+    }
+    return cut;
+  };
+  window_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  auto* button = testing_support::FindNamed<QPushButton>(*window_, "Command48");
+  EXPECT_FALSE(QFontInfo(button->font()).fixedPitch());
+  EXPECT_TRUE(QFontDatabase::writingSystems(QFontInfo(button->font()).family()).contains(QFontDatabase::Japanese));
+  const int cut = check("the UI face");
+  std::printf("captions cut in the UI face at %d dpi: %d\n", window_->logicalDpiX(), cut);
+  // A face too large for the form cuts many; each is then told.
+  QFont large = window_->font();
+  large.setPointSize(14);
+  window_->setFont(large);
+  window_->MarkCutCaptions();
+  EXPECT_GT(check("14 point"), 20);
+}
+
+// After a batch the pane shows its last output; a batch stopped short says
+// where it stopped; the count is shown once, in the status text.
+TEST_F(Look, ABatchEndsWithItsLastOutputInViewAndAStopSaysWhere) {
+  auto* pane = testing_support::FindNamed<QPlainTextEdit>(*window_, "rtxtMsg");
+  auto* bar = testing_support::FindNamed<QProgressBar>(*window_, "prgBatch");
+  EXPECT_FALSE(bar->isTextVisible());
+  window_->SetAutoClearValue(0);
+  QTest::mouseClick(testing_support::FindNamed<QPushButton>(*window_, "cmdAllGet"), Qt::LeftButton);
+  QCoreApplication::processEvents();
+  EXPECT_GT(pane->verticalScrollBar()->maximum(), 0);
+  QTextCursor end(pane->document());
+  end.movePosition(QTextCursor::End);
+  end.movePosition(QTextCursor::Up);  // the last line (the text ends with a line break)
+  EXPECT_TRUE(pane->viewport()->rect().contains(pane->cursorRect(end))) << pane->verticalScrollBar()->value();
+  EXPECT_EQ(window_->StatusText(), "");
+
+  window_->stop_at = 7;
+  QTest::mouseClick(testing_support::FindNamed<QPushButton>(*window_, "cmdAllGet"), Qt::LeftButton);
+  EXPECT_EQ(window_->StatusText(), QString::fromUtf8("全自動収集: 7 / 60 で中止"));
+  window_->stop_at = -1;
+  List1()->setCurrentRow(1200);
+  QTest::mouseClick(testing_support::FindNamed<QPushButton>(*window_, "Command62"), Qt::LeftButton);
+  EXPECT_EQ(window_->StatusText(), "");  // a new batch, run to its end
 }
 
 TEST(QtTexts, FollowTheUsersLanguageAndJapaneseWhereQtHasNone) {

@@ -243,12 +243,13 @@ TEST_F(WindowUse, AutoSaveShowsHowFarItIsWithABusyCursorAndEscStopsIt) {
   }
   EXPECT_EQ(FileCount(info_), 4u);
   EXPECT_EQ(List1()->currentRow(), 57);
-  // The end is visible: no bar, no busy cursor, no batch text.
+  // The end is visible: no bar, no busy cursor; the status line says where
+  // the walk stopped.
   const Seen end = Look(w);
   EXPECT_FALSE(end.bar_visible);
   EXPECT_FALSE(end.busy);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(end.status, "");
+  EXPECT_EQ(end.status, QStringLiteral("AutoSave: 58 / 1211 で中止"));
   EXPECT_TRUE(w.isVisible());
 
   // Esc between batches stops nothing later: the next walk runs to the end.

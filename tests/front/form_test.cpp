@@ -104,7 +104,8 @@ TEST_F(Form, StatusLineFollowsAutoSaveAndEscStopsIt) {
   const front::StatusLine idle = form.Status();
   EXPECT_FALSE(idle.batch);
   EXPECT_EQ(idle.text, "ダンプファイル 1 件を書けませんでした。最後: " + (dir_ / "A.txt").string() +
-                           ": disk full\n実行中の処理が終わってから記録を開いてください: late.json\n保存先: X");
+                           ": disk full\n実行中の処理が終わってから記録を開いてください: late.json\n"
+                           "AutoSave: 2 / 3 で中止\n保存先: X");
   EXPECT_EQ(idle.text_rect.left, front::kStatusIdleRect.left);
 }
 
