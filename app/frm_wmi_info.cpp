@@ -25,6 +25,7 @@
 #include <QStyleOptionButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <exception>
@@ -58,15 +59,19 @@ void FillBackground(QWidget* w, const QColor& colour) {
   w->setAutoFillBackground(true);
 }
 
+// Collects the names and gives them to the list in one insertion: one
+// insertion of 1211 rows, not 1211 insertions of one.
 class ListAdapter : public browser::ClassListBox {
  public:
   explicit ListAdapter(QListWidget& list) : list_(list) {}
+  ~ListAdapter() override { list_.addItems(names_); }
   void AddItem(std::string_view name) override {
-    list_.addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    names_.push_back(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
   }
 
  private:
   QListWidget& list_;
+  QStringList names_;
 };
 
 QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -206,7 +211,6 @@ FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWid
   BuildControls();
   BuildStatusLine();
   BuildFindBar();
-  MarkCutCaptions();
   resize(TwipsX(front::kDesignWidth), TwipsY(front::kDesignHeight));
   wait_pump_ = new WaitPump(*this);
   provider_.SetWaitHook([this] { return wait_pump_->KeepWaiting(); });
@@ -306,6 +310,7 @@ void FrmWmiInfo::BuildControls() {
 }
 
 void FrmWmiInfo::MarkCutCaptions() {
+  captions_measured_ = true;
   // What each control leaves for its text, in its own style and face.
   auto widget = [this](const front::CaptionPlace& p) {
     return findChild<QWidget*>(QString::fromUtf8(p.control.data(), static_cast<qsizetype>(p.control.size())));
@@ -436,8 +441,10 @@ void FrmWmiInfo::BuildFindBar() {
 }
 
 void FrmWmiInfo::Load() {
-  ListAdapter adapter(*list1_);
-  browser::LoadClassList(adapter);
+  {
+    ListAdapter adapter(*list1_);
+    browser::LoadClassList(adapter);
+  }
   UniformEntrySize(*list1_);
   list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
   list2_->addItem(QString::fromUtf8(front::kNamespace));
@@ -450,6 +457,16 @@ void FrmWmiInfo::ApplyStartWidth() {
   // the window is shown.
   const int frame_extra = frameGeometry().width() - geometry().width();
   resize(TwipsX(front::kStartWidth) - frame_extra, height());
+}
+
+void FrmWmiInfo::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  // Measuring every caption waits until the window has been drawn once: the
+  // tooltips are wanted only once the user can point at something.
+  if (!captions_marked_) {
+    captions_marked_ = true;
+    QTimer::singleShot(0, this, [this] { MarkCutCaptions(); });
+  }
 }
 
 void FrmWmiInfo::showEvent(QShowEvent* event) {

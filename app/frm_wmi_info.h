@@ -106,9 +106,10 @@ class FrmWmiInfo : public QWidget, public front::Form {
   QAction* FindAction() const { return act_find_; }
   // Gives every button, group label and check box whose caption its width
   // cuts in its present font the whole caption as its tooltip, shown in the
-  // status line while it has the focus. Run at construction; again after a
-  // change of font.
+  // status line while it has the focus. Run once the window has been drawn
+  // (CaptionsMarked() is then true); again after a change of font.
   void MarkCutCaptions();
+  bool CaptionsMarked() const { return captions_measured_; }
 
   // Start-up: fills the class list, selects its first entry (which dumps it),
   // adds "cimv2" to the namespace list and selects it, sets the width.
@@ -133,6 +134,7 @@ class FrmWmiInfo : public QWidget, public front::Form {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -173,7 +175,9 @@ class FrmWmiInfo : public QWidget, public front::Form {
   QListWidget* list1_ = nullptr;
   QListWidget* list2_ = nullptr;
   bool width_applied_on_show_ = false;
-  int row_before_press_ = -1;  // List1's selection when the mouse went down
+  bool captions_marked_ = false;    // marking asked for, after the first paint
+  bool captions_measured_ = false;  // MarkCutCaptions has run
+  int row_before_press_ = -1;       // List1's selection when the mouse went down
   WaitPump* wait_pump_ = nullptr;
 
   // Status line.

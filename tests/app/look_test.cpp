@@ -15,11 +15,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -184,6 +184,7 @@ TEST_F(Look, EveryCaptionIsReadWholeOnItsControlOrInItsTooltip) {
   };
   window_->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window_->CaptionsMarked(); }));  // once drawn
   auto* button = testing_support::FindNamed<QPushButton>(*window_, "Command48");
   EXPECT_FALSE(QFontInfo(button->font()).fixedPitch());
   EXPECT_TRUE(QFontDatabase::writingSystems(QFontInfo(button->font()).family()).contains(QFontDatabase::Japanese));
