@@ -22,7 +22,6 @@ ClassFilter::ClassFilter(QListWidget& list, std::function<void()> reselect, QWid
     : QLineEdit(parent), list_(list), reselect_(std::move(reselect)) {
   setPlaceholderText(QStringLiteral("クラスを検索"));
   setToolTip(QStringLiteral("名前の一部でクラスを絞り込みます。Enter または ↓ で最初のクラスを選びます"));
-  setClearButtonEnabled(true);
   connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { Apply(text); });
 }
 

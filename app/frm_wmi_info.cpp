@@ -153,9 +153,15 @@ QFont UiFont() {
 
 QFont GothicFont() {
   QFont font;
-  font.setFamilies({QString::fromUtf8(front::kGothicFace), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
-                    QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
-                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
+  // The installed faces first: a family that is missing costs a font
+  // configuration query before the next is tried.
+#ifdef _WIN32
+  font.setFamilies({QString::fromUtf8(front::kGothicFace), QStringLiteral("MS Gothic")});
+#else
+  font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"),
+                    QString::fromUtf8(front::kGothicFace)});
+#endif
   font.setStyleHint(QFont::TypeWriter);
   font.setPointSize(front::kGothicPoints);
   return font;
