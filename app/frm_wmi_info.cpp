@@ -18,34 +18,40 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPalette>
-#include <QSaveFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 #include <algorithm>
 #include <exception>
+#include <functional>
 
-#include "app/layout.h"
+#include "app/class_list.h"
 #include "browser/browser.h"
 #include "browser/catalogue.h"
+#include "front/captions.h"
+#include "front/layout.h"
 #include "queries/buttons.h"
 #include "queries/summary.h"
 #include "wmi/recorded/snapshot.h"
+#include "wmi/utf8_path.h"
 
 namespace app {
 
+using front::ControlRect;
+using front::Group;
+using front::GroupButton;
+using front::Groups;
+using front::Rect;
+
 namespace {
 
-const QColor kLightGreen(192, 255, 192);
-
-constexpr char kHint[] =
-    "取得可能な情報が列挙されています。必要に応じて利用してください。\r\n"
-    "ボタンを押すと、情報が表示されます。\r\n";
-
-constexpr int kTwipsPerInch = 1440;
+const QColor kLightGreen(front::kLightGreen.red, front::kLightGreen.green, front::kLightGreen.blue);
 
 void FillBackground(QWidget* w, const QColor& colour) {
   QPalette p = w->palette();
@@ -55,15 +61,19 @@ void FillBackground(QWidget* w, const QColor& colour) {
   w->setAutoFillBackground(true);
 }
 
+// Collects the names and gives them to the list in one insertion: one
+// insertion of 1211 rows, not 1211 insertions of one.
 class ListAdapter : public browser::ClassListBox {
  public:
   explicit ListAdapter(QListWidget& list) : list_(list) {}
+  ~ListAdapter() override { list_.addItems(names_); }
   void AddItem(std::string_view name) override {
-    list_.addItem(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+    names_.push_back(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
   }
 
  private:
   QListWidget& list_;
+  QStringList names_;
 };
 
 QString FromUtf8(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -110,15 +120,52 @@ void UniformEntrySize(QListWidget& list) {
   list.setUniformItemSizes(true);
 }
 
+// Tells `changed` when the widget it watches takes or loses the focus.
+class FocusWatcher : public QObject {
+ public:
+  FocusWatcher(std::function<void(bool)> changed, QObject* parent) : QObject(parent), changed_(std::move(changed)) {
+    parent->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+      changed_(event->type() == QEvent::FocusIn);
+    return false;
+  }
+
+ private:
+  std::function<void(bool)> changed_;
+};
+
 }  // namespace
+
+QFont UiFont() {
+#ifdef _WIN32
+  return QApplication::font();  // the system's own
+#else
+  QFont font;
+  font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Noto Sans CJK JP"),
+                    QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")});
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(front::kGothicPoints);
+  return font;
+#endif
+}
 
 QFont GothicFont() {
   QFont font;
-  font.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
-                    QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
-                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic")});
+  // The installed faces first: a family that is missing costs a font
+  // configuration query before the next is tried.
+#ifdef _WIN32
+  font.setFamilies({QString::fromUtf8(front::kGothicFace), QStringLiteral("MS Gothic")});
+#else
+  font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"),
+                    QString::fromUtf8(front::kGothicFace)});
+#endif
   font.setStyleHint(QFont::TypeWriter);
-  font.setPointSize(9);
+  font.setPointSize(front::kGothicPoints);
   return font;
 }
 
@@ -164,26 +211,26 @@ void CommandButton::keyPressEvent(QKeyEvent* event) {
 void AutoClearBox::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
 
 FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWidget* parent)
-    : QWidget(parent), provider_(provider), info_(std::move(info)) {
+    : QWidget(parent), front::Form(provider, std::move(info)), provider_(provider) {
   setObjectName("frmWMIInfo");
   setWindowTitle(QString::fromUtf8(kWindowCaption));
-  setFont(GothicFont());
+  setFont(UiFont());
   setAcceptDrops(true);
   BuildControls();
   BuildStatusLine();
   BuildFindBar();
-  resize(TwipsX(kDesignWidth), TwipsY(kDesignHeight));
+  resize(TwipsX(front::kDesignWidth), TwipsY(front::kDesignHeight));
   wait_pump_ = new WaitPump(*this);
   provider_.SetWaitHook([this] { return wait_pump_->KeepWaiting(); });
 }
 
 FrmWmiInfo::~FrmWmiInfo() {
   provider_.SetWaitHook(nullptr);
-  if (batch_depth_ > 0) QGuiApplication::restoreOverrideCursor();
+  if (BatchRunning()) QGuiApplication::restoreOverrideCursor();
 }
 
-int FrmWmiInfo::TwipsX(int twips) const { return twips * logicalDpiX() / kTwipsPerInch; }
-int FrmWmiInfo::TwipsY(int twips) const { return twips * logicalDpiY() / kTwipsPerInch; }
+int FrmWmiInfo::TwipsX(int twips) const { return front::TwipsToPixels(twips, logicalDpiX()); }
+int FrmWmiInfo::TwipsY(int twips) const { return front::TwipsToPixels(twips, logicalDpiY()); }
 
 QRect FrmWmiInfo::Place(int left, int top, int width, int height) const {
   return QRect(TwipsX(left), TwipsY(top), TwipsX(width), TwipsY(height));
@@ -200,7 +247,7 @@ void FrmWmiInfo::BuildControls() {
   place(text2_, "Text2");
   text2_->setFont(GothicFont());
   text2_->setReadOnly(true);
-  text2_->setPlainText(QString::fromUtf8(kHint).remove(QChar('\r')));
+  text2_->setPlainText(QString::fromUtf8(front::kHint).remove(QChar('\r')));
   text2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   text2_->setAcceptDrops(false);  // a dropped capture goes to the window
   FillBackground(text2_, kLightGreen);
@@ -212,13 +259,13 @@ void FrmWmiInfo::BuildControls() {
     frame->setFrameShape(QFrame::Box);
     auto* label = new QLabel(QString::fromUtf8(g.caption.data(), static_cast<qsizetype>(g.caption.size())), frame);
     label->setObjectName(QString::fromUtf8(g.label.data(), static_cast<qsizetype>(g.label.size())));
-    label->setGeometry(Place(kLabelOffset, kLabelOffset, g.rect.width, kLabelHeight));
+    label->setGeometry(Place(front::kLabelOffset, front::kLabelOffset, g.rect.width, front::kLabelHeight));
     FillBackground(label, kLightGreen);
     for (const GroupButton& b : g.buttons) {
       const queries::Button* row = queries::FindButton(b.control);
       auto* button = new CommandButton(FromUtf8(row->caption), frame);
       button->setObjectName(QString::fromUtf8(b.control.data(), static_cast<qsizetype>(b.control.size())));
-      button->setGeometry(Place(b.left, b.top, b.width, kButtonHeight));
+      button->setGeometry(Place(b.left, b.top, b.width, front::kButtonHeight));
       connect(button, &QPushButton::clicked, this, [this, row] { browser::RunCategoryButton(*this, *row); });
     }
   }
@@ -228,15 +275,15 @@ void FrmWmiInfo::BuildControls() {
   rtxt_msg_->setFont(GothicFont());
   rtxt_msg_->setAcceptDrops(false);
 
-  cmd_all_get_ = new CommandButton(QStringLiteral("全自動収集"), this);
+  cmd_all_get_ = new CommandButton(QString::fromUtf8(front::kAllGetCaption), this);
   place(cmd_all_get_, "cmdAllGet");
   connect(cmd_all_get_, &QPushButton::clicked, this, [this] { browser::AllGetClick(*this); });
 
-  chk_clear_ = new AutoClearBox(QStringLiteral("自動クリア"), this);
+  chk_clear_ = new AutoClearBox(QString::fromUtf8(front::kClearCaption), this);
   place(chk_clear_, "chkClear");
   chk_clear_->SetValue(1);
 
-  command61_ = new CommandButton(QStringLiteral("テスト"), this);
+  command61_ = new CommandButton(QString::fromUtf8(front::kTestCaption), this);
   place(command61_, "Command61");
   connect(command61_, &QPushButton::clicked, this, [this] { browser::Command61Click(*this); });
 
@@ -246,6 +293,11 @@ void FrmWmiInfo::BuildControls() {
   list1_ = new ListBox(this);
   place(list1_, "List1");
   list1_->setSortingEnabled(false);
+  list1_->setItemDelegate(new WholeTextDelegate(list1_));
+  auto* filter = new ClassFilter(
+      *list1_, [this] { browser::List1Click(*this); }, this);
+  filter->setObjectName("txtClassFilter");
+  filter->setGeometry(Place(kClassFilterRect));
   // A selection change is List1's click, from the mouse, the keys or code;
   // so is a mouse click on the entry already selected.
   connect(list1_, &QListWidget::currentRowChanged, this, [this](int row) {
@@ -256,7 +308,7 @@ void FrmWmiInfo::BuildControls() {
     if (index.row() == row_before_press_ && index.row() == list1_->currentRow()) browser::List1Click(*this);
   });
 
-  command62_ = new CommandButton(QStringLiteral("AutoSave"), this);
+  command62_ = new CommandButton(QString::fromUtf8(front::kAutoSaveCaption), this);
   place(command62_, "Command62");
   connect(command62_, &QPushButton::clicked, this, [this] { browser::AutoSaveClick(*this); });
 
@@ -265,31 +317,73 @@ void FrmWmiInfo::BuildControls() {
   connect(escape, &QShortcut::activated, this, [this] { EscapePressed(); });
 }
 
+void FrmWmiInfo::MarkCutCaptions() {
+  captions_measured_ = true;
+  // What each control leaves for its text, in its own style and face.
+  auto widget = [this](const front::CaptionPlace& p) {
+    return findChild<QWidget*>(QString::fromUtf8(p.control.data(), static_cast<qsizetype>(p.control.size())));
+  };
+  const front::CaptionRoom room = [&](const front::CaptionPlace& p) {
+    QWidget* w = widget(p);
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+      QStyleOptionButton option;
+      option.initFrom(b);
+      option.text = b->text();
+      return b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b).width();
+    }
+    if (auto* c = qobject_cast<QCheckBox*>(w)) {
+      QStyleOptionButton option;
+      option.initFrom(c);
+      option.text = c->text();
+      return c->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, c).width();
+    }
+    return w->contentsRect().width();
+  };
+  const front::MeasureCaption measure = [&](const front::CaptionPlace& p) {
+    return widget(p)->fontMetrics().horizontalAdvance(
+        QString::fromUtf8(p.caption.data(), static_cast<qsizetype>(p.caption.size())));
+  };
+  for (const front::CaptionPlace& p : front::CaptionPlaces()) {
+    QWidget* w = widget(p);
+    const QString caption = QString::fromUtf8(p.caption.data(), static_cast<qsizetype>(p.caption.size()));
+    const bool cut = !front::CaptionFits(p, room, measure);
+    w->setToolTip(cut ? caption : QString());
+    if (w->property("pcinfoFocusWatched").toBool()) continue;
+    w->setProperty("pcinfoFocusWatched", true);
+    new FocusWatcher(
+        [this, w, text = std::string(p.caption)](bool focused) {
+          ShowFocusedCaption(focused && !w->toolTip().isEmpty() ? text : std::string());
+        },
+        w);
+  }
+}
+
 void FrmWmiInfo::BuildStatusLine() {
   prg_batch_ = new QProgressBar(this);
   prg_batch_->setObjectName("prgBatch");
-  prg_batch_->setGeometry(Place(kProgressRect));
-  prg_batch_->setFormat(QStringLiteral("%v / %m"));
-  prg_batch_->setAlignment(Qt::AlignCenter);
+  prg_batch_->setGeometry(Place(front::kProgressRect));
+  // The count is the status text's: the bar shows none of its own, which
+  // would be painted at another moment.
+  prg_batch_->setTextVisible(false);
   prg_batch_->hide();
 
   lbl_status_ = new QLabel(this);
   lbl_status_->setObjectName("lblStatus");
-  lbl_status_->setGeometry(Place(kStatusIdleRect));
+  lbl_status_->setGeometry(Place(front::kStatusIdleRect));
   lbl_status_->setWordWrap(true);
   lbl_status_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   lbl_status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 }
 
 void FrmWmiInfo::BuildFindBar() {
-  act_save_ = new QAction(QStringLiteral("名前を付けて保存(&S)..."), this);
+  act_save_ = new QAction(QString::fromUtf8(front::kSaveMenu), this);
   act_save_->setObjectName("actSave");
   act_save_->setShortcut(QKeySequence::Save);
   act_save_->setShortcutContext(Qt::WindowShortcut);
   connect(act_save_, &QAction::triggered, this, [this] { SavePane(); });
   addAction(act_save_);
 
-  act_find_ = new QAction(QStringLiteral("検索(&F)..."), this);
+  act_find_ = new QAction(QString::fromUtf8(front::kFindMenu), this);
   act_find_->setObjectName("actFind");
   act_find_->setShortcut(QKeySequence::Find);
   act_find_->setShortcutContext(Qt::WindowShortcut);
@@ -310,12 +404,12 @@ void FrmWmiInfo::BuildFindBar() {
   fra_find_->setObjectName("fraFind");
   fra_find_->setFrameShape(QFrame::StyledPanel);
   fra_find_->setAutoFillBackground(true);
-  auto* caption = new QLabel(QStringLiteral("検索:"), fra_find_);
+  auto* caption = new QLabel(QString::fromUtf8(front::kFindCaption), fra_find_);
   txt_find_ = new QLineEdit(fra_find_);
   txt_find_->setObjectName("txtFind");
-  auto* previous = new CommandButton(QStringLiteral("前へ"), fra_find_);
+  auto* previous = new CommandButton(QString::fromUtf8(front::kFindPrevious), fra_find_);
   previous->setObjectName("cmdFindPrevious");
-  auto* next = new CommandButton(QStringLiteral("次へ"), fra_find_);
+  auto* next = new CommandButton(QString::fromUtf8(front::kFindNext), fra_find_);
   next->setObjectName("cmdFindNext");
   lbl_find_ = new QLabel(fra_find_);
   lbl_find_->setObjectName("lblFind");
@@ -363,11 +457,13 @@ void FrmWmiInfo::BuildFindBar() {
 }
 
 void FrmWmiInfo::Load() {
-  ListAdapter adapter(*list1_);
-  browser::LoadClassList(adapter);
+  {
+    ListAdapter adapter(*list1_);
+    browser::LoadClassList(adapter);
+  }
   UniformEntrySize(*list1_);
   list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
-  list2_->addItem(QStringLiteral("cimv2"));
+  list2_->addItem(QString::fromUtf8(front::kNamespace));
   list2_->setCurrentRow(0);
   ApplyStartWidth();
 }
@@ -376,7 +472,17 @@ void FrmWmiInfo::ApplyStartWidth() {
   // The outer width includes the frame the window manager draws, known once
   // the window is shown.
   const int frame_extra = frameGeometry().width() - geometry().width();
-  resize(TwipsX(kStartWidth) - frame_extra, height());
+  resize(TwipsX(front::kStartWidth) - frame_extra, height());
+}
+
+void FrmWmiInfo::paintEvent(QPaintEvent* event) {
+  QWidget::paintEvent(event);
+  // Measuring every caption waits until the window has been drawn once: the
+  // tooltips are wanted only once the user can point at something.
+  if (!captions_marked_) {
+    captions_marked_ = true;
+    QTimer::singleShot(0, this, [this] { MarkCutCaptions(); });
+  }
 }
 
 void FrmWmiInfo::showEvent(QShowEvent* event) {
@@ -393,135 +499,52 @@ bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-void FrmWmiInfo::Yield() {
-  // Events taken here run inside the operation that yields.
-  ++yield_depth_;
-  QCoreApplication::processEvents();
-  --yield_depth_;
+void FrmWmiInfo::PumpMessages() { QCoreApplication::processEvents(); }
+
+std::string FrmWmiInfo::ClassEntry(int index) { return list1_->item(index)->text().toStdString(); }
+
+void FrmWmiInfo::BusyChanged(bool busy) {
+  if (busy)
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
+  else
+    QGuiApplication::restoreOverrideCursor();
 }
 
 void FrmWmiInfo::closeEvent(QCloseEvent* event) {
   // Closing ends the program: a running batch stops after the class or button
   // at hand, and nothing starts a new one.
-  closing_ = true;
+  Close();
   QWidget::closeEvent(event);
 }
 
 void FrmWmiInfo::EscapePressed() {
-  if (batch_depth_ > 0) {
-    stop_requested_ = true;
-    UpdateStatus();
-  } else if (fra_find_->isVisible()) {
-    HideFindBar();
-  }
-}
-
-std::optional<std::filesystem::path> FrmWmiInfo::InfoDirectory() {
-  // Made at run time when missing; a folder that cannot be made leaves the
-  // dump to its pane output.
-  std::error_code ec;
-  std::filesystem::create_directories(info_, ec);
-  return info_;
-}
-
-void FrmWmiInfo::DumpFileFailed(const std::filesystem::path& file, const std::string& reason) {
-  ++dump_failures_;
-  dump_failure_ = QString::fromStdU16String(file.u16string()) + QStringLiteral(": ") + FromUtf8(reason);
-  UpdateStatus();
-}
-
-void FrmWmiInfo::ShowNotice(const QString& text) {
-  notice_ = text;
-  UpdateStatus();
-}
-
-void FrmWmiInfo::TellInfoFolder(const InfoFolder& folder) {
-  if (!folder.per_user) return;
-  ShowNotice(QStringLiteral("プログラムの info フォルダーに書けないため、ダンプファイルはここに保存します: ") +
-             QString::fromStdU16String(folder.path.u16string()));
+  if (!Escape() && fra_find_->isVisible()) HideFindBar();
 }
 
 QString FrmWmiInfo::StatusText() const { return lbl_status_->text(); }
 
-void FrmWmiInfo::BatchStarted(std::string_view name) {
-  if (batch_depth_++ == 0) {
-    stop_requested_ = false;
-    QGuiApplication::setOverrideCursor(QCursor(Qt::BusyCursor));
-  }
-  batches_.emplace_back(name);
-  batch_step_ = 0;
-  batch_total_ = 0;
-  UpdateStatus();
-}
-
-void FrmWmiInfo::BatchProgress(int step, int total) {
-  batch_step_ = step;
-  batch_total_ = total;
-  UpdateStatus();
-}
-
-void FrmWmiInfo::BatchEnded() {
-  if (batch_depth_ == 0) return;
-  batches_.pop_back();
-  if (--batch_depth_ == 0) {
-    stop_requested_ = false;
-    QGuiApplication::restoreOverrideCursor();
-  }
-  UpdateStatus();
-}
-
 void FrmWmiInfo::UpdateStatus() {
-  QString text;
-  if (batch_depth_ > 0) {
-    prg_batch_->setRange(0, std::max(batch_total_, 1));
-    prg_batch_->setValue(std::clamp(batch_step_, 0, std::max(batch_total_, 1)));
+  const front::StatusLine line = Status();
+  if (line.batch) {
+    prg_batch_->setRange(0, line.progress_max);
+    prg_batch_->setValue(line.progress_value);
     prg_batch_->show();
-    lbl_status_->setGeometry(Place(kStatusBatchRect));
-    text = FromUtf8(batches_.back());
-    if (batch_total_ > 0) text += QStringLiteral(" %1 / %2").arg(batch_step_).arg(batch_total_);
-    if (batches_.back() == "AutoSave" && batch_step_ >= 1 && batch_step_ <= list1_->count())
-      text += QStringLiteral(" ") + list1_->item(batch_step_ - 1)->text();
-    text += stop_requested_ ? QStringLiteral("\n中止しています…") : QStringLiteral("\nEsc で中止");
   } else {
     prg_batch_->hide();
-    lbl_status_->setGeometry(Place(kStatusIdleRect));
-    QStringList lines;
-    if (dump_failures_ > 0)
-      lines
-          << QStringLiteral("ダンプファイル %1 件を書けませんでした。最後: %2").arg(dump_failures_).arg(dump_failure_);
-    if (!message_.isEmpty()) lines << message_;
-    if (!notice_.isEmpty()) lines << notice_;
-    text = lines.join(QChar('\n'));
   }
+  lbl_status_->setGeometry(Place(line.text_rect));
+  const QString text = QString::fromStdString(line.text);
   lbl_status_->setText(text);
   lbl_status_->setToolTip(text);
+  // The bar repaints at once when its value changes; the text goes with it,
+  // even inside a button that does not yield.
+  if (line.batch && lbl_status_->isVisible()) lbl_status_->repaint();
 }
 
-void FrmWmiInfo::UpdateTitle() {
-  QString title = QString::fromUtf8(kWindowCaption);
-  if (!capture_name_.isEmpty()) title += QStringLiteral(" - ") + capture_name_;
-  setWindowTitle(title);
-}
+void FrmWmiInfo::UpdateTitle() { setWindowTitle(QString::fromStdString(Title())); }
 
 bool FrmWmiInfo::OpenCapture(const QString& file) {
-  if (yield_depth_ > 0 || batch_depth_ > 0) {
-    message_ = QStringLiteral("実行中の処理が終わってから記録を開いてください: ") + QFileInfo(file).fileName();
-    UpdateStatus();
-    return false;
-  }
-  std::unique_ptr<wmi::Provider> opened;
-  try {
-    opened = wmi::RecordedProvider::FromFile(QFile::encodeName(file).toStdString());
-  } catch (const std::exception& e) {
-    ShowError(QStringLiteral("記録ファイルを開けません。表示は変わりません。\n\n") + QString::fromUtf8(e.what()));
-    return false;
-  }
-  capture_ = std::move(opened);
-  capture_name_ = QFileInfo(file).fileName();
-  message_.clear();
-  UpdateStatus();
-  UpdateTitle();
-  return true;
+  return front::Form::OpenCapture(std::filesystem::path(file.toStdU16String()));
 }
 
 void FrmWmiInfo::dragEnterEvent(QDragEnterEvent* event) {
@@ -539,25 +562,21 @@ void FrmWmiInfo::ShowError(const QString& text) { QMessageBox::warning(this, QSt
 
 void FrmWmiInfo::SavePane() {
   const QString dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  const QString file =
-      QFileDialog::getSaveFileName(this, QStringLiteral("結果を保存"), QDir(dir).filePath(QStringLiteral("pcinfo.txt")),
-                                   QStringLiteral("テキスト (*.txt);;すべてのファイル (*)"));
+  const QString file = QFileDialog::getSaveFileName(this, QString::fromUtf8(front::kSaveTitle),
+                                                    QDir(dir).filePath(QString::fromUtf8(front::kSaveDefaultName)),
+                                                    QStringLiteral("テキスト (*.txt);;すべてのファイル (*)"));
   if (file.isEmpty()) return;
   QString error;
-  if (!SavePaneTo(file, &error)) ShowError(QStringLiteral("保存できません: %1\n%2").arg(file, error));
+  if (!SavePaneTo(file, &error)) ShowError(QString::fromUtf8(front::kSaveFailed) + file + QChar('\n') + error);
 }
 
 bool FrmWmiInfo::SavePaneTo(const QString& file, QString* error) {
   // The pane's text as the procedures wrote it: UTF-8, CR LF. The old file is
   // replaced only once the new one is complete.
-  QSaveFile out(file);
-  const std::string text = rtxt_msg_->Text();
-  if (!out.open(QIODevice::WriteOnly) || out.write(text.data(), static_cast<qint64>(text.size())) < 0 ||
-      !out.commit()) {
-    if (error) *error = out.errorString();
-    return false;
-  }
-  return true;
+  std::string why;
+  if (front::SaveTextFile(std::filesystem::path(file.toStdU16String()), rtxt_msg_->Text(), &why)) return true;
+  if (error) *error = QString::fromStdString(why);
+  return false;
 }
 
 void FrmWmiInfo::ShowFindBar() {
@@ -623,7 +642,7 @@ bool FrmWmiInfo::FindInPane(bool backward) {
   if (found.isNull()) {
     p.setColor(QPalette::Base, QColor(255, 200, 200));
     txt_find_->setPalette(p);
-    lbl_find_->setText(QStringLiteral("なし"));
+    lbl_find_->setText(QString::fromUtf8(front::kFindNone));
     return false;
   }
   rtxt_msg_->setTextCursor(found);
@@ -645,10 +664,8 @@ std::string FrmWmiInfo::SelectedNamespace() { return EntryText(list2_); }
 void FrmWmiInfo::SetNamespaceListEnabled(bool enabled) { list2_->setEnabled(enabled); }
 void FrmWmiInfo::SetTestButtonEnabled(bool enabled) { command61_->setEnabled(enabled); }
 void FrmWmiInfo::SetAllGetEnabled(bool enabled) {
-  // 全自動収集 runs with auto-clear off and yields meanwhile: the switch waits
-  // with the button, so that a click cannot clear the pane half-way.
-  cmd_all_get_->setEnabled(enabled);
-  chk_clear_->setEnabled(enabled);
+  for (std::string_view name : front::kAllGetControls)
+    findChild<QWidget*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))->setEnabled(enabled);
 }
 int FrmWmiInfo::AutoClearValue() { return chk_clear_->Value(); }
 void FrmWmiInfo::SetAutoClearValue(int value) { chk_clear_->SetValue(value); }

@@ -21,20 +21,23 @@
 #include <string>
 #include <vector>
 
-#include "app/info_folder.h"
-#include "app/layout.h"
 #include "app/result_pane.h"
 #include "app/wait_pump.h"
-#include "browser/window.h"
+#include "front/form.h"
+#include "front/info_folder.h"
+#include "front/layout.h"
 #include "wmi/provider.h"
 
 namespace app {
 
-inline constexpr char kWindowCaption[] = "PC情報収集プログラム";
+using front::kWindowCaption;
 
 // "ＭＳ ゴシック" 9 point, or the installed Japanese gothic face closest to it:
-// the font of the window's text.
+// the font of Text2 and the result pane.
 QFont GothicFont();
+// The proportional Japanese UI face, 9 point (the system's own on Windows):
+// the font of the buttons, labels and lists.
+QFont UiFont();
 
 // The auto-clear switch: a click ticks or unticks it; grayed is set only
 // from code.
@@ -68,7 +71,7 @@ class CommandButton : public QPushButton {
   void keyPressEvent(QKeyEvent* event) override;
 };
 
-class FrmWmiInfo : public QWidget, public browser::Window {
+class FrmWmiInfo : public QWidget, public front::Form {
  public:
   // `provider` is this machine's WMI; `info` is the folder dump files go into
   // (the `info` folder beside the program, or the per-user one); it is made
@@ -77,20 +80,16 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWidget* parent = nullptr);
   ~FrmWmiInfo() override;
 
-  // Makes every button, dump and batch read the capture in `file` (a recorded
-  // snapshot) instead of this machine; the title names the file. A file that
-  // cannot be read gives one message and changes nothing. Refused while an
-  // operation runs (from inside its yield).
+  // front::Form::OpenCapture on a file name as Qt gives it.
+  using front::Form::OpenCapture;
   bool OpenCapture(const QString& file);
   // The capture file shown, "" for this machine.
-  QString CaptureName() const { return capture_name_; }
+  QString CaptureName() const { return QString::fromStdString(front::Form::CaptureName()); }
 
   // A line in the status text that stays while no batch runs (where dumps
   // go, for one).
-  void ShowNotice(const QString& text);
-  // Tells, in the status text, where dump files go when the folder beside the
-  // program could not be used.
-  void TellInfoFolder(const InfoFolder& folder);
+  using front::Form::ShowNotice;
+  void ShowNotice(const QString& text) { front::Form::ShowNotice(text.toStdString()); }
   QString StatusText() const;
 
   // Ctrl+S: asks for a file and saves the pane's text there (UTF-8, CR LF).
@@ -105,7 +104,12 @@ class FrmWmiInfo : public QWidget, public browser::Window {
 
   QAction* SaveAction() const { return act_save_; }
   QAction* FindAction() const { return act_find_; }
-  bool BatchRunning() const { return batch_depth_ > 0; }
+  // Gives every button, group label and check box whose caption its width
+  // cuts in its present font the whole caption as its tooltip, shown in the
+  // status line while it has the focus. Run once the window has been drawn
+  // (CaptionsMarked() is then true); again after a change of font.
+  void MarkCutCaptions();
+  bool CaptionsMarked() const { return captions_measured_; }
 
   // Start-up: fills the class list, selects its first entry (which dumps it),
   // adds "cimv2" to the namespace list and selects it, sets the width.
@@ -117,8 +121,6 @@ class FrmWmiInfo : public QWidget, public browser::Window {
 
   // browser::Window
   queries::Pane& pane() override { return *rtxt_msg_; }
-  wmi::Provider& provider() override { return capture_ ? *capture_ : provider_; }
-  void Yield() override;
   int ClassCount() override;
   int SelectedClassIndex() override;
   void SelectClass(int index) override;
@@ -129,15 +131,10 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   void SetAllGetEnabled(bool enabled) override;
   int AutoClearValue() override;
   void SetAutoClearValue(int value) override;
-  std::optional<std::filesystem::path> InfoDirectory() override;
-  void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) override;
-  void BatchStarted(std::string_view name) override;
-  void BatchProgress(int step, int total) override;
-  void BatchEnded() override;
-  bool StopRequested() override { return stop_requested_ || closing_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -147,12 +144,20 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   // that failed): a warning box.
   virtual void ShowError(const QString& text);
 
+  // front::Form
+  void PumpMessages() override;
+  std::string ClassEntry(int index) override;
+  void StatusChanged() override { UpdateStatus(); }
+  void TitleChanged() override { UpdateTitle(); }
+  void ShowError(const std::string& text) override { ShowError(QString::fromStdString(text)); }
+  void BusyChanged(bool busy) override;
+
  private:
   void BuildControls();
   void BuildStatusLine();
   void BuildFindBar();
   QRect Place(int left, int top, int width, int height) const;
-  QRect Place(const Rect& r) const { return Place(r.left, r.top, r.width, r.height); }
+  QRect Place(const front::Rect& r) const { return Place(r.left, r.top, r.width, r.height); }
   void ApplyStartWidth();
   void UpdateTitle();
   void UpdateStatus();
@@ -161,9 +166,6 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   void EscapePressed();
 
   wmi::Provider& provider_;
-  std::unique_ptr<wmi::Provider> capture_;  // the opened capture, when one is
-  QString capture_name_;
-  std::filesystem::path info_;
   QPlainTextEdit* text2_ = nullptr;
   ResultPane* rtxt_msg_ = nullptr;
   QPushButton* cmd_all_get_ = nullptr;
@@ -173,22 +175,14 @@ class FrmWmiInfo : public QWidget, public browser::Window {
   QListWidget* list1_ = nullptr;
   QListWidget* list2_ = nullptr;
   bool width_applied_on_show_ = false;
-  int row_before_press_ = -1;  // List1's selection when the mouse went down
+  bool captions_marked_ = false;    // marking asked for, after the first paint
+  bool captions_measured_ = false;  // MarkCutCaptions has run
+  int row_before_press_ = -1;       // List1's selection when the mouse went down
   WaitPump* wait_pump_ = nullptr;
 
-  // Status line and batch state.
+  // Status line.
   QProgressBar* prg_batch_ = nullptr;
   QLabel* lbl_status_ = nullptr;
-  QString notice_;        // stays while no batch runs
-  QString message_;       // the last refused action
-  QString dump_failure_;  // the last dump file that could not be written
-  int dump_failures_ = 0;
-  std::vector<std::string> batches_;  // names of the running batches, nested
-  int batch_depth_ = 0;
-  int batch_step_ = 0, batch_total_ = 0;
-  bool stop_requested_ = false;
-  bool closing_ = false;
-  int yield_depth_ = 0;
 
   // Save and find.
   QAction* act_save_ = nullptr;

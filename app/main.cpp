@@ -1,20 +1,26 @@
 // pcinfo: the window on the platform's live WMI backend, or on a recorded
-// capture:  pcinfo [--from SNAPSHOT]
+// capture:  pcinfo [--from] [SNAPSHOT] | --help | --version
 #include <QApplication>
-#include <QFile>
-#include <QMessageBox>
 #include <QStringList>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "app/frm_wmi_info.h"
-#include "app/info_folder.h"
-#include "app/no_service.h"
+#include "app/qt_start.h"
 #include "browser/code_page.h"
+#include "front/command_line.h"
+#include "front/info_folder.h"
+#include "front/no_service.h"
 #include "wmi/live.h"
+#include "wmi/utf8_path.h"
+
+#ifndef PCINFO_VERSION
+#define PCINFO_VERSION "0.0.0"
+#endif
 
 #ifdef _WIN32
 #include "wmi/windows/com.h"
@@ -27,34 +33,44 @@ int main(int argc, char** argv) {
   // extensions run in this process); every WMI proxy gets its own blanket.
   const wmi::windows::ComStart com(wmi::windows::Apartment::SingleThreaded, wmi::windows::Security::ProxyBlankets);
 #endif
+  // --help and --version are answered on the terminal, before the toolkit
+  // looks for a display.
+  const front::CommandLine asked = front::ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (asked.help || asked.version) {
+    std::fputs(asked.help ? front::kWindowHelp : "pcinfo " PCINFO_VERSION "\n", stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  std::optional<app::PlatformStartGuard> guard(std::in_place);
   QApplication application(argc, argv);
+  guard.reset();
   browser::AdoptUserLocale();
 
-  // QApplication has taken its own options out of the arguments.
+  // QApplication has taken its own options out of the arguments. They are
+  // carried as UTF-8, so that every character of a file name stays.
   std::vector<std::string> args;
-  for (const QString& a : QCoreApplication::arguments().mid(1)) args.push_back(QFile::encodeName(a).toStdString());
-  const app::CommandLine line = app::ParseCommandLine(args);
+  for (const QString& a : QCoreApplication::arguments().mid(1)) args.push_back(a.toStdString());
+  const front::CommandLine line = front::ParseCommandLine(args);
+  if (!line.error.empty()) {
+    std::fprintf(stderr, "pcinfo: %s (see pcinfo --help)\n", line.error.c_str());
+    return 2;
+  }
+  app::InstallQtTranslations(application);
 
   std::unique_ptr<wmi::Provider> provider;
   try {
     provider = wmi::MakeLiveProvider();
   } catch (const wmi::Error&) {
-    provider = std::make_unique<app::NoServiceProvider>();
+    provider = std::make_unique<front::NoServiceProvider>();
   }
 
   const std::filesystem::path beside =
       std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()) / "info";
-  const app::InfoFolder info = app::ChooseInfoFolder(beside, app::PerUserInfoFolder());
+  const front::InfoFolder info = front::ChooseInfoFolder(beside, front::PerUserInfoFolder());
 
   app::FrmWmiInfo window(*provider, info.path);
   window.TellInfoFolder(info);
-  if (!line.error.empty())
-    QMessageBox::warning(
-        nullptr, QString::fromUtf8(app::kWindowCaption),
-        QString::fromLocal8Bit(line.error) + QStringLiteral("\n使い方: ") + QString::fromUtf8(app::kWindowUsage));
-  else if (line.from)
-    window.OpenCapture(QFile::decodeName(
-        QByteArray::fromStdString(*line.from)));  // a bad file is told once; the window then shows this machine
+  if (line.from)
+    window.OpenCapture(wmi::PathFromUtf8(*line.from));  // a bad file is told once; the window then shows this machine
   window.Load();
   window.show();
   return application.exec();

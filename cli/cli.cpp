@@ -7,6 +7,8 @@
 #include <ostream>
 #include <sstream>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "browser/browser.h"
 #include "cli/console_window.h"
@@ -42,11 +44,70 @@ namespace cli {
 
 namespace {
 
-// Button names match without regard to case (command40 is Command40).
+std::string AsciiLower(std::string_view s) {
+  std::string lower(s);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
+// Levenshtein distance, byte by byte.
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t up = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+
+// How near a button is to a name that is no button's (lower is nearer; 0 is
+// not near at all): its caption, the class it queries, its group, then its
+// control name spelt a little differently ("comand10", "40").
+int Nearness(const queries::Button& b, const std::string& name) {
+  const std::string caption = AsciiLower(b.caption);
+  std::string query = AsciiLower(b.query);
+  const std::size_t from = query.rfind(' ', query.find_last_not_of(' '));
+  std::string cls = from == std::string::npos ? query : query.substr(from + 1);
+  cls.erase(cls.find_last_not_of(' ') + 1);
+  if (caption == name) return 1;
+  if (caption.find(name) != std::string::npos) return 2;
+  if (cls == name || cls == "win32_" + name) return 2;
+  if (cls.find(name) != std::string::npos) return 3;
+  if (AsciiLower(b.group) == name) return 4;
+  const std::string control = AsciiLower(b.control);
+  const std::string digits = control.substr(std::string_view("command").size());
+  const std::size_t distance = std::min(EditDistance(control, name), EditDistance(digits, name) + 1);
+  if (distance <= std::max<std::size_t>(2, name.size() / 4)) return 5 + static_cast<int>(distance);
+  return 0;
+}
+
+// Button names match without regard to case (command40 is Command40). An
+// unknown name is answered with the nearest buttons, by control name and
+// caption, on the same one line.
 const queries::Button& ButtonNamed(const std::string& name) {
   for (const queries::Button& b : queries::Buttons())
     if (wmi::EqualsIgnoreCase(b.control, name)) return b;
-  throw UsageError{"unknown button: " + name};
+  const std::string wanted = AsciiLower(name);
+  std::vector<std::pair<int, const queries::Button*>> near;
+  if (!wanted.empty())
+    for (const queries::Button& b : queries::Buttons())
+      if (const int n = Nearness(b, wanted)) near.emplace_back(n, &b);
+  std::stable_sort(near.begin(), near.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+  std::string message = "unknown button: " + name;
+  constexpr std::size_t kShown = 3;
+  for (std::size_t i = 0; i < near.size() && i < kShown; ++i) {
+    message += i == 0 ? "; did you mean " : ", ";
+    message += std::string(near[i].second->control) + " \"" + std::string(near[i].second->caption) + "\"";
+  }
+  message += near.empty() ? " (pcinfo-cli buttons lists them all)" : "? (pcinfo-cli buttons lists them all)";
+  throw UsageError{message};
 }
 
 void RunButtons(wmi::Provider& provider, const std::vector<const queries::Button*>& buttons, std::ostream& out) {
@@ -211,6 +272,7 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   snapshot->add_flag("--sanitize", a.snapshot.sanitize,
                      "Mask serial numbers, UUIDs, addresses, host, domain and user names, SIDs");
   snapshot->add_option("CLASS", a.snapshot.classes, "Classes to capture");
+  snapshot->footer("Name a capture NAME.pcinfo.json: a file manager then opens it in the window, pcinfo.");
   CLI::App* diff = command("diff", "What changed between two captures");
   diff->add_flag("--all", a.diff.all, "Include values that change by themselves (free space, clocks, load, time)");
   diff->add_flag("--json", a.diff.json, "JSON for programs instead of text");

@@ -2,12 +2,12 @@
 
 #include <utility>
 
-#include "app/info_folder.h"
+#include "front/info_folder.h"
 
 namespace cli {
 
 ConsoleInfo ConsoleInfoFolder(const std::filesystem::path& program_dir) {
-  const app::InfoFolder chosen = app::ChooseInfoFolder(program_dir / "info", app::PerUserInfoFolder());
+  const front::InfoFolder chosen = front::ChooseInfoFolder(program_dir / "info", front::PerUserInfoFolder());
   return {chosen.path, chosen.per_user};
 }
 

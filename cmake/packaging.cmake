@@ -1,6 +1,7 @@
 # Installing like any other program (GNUInstallDirs folders): the programs
 # (their own install rules), man pages for both, a desktop entry and an icon
-# for the window, bash completion for pcinfo-cli; and CPack's .deb:
+# for the window with the MIME type of captures, bash completion for pcinfo-cli;
+# and CPack's .deb:
 #
 #   cmake --preset default && cmake --build --preset default --target package
 set(_pcinfo_dist ${PROJECT_SOURCE_DIR}/dist)
@@ -24,6 +25,9 @@ if(NOT WIN32)
           RENAME pcinfo-cli)
   if(TARGET pcinfo)
     install(FILES ${_pcinfo_dist}/pcinfo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+    # Captures named *.pcinfo.json, which the desktop entry opens.
+    install(FILES ${_pcinfo_dist}/pcinfo-capture.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages
+            RENAME pcinfo.xml)
     install(FILES ${_pcinfo_dist}/pcinfo.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   endif()
 

@@ -1,4 +1,19 @@
 # bash completion for pcinfo-cli
+
+# Button names in any case, completed in the case typed so far ("comm" gives
+# command1 ...). Where more than one is left, the list shows each with its
+# caption; the line only ever gets the common part of the names.
+_pcinfo_cli_buttons() {
+  local name group caption rest lower=${cur,,}
+  local -a names=() shown=()
+  while IFS=$'\t' read -r name group caption rest; do
+    [[ -n $name && ${name,,} == "$lower"* ]] || continue
+    names+=("$cur${name:${#cur}}")
+    shown+=("$cur${name:${#cur}}  $caption")
+  done < <(pcinfo-cli buttons 2>/dev/null | tr -d '\r')
+  if ((${#names[@]} > 1)); then COMPREPLY=("${shown[@]}"); else COMPREPLY=("${names[@]}"); fi
+}
+
 _pcinfo_cli() {
   local cur prev words cword
   _init_completion || return
@@ -18,7 +33,7 @@ _pcinfo_cli() {
   case $command in
     "") COMPREPLY=($(compgen -W "$commands $global" -- "$cur")) ;;
     run)
-      COMPREPLY=($(compgen -W "$(pcinfo-cli buttons 2>/dev/null | cut -f1) $global" -- "$cur")) ;;
+      if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W "$global" -- "$cur")); else _pcinfo_cli_buttons; fi ;;
     dump)
       if [[ $cur == -* ]]; then
         COMPREPLY=($(compgen -W "--namespace --info $global" -- "$cur"))

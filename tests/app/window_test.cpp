@@ -19,9 +19,10 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/class_list.h"
 #include "app/frm_wmi_info.h"
-#include "app/no_service.h"
 #include "browser/code_page.h"
+#include "front/no_service.h"
 #include "queries/buttons.h"
 #include "tests/app/window_support.h"
 #include "tests/support/golden.h"
@@ -403,7 +404,7 @@ TEST_F(Window, MissingInfoFolderIsMadeAndTheDumpSaved) {
 }
 
 TEST_F(Window, StartsWithoutAWmiServiceAndEveryButtonGivesHeaderAndSeparator) {
-  Open(std::make_unique<app::NoServiceProvider>());
+  Open(std::make_unique<front::NoServiceProvider>());
   QTest::mouseClick(Find<QPushButton>("Command10"), Qt::LeftButton);
   EXPECT_EQ(Lines(PaneText()), (std::vector<std::string>{"物理ディスクドライブ" + kHeader, kSeparator}));
 }
@@ -460,6 +461,7 @@ TEST_F(Window, ClassListEntriesTakeThePlaceTheirOwnSizesGive) {
   QListWidget* list1 = List1();
   QListWidget own;  // the same entries, each asked for its own size
   own.setFont(list1->font());
+  own.setItemDelegate(new app::WholeTextDelegate(&own));
   own.resize(list1->size());
   for (int i = 0; i < list1->count(); ++i) own.addItem(list1->item(i)->text());
   own.show();

@@ -243,12 +243,13 @@ TEST_F(WindowUse, AutoSaveShowsHowFarItIsWithABusyCursorAndEscStopsIt) {
   }
   EXPECT_EQ(FileCount(info_), 4u);
   EXPECT_EQ(List1()->currentRow(), 57);
-  // The end is visible: no bar, no busy cursor, no batch text.
+  // The end is visible: no bar, no busy cursor; the status line says where
+  // the walk stopped.
   const Seen end = Look(w);
   EXPECT_FALSE(end.bar_visible);
   EXPECT_FALSE(end.busy);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(end.status, "");
+  EXPECT_EQ(end.status, QStringLiteral("AutoSave: 58 / 1211 で中止"));
   EXPECT_TRUE(w.isVisible());
 
   // Esc between batches stops nothing later: the next walk runs to the end.
@@ -432,7 +433,8 @@ TEST_F(WindowUse, WhereTheInfoFolderCannotBeMadeDumpsGoToTheUsersFolderAndTheWin
   // A file named `info` stands beside the program.
   std::filesystem::create_directories(dir_ / "program");
   std::ofstream(dir_ / "program" / "info") << "x";
-  const app::InfoFolder folder = app::ChooseInfoFolder(dir_ / "program" / "info", dir_ / "home" / "pcinfo" / "info");
+  const front::InfoFolder folder =
+      front::ChooseInfoFolder(dir_ / "program" / "info", dir_ / "home" / "pcinfo" / "info");
   ASSERT_TRUE(folder.per_user);
   provider_ = wmi::RecordedProvider::FromFile(Data("browser/machine.json"));
   window_ = std::make_unique<HookedWindow>(*provider_, folder.path);

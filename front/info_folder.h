@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-namespace app {
+namespace front {
 
 struct InfoFolder {
   std::filesystem::path path;
@@ -27,4 +27,4 @@ bool CanWriteFolder(const std::filesystem::path& folder);
 // missing; returned even when it cannot be written either).
 InfoFolder ChooseInfoFolder(const std::filesystem::path& beside_program, const std::filesystem::path& per_user);
 
-}  // namespace app
+}  // namespace front

@@ -1,4 +1,4 @@
-#include "app/info_folder.h"
+#include "front/info_folder.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -11,7 +11,7 @@
 #include <unistd.h>
 #endif
 
-namespace app {
+namespace front {
 
 std::filesystem::path PerUserInfoFolder() {
 #ifdef _WIN32
@@ -59,4 +59,4 @@ InfoFolder ChooseInfoFolder(const std::filesystem::path& beside_program, const s
   return {per_user, true};
 }
 
-}  // namespace app
+}  // namespace front

@@ -1,6 +1,9 @@
-#include "app/layout.h"
+#include "front/layout.h"
 
-namespace app {
+#include <string>
+#include <vector>
+
+namespace front {
 
 namespace {
 
@@ -59,10 +62,32 @@ constexpr Group kGroups[] = {
 
 std::span<const Group> Groups() { return kGroups; }
 
+std::span<const std::string_view> TabOrder() {
+  static const std::vector<std::string_view> order = [] {
+    std::vector<std::string_view> names{"Text2"};
+    for (const Group& g : kGroups) {
+      names.push_back(g.frame);
+      names.push_back(g.label);
+      for (const GroupButton& b : g.buttons) names.push_back(b.control);
+    }
+    for (std::string_view n : {"rtxtMsg", "cmdAllGet", "chkClear", "Command61", "List2", "List1", "Command62"})
+      names.push_back(n);
+    return names;
+  }();
+  return order;
+}
+
+int ControlId(std::string_view name) {
+  const auto order = TabOrder();
+  for (std::size_t i = 0; i < order.size(); ++i)
+    if (order[i] == name) return static_cast<int>(i) + kFirstControlId;
+  return 0;
+}
+
 const Rect* ControlRect(std::string_view name) {
   for (const Control& c : kControls)
     if (c.name == name) return &c.rect;
   return nullptr;
 }
 
-}  // namespace app
+}  // namespace front

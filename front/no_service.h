@@ -5,7 +5,7 @@
 #include "wmi/error.h"
 #include "wmi/provider.h"
 
-namespace app {
+namespace front {
 
 class NoServiceProvider : public wmi::Provider {
  protected:
@@ -14,4 +14,4 @@ class NoServiceProvider : public wmi::Provider {
   }
 };
 
-}  // namespace app
+}  // namespace front

@@ -10,8 +10,8 @@
 #include <functional>
 #include <optional>
 
-#include "app/command_line.h"
-#include "app/info_folder.h"
+#include "front/command_line.h"
+#include "front/info_folder.h"
 
 namespace {
 
@@ -85,12 +85,12 @@ TEST_P(ChooseInfoFolder, PicksAFolderTheUserCanWrite) {
   GetParam().lay_out(program, home);
   const fs::path per_user = home / "pcinfo" / "info";
 
-  app::InfoFolder chosen;
+  front::InfoFolder chosen;
   bool can_write = false;
   {
     AsOrdinaryUser user;
     if (!user.works()) GTEST_SKIP() << "permission bits cannot be tried here";
-    chosen = app::ChooseInfoFolder(program / "info", per_user);
+    chosen = front::ChooseInfoFolder(program / "info", per_user);
     can_write = std::ofstream(chosen.path / "Win32_Battery.txt").is_open();
   }
   EXPECT_EQ(chosen.per_user, GetParam().per_user);
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ChooseInfoFolder, WithoutAPerUserFolderKeepsTheOneBesideTheProgram) {
   Scratch scratch;
   std::ofstream(scratch.path() / "info") << "x";
-  const app::InfoFolder chosen = app::ChooseInfoFolder(scratch.path() / "info", {});
+  const front::InfoFolder chosen = front::ChooseInfoFolder(scratch.path() / "info", {});
   EXPECT_EQ(chosen.path, scratch.path() / "info");
   EXPECT_FALSE(chosen.per_user);
 }
@@ -169,7 +169,7 @@ TEST_P(PerUserInfoFolder, FollowsTheDataHome) {
   const std::optional<std::string> keep_home = old_home ? std::optional<std::string>(old_home) : std::nullopt;
   set("XDG_DATA_HOME", GetParam().xdg_data_home);
   set("HOME", GetParam().home);
-  const fs::path got = app::PerUserInfoFolder();
+  const fs::path got = front::PerUserInfoFolder();
   set("XDG_DATA_HOME", keep_xdg);
   set("HOME", keep_home);
   EXPECT_EQ(got, fs::path(GetParam().expected));
@@ -189,6 +189,7 @@ struct LineCase {
   std::vector<std::string> args;
   std::optional<std::string> from;
   bool error;
+  bool help = false, version = false;
 };
 
 void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
@@ -196,21 +197,28 @@ void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
 class CommandLine : public testing::TestWithParam<LineCase> {};
 
 TEST_P(CommandLine, Parses) {
-  const app::CommandLine line = app::ParseCommandLine(GetParam().args);
+  const front::CommandLine line = front::ParseCommandLine(GetParam().args);
   EXPECT_EQ(line.from, GetParam().from);
   EXPECT_EQ(!line.error.empty(), GetParam().error) << line.error;
+  EXPECT_EQ(line.help, GetParam().help);
+  EXPECT_EQ(line.version, GetParam().version);
 }
 
-INSTANTIATE_TEST_SUITE_P(Arguments, CommandLine,
-                         testing::Values(LineCase{"None", {}, std::nullopt, false},
-                                         LineCase{"From", {"--from", "desktop.json"}, "desktop.json", false},
-                                         LineCase{"FromWithEquals", {"--from=/tmp/a b.json"}, "/tmp/a b.json", false},
-                                         LineCase{"FromWithoutFile", {"--from"}, std::nullopt, true},
-                                         LineCase{"FromEmpty", {"--from="}, std::nullopt, true},
-                                         LineCase{
-                                             "FromTwice", {"--from", "a.json", "--from", "b.json"}, std::nullopt, true},
-                                         LineCase{"UnknownOption", {"--wide"}, std::nullopt, true},
-                                         LineCase{"BareFile", {"desktop.json"}, std::nullopt, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, CommandLine,
+    testing::Values(LineCase{"None", {}, std::nullopt, false},
+                    LineCase{"From", {"--from", "desktop.json"}, "desktop.json", false},
+                    LineCase{"FromWithEquals", {"--from=/tmp/a b.json"}, "/tmp/a b.json", false},
+                    LineCase{"FromWithoutFile", {"--from"}, std::nullopt, true},
+                    LineCase{"FromEmpty", {"--from="}, std::nullopt, true},
+                    LineCase{"FromTwice", {"--from", "a.json", "--from", "b.json"}, std::nullopt, true},
+                    LineCase{"UnknownOption", {"--wide"}, std::nullopt, true},
+                    LineCase{"BareFile", {"desktop.json"}, "desktop.json", false},
+                    LineCase{"FileAfterDoubleDash", {"--", "-x.json"}, "-x.json", false},
+                    LineCase{"TwoFiles", {"a.json", "--from", "b.json"}, std::nullopt, true},
+                    LineCase{"Help", {"a.json", "--help"}, std::nullopt, false, true},
+                    LineCase{"ShortHelpBesideToolkitOption", {"-platform", "-h"}, std::nullopt, false, true},
+                    LineCase{"Version", {"--version"}, std::nullopt, false, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
