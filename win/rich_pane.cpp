@@ -1,0 +1,122 @@
+#include "win/rich_pane.h"
+
+#include <richedit.h>
+
+#include "win/utf16.h"
+
+namespace win {
+
+namespace {
+
+LONG TextLength(HWND hwnd) {
+  GETTEXTLENGTHEX how{GTL_NUMCHARS | GTL_PRECISE, 1200};
+  return static_cast<LONG>(SendMessageW(hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&how), 0));
+}
+
+void Select(HWND hwnd, LONG from, LONG to) {
+  CHARRANGE range{from, to};
+  SendMessageW(hwnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
+
+}  // namespace
+
+bool RichPane::LoadControl() { return ::LoadLibraryW(L"Msftedit.dll") != nullptr; }
+
+void RichPane::Create(HWND parent, int id) {
+  hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
+                          WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
+                              ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
+                          0, 0, 10, 10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+  // Plain text, no undo history, and room for any output (the default limit
+  // is 32767 characters).
+  SendMessageW(hwnd_, EM_SETTEXTMODE, TM_PLAINTEXT | TM_SINGLELEVELUNDO | TM_SINGLECODEPAGE, 0);
+  SendMessageW(hwnd_, EM_SETUNDOLIMIT, 0, 0);
+  SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+}
+
+void RichPane::AppendMessage(const std::string& line) {
+  text_ += line;
+  text_ += "\r\n";
+  pending_ += Wide(line);
+  pending_ += L"\r\n";
+  if (!queued_ && hwnd_) {
+    queued_ = true;
+    PostMessageW(GetParent(hwnd_), kFlushMessage, 0, 0);
+  }
+}
+
+void RichPane::Clear() {
+  text_.clear();
+  pending_.clear();
+  scroll_pending_ = false;
+  if (hwnd_) SetWindowTextW(hwnd_, L"");
+}
+
+void RichPane::ScrollToEnd() {
+  // When the lines appended so far reach the control.
+  scroll_pending_ = true;
+  if (!queued_ && hwnd_) {
+    queued_ = true;
+    PostMessageW(GetParent(hwnd_), kFlushMessage, 0, 0);
+  }
+}
+
+void RichPane::SetVisible(bool visible) {
+  if (!hwnd_) return;
+  if (visible) Flush();
+  ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void RichPane::Flush() {
+  queued_ = false;
+  if (!hwnd_ || (pending_.empty() && !scroll_pending_)) return;
+  if (!pending_.empty()) {
+    CHARRANGE selection{};
+    POINT scroll{};
+    SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+    SendMessageW(hwnd_, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+    const LONG end = TextLength(hwnd_);
+    Select(hwnd_, end, end);
+    SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+    pending_.clear();
+    if (!scroll_pending_) {
+      // The user's selection and view stay where they were.
+      Select(hwnd_, selection.cpMin, selection.cpMax);
+      SendMessageW(hwnd_, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
+    }
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(hwnd_, nullptr, TRUE);
+  }
+  if (scroll_pending_) {
+    scroll_pending_ = false;
+    const LONG end = TextLength(hwnd_);
+    Select(hwnd_, end, end);
+    SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
+  }
+}
+
+bool RichPane::Find(const std::wstring& needle, bool backward, bool match_case) {
+  Flush();
+  if (needle.empty()) return false;
+  CHARRANGE selection{};
+  SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
+  const WPARAM flags = (backward ? 0 : FR_DOWN) | (match_case ? FR_MATCHCASE : 0);
+  FINDTEXTEXW find{};
+  find.lpstrText = needle.c_str();
+  // From the selection on, then round from the other end.
+  const CHARRANGE tries[2] = {backward ? CHARRANGE{selection.cpMin, 0} : CHARRANGE{selection.cpMax, -1},
+                              backward ? CHARRANGE{-1, 0} : CHARRANGE{0, -1}};
+  for (const CHARRANGE& range : tries) {
+    find.chrg = range;
+    if (backward && range.cpMin < 0) find.chrg.cpMin = TextLength(hwnd_);
+    if (SendMessageW(hwnd_, EM_FINDTEXTEXW, flags, reinterpret_cast<LPARAM>(&find)) >= 0) {
+      Select(hwnd_, find.chrgText.cpMin, find.chrgText.cpMax);
+      SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace win
