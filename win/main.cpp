@@ -20,6 +20,7 @@
 #include "wmi/error.h"
 #include "wmi/live.h"
 #include "wmi/utf8_path.h"
+#include "wmi/windows/com.h"
 
 namespace {
 
@@ -47,6 +48,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
     LocalFree(argv);
   }
   const front::CommandLine line = front::ParseCommandLine(args);
+
+  // The window's thread is a single-threaded apartment (the common dialogs
+  // and the shell need one), and the process's COM security is set before
+  // anything else can marshal an interface.
+  wmi::windows::EnsureComForThisThread(wmi::windows::Apartment::SingleThreaded);
 
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);

@@ -10,8 +10,10 @@
 //   probe title               prints the window's title
 //   probe autosave-esc CLASS  selects CLASS, starts AutoSave and presses Esc:
 //                             prints the entry the walk stopped at
-//   probe close-during CONTROL  starts a batch and closes the window once it
-//                             runs: waits for the program to end
+//   probe close-during CONTROL [CLASS]  selects CLASS, starts a batch and
+//                             closes the window once it runs: waits for the
+//                             program to end
+//   probe close               closes the window: waits for the program to end
 //
 // Exit status 0 when the action did what was asked, 1 otherwise, 2 when the
 // window was not found.
@@ -213,22 +215,32 @@ int AutoSaveEsc(const std::string& cls) {
   return idle && at == from + 1 ? 0 : 1;
 }
 
-int CloseDuring(const std::string& name, const std::string& cls) {
-  if (!cls.empty() && Select(cls, true) < 0) return 1;
+// Closes the window (once the batch named by `control` runs, when one is):
+// true when the program ended within a minute with exit code 0.
+bool CloseAndWait(const std::string& control, bool* running) {
   DWORD pid = 0;
   GetWindowThreadProcessId(g_window, &pid);
   HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
-  if (!process) return 1;
-  PostMessageW(Named(name), BM_CLICK, 0, 0);
-  const bool running = WaitForStatus(name == "cmdAllGet" ? front::kAllGetCaption : front::kAutoSaveCaption, 300);
+  if (!process) return false;
+  if (!control.empty()) {
+    PostMessageW(Named(control), BM_CLICK, 0, 0);
+    *running = WaitForStatus(control == "cmdAllGet" ? front::kAllGetCaption : front::kAutoSaveCaption, 300);
+  }
   PostMessageW(g_window, WM_CLOSE, 0, 0);
   const DWORD waited = WaitForSingleObject(process, 60000);
   DWORD code = 1;
   GetExitCodeProcess(process, &code);
   CloseHandle(process);
-  std::printf("batch seen running: %s, ended: %s, exit code %lu\n", running ? "yes" : "no",
-              waited == WAIT_OBJECT_0 ? "yes" : "no", code);
-  return running && waited == WAIT_OBJECT_0 && code == 0 ? 0 : 1;
+  std::printf("ended: %s, exit code %lu\n", waited == WAIT_OBJECT_0 ? "yes" : "no", code);
+  return waited == WAIT_OBJECT_0 && code == 0;
+}
+
+int CloseDuring(const std::string& control, const std::string& cls) {
+  if (!cls.empty() && Select(cls, true) < 0) return 1;
+  bool running = false;
+  const bool ended = CloseAndWait(control, &running);
+  std::printf("batch seen running: %s\n", running ? "yes" : "no");
+  return running && ended ? 0 : 1;
 }
 
 }  // namespace
@@ -250,5 +262,6 @@ int main(int argc, char** argv) {
   }
   if (action == "autosave-esc" && argc == 3) return AutoSaveEsc(argv[2]);
   if (action == "close-during" && argc >= 3) return CloseDuring(argv[2], argc > 3 ? argv[3] : "");
+  if (action == "close") return CloseAndWait("", nullptr) ? 0 : 1;
   return 2;
 }

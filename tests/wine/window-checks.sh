@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# The Win32 window under Wine, on the display this runs with (run-stage.sh
+# starts it under xvfb-run): pcinfo.exe is started from a folder with a
+# Japanese name on a capture in another one, and pcinfo_probe.exe reads it from
+# outside. Prints one PASS or FAIL line per check.
+#
+# Usage, from the repository root, with WINEPREFIX set:
+#   tests/wine/window-checks.sh WORK_DIR LINUX_PCINFO_CLI [ZIP]
+# WORK_DIR receives the logs and window.png, the window's screenshot;
+# PCINFO_WINE_SCREENSHOT=FILE also copies it there. ZIP, when given, is
+# unpacked and its programs run.
+set -u
+
+work=$1
+linux_cli=$2
+zip=${3:-}
+exe_dir=build/mingw/bin
+golden=tests/data/app/window.layout.txt
+
+pass() { echo "PASS $1"; }
+fail() { echo "FAIL $1${2:+: $2}"; }
+# Waits up to 20 s for the programs started here to end, then ends them.
+settle() {
+  local i
+  for i in $(seq 1 100); do
+    [[ -z $(jobs -rp) ]] && return
+    sleep 0.2
+  done
+  echo "a window did not end; ending the prefix's programs"
+  wineserver -k > /dev/null 2>&1
+  wait
+}
+
+# A Japanese folder for the program (its info folder is made beside it) and
+# another for the capture.
+program_dir=$work/ウィンドウ/山田
+capture_dir=$work/記録
+rm -rf "$program_dir" "$capture_dir"
+mkdir -p "$program_dir" "$capture_dir"
+cp "$exe_dir/pcinfo.exe" "$program_dir/"
+cp tests/data/desktop.json "$capture_dir/デスクトップ.json"
+capture=$capture_dir/デスクトップ.json
+probe=$exe_dir/pcinfo_probe.exe
+
+# probe NAME ARGS...: output in $work/probe-NAME.out, status returned.
+probe() {
+  local name=$1
+  shift
+  wine "$probe" "$@" > "$work/probe-$name.out" 2> "$work/probe-$name.err" < /dev/null
+}
+# start NAME ARGS...: pcinfo.exe in the background, its output in $work/NAME.log.
+start() {
+  local name=$1
+  shift
+  wine "$program_dir/pcinfo.exe" "$@" > "$work/$name.log" 2>&1 < /dev/null &
+}
+
+# --- the window on a capture ---------------------------------------------------
+
+started=$(date +%s%N)
+start window --from "$capture"
+if probe layout layout "$golden"; then
+  pass "the window starts ($((($(date +%s%N) - started) / 1000000)) ms to its first answer): $(head -1 "$work/probe-layout.out")"
+else
+  fail "the window's controls at the form's places" "$(grep -c . "$work/probe-layout.out") lines, see $work/probe-layout.out"
+  head -10 "$work/probe-layout.out"
+fi
+
+probe title title
+if [[ $(tr -d '\r' < "$work/probe-title.out") == "PC情報収集プログラム - デスクトップ.json" ]]; then
+  pass "--from a capture in 記録: opened, and the title names it"
+else
+  fail "--from a capture in a Japanese folder" "title $(cat "$work/probe-title.out")"
+fi
+
+# A click fills the pane with what pcinfo-cli prints for the same button.
+for button in Command40 Command10 Command60; do
+  "$linux_cli" --from "$capture" run "$button" > "$work/cli-$button.txt" 2> /dev/null < /dev/null
+  if probe "click-$button" click "$button" "$work/pane-$button.txt" &&
+    cmp -s "$work/pane-$button.txt" "$work/cli-$button.txt" && [[ -s $work/cli-$button.txt ]]; then
+    pass "click on $button: the pane holds pcinfo-cli run $button, byte for byte"
+  else
+    fail "click on $button" "cmp $work/pane-$button.txt $work/cli-$button.txt"
+  fi
+done
+
+import -window root -trim +repage "$work/window.png" > "$work/import.log" 2>&1
+if [[ -s $work/window.png ]]; then
+  pass "screenshot $work/window.png"
+  [[ -n ${PCINFO_WINE_SCREENSHOT:-} ]] && cp "$work/window.png" "$PCINFO_WINE_SCREENSHOT"
+else
+  fail "screenshot" "see $work/import.log"
+fi
+
+# A class selected in List1 is dumped into info beside the program.
+mkdir -p "$work/info-cli"
+"$linux_cli" --from "$capture" dump --info "$work/info-cli" Win32_BIOS > /dev/null 2>&1 < /dev/null
+if probe select select Win32_BIOS && [[ -s $program_dir/info/Win32_BIOS.txt ]] &&
+  cmp -s "$program_dir/info/Win32_BIOS.txt" "$work/info-cli/Win32_BIOS.txt"; then
+  pass "a class selected in List1: info\\Win32_BIOS.txt beside pcinfo.exe in ウィンドウ\\山田, as pcinfo-cli writes it"
+else
+  fail "dump into the info folder beside the program" "see $program_dir/info"
+fi
+
+# Esc during AutoSave stops the walk after the class at hand.
+if probe autosave-esc autosave-esc Win32_BIOS; then
+  pass "Esc stops AutoSave after the class at hand ($(cat "$work/probe-autosave-esc.out"))"
+else
+  fail "Esc during AutoSave" "$(cat "$work/probe-autosave-esc.out")"
+fi
+
+# Closing during AutoSave: the program ends, and every dump file it wrote is whole.
+rm -rf "$program_dir/info"
+if probe close-autosave close-during Command62 CIM_Action; then
+  torn=0
+  for f in "$program_dir"/info/*; do
+    [[ -e $f ]] || continue
+    cls=$(basename "$f" .txt)
+    if [[ $f != *.txt ]]; then
+      torn=$((torn + 1))
+      continue
+    fi
+    "$linux_cli" --from "$capture" dump --info "$work/info-cli" "$cls" > /dev/null 2>&1 < /dev/null
+    cmp -s "$f" "$work/info-cli/$cls.txt" || torn=$((torn + 1))
+  done
+  if [[ $torn -eq 0 ]]; then
+    pass "closing during AutoSave: the program ends ($(tr '\n' ' ' < "$work/probe-close-autosave.out")), no file torn"
+  else
+    fail "closing during AutoSave" "$torn files differ from pcinfo-cli's or are left half-made, see $program_dir/info"
+  fi
+else
+  fail "closing during AutoSave" "$(cat "$work/probe-close-autosave.out")"
+fi
+settle
+
+# Closing during 全自動収集.
+start allget --from "$capture"
+if probe close-allget close-during cmdAllGet; then
+  pass "closing during 全自動収集: the program ends ($(tr '\n' ' ' < "$work/probe-close-allget.out"))"
+else
+  fail "closing during 全自動収集" "$(cat "$work/probe-close-allget.out")"
+fi
+settle
+
+# --- the portable zip ------------------------------------------------------------
+
+if [[ -n $zip ]]; then
+  rm -rf "$work/zip"
+  mkdir -p "$work/zip"
+  if unzip -q "$zip" -d "$work/zip"; then
+    unpacked=$(find "$work/zip" -name pcinfo.exe -printf '%h\n' | head -1)
+    missing=
+    for f in pcinfo.exe pcinfo-cli.exe README.txt LICENSES.txt; do [[ -f $unpacked/$f ]] || missing+=" $f"; done
+    wine "$unpacked/pcinfo-cli.exe" --from "$capture" run Command40 > "$work/zip-cli.txt" 2> /dev/null < /dev/null
+    cli_ok=$?
+    wine "$unpacked/pcinfo.exe" --from "$capture" > "$work/zip-window.log" 2>&1 < /dev/null &
+    probe zip-title title
+    probe zip-close close
+    settle
+    if [[ -z $missing && $cli_ok -eq 0 ]] && cmp -s "$work/zip-cli.txt" "$work/cli-Command40.txt" &&
+      grep -q "デスクトップ.json" "$work/probe-zip-title.out" && [[ -d $unpacked/info ]]; then
+      pass "the zip unpacked: pcinfo-cli.exe runs, pcinfo.exe opens the capture and makes its info folder"
+    else
+      fail "the unpacked zip" "missing:${missing:- none}, cli status $cli_ok, title $(cat "$work/probe-zip-title.out")"
+    fi
+  else
+    fail "unzip $zip"
+  fi
+fi
