@@ -2,6 +2,8 @@
 
 #include <richedit.h>
 
+#include <algorithm>
+
 #include "win/utf16.h"
 
 namespace win {
@@ -50,6 +52,7 @@ void RichPane::Clear() {
   pending_.clear();
   scroll_pending_ = false;
   if (hwnd_) SetWindowTextW(hwnd_, L"");
+  stale_ = true;
 }
 
 void RichPane::ScrollToEnd() {
@@ -62,9 +65,37 @@ void RichPane::ScrollToEnd() {
 }
 
 void RichPane::SetVisible(bool visible) {
-  if (!hwnd_) return;
-  if (visible) Flush();
-  ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+  // Hidden, the pane keeps its picture and draws nothing; shown again, it
+  // draws once, and only when what it shows has changed (a dump's lines
+  // usually land below the view).
+  if (!hwnd_ || visible == !hidden_) return;
+  if (visible) {
+    hidden_ = false;
+    Flush();
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    if (stale_) InvalidateRect(hwnd_, nullptr, TRUE);
+    stale_ = false;
+  } else {
+    hidden_ = true;
+    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+  }
+}
+
+bool RichPane::InView(LONG cp) const {
+  // By lines: the line of `cp` against the first shown and as many after it
+  // as the pane's height holds.
+  RECT r;
+  GetClientRect(hwnd_, &r);
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc, &metrics);
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+  const LONG shown = (r.bottom - r.top) / std::max<LONG>(1, metrics.tmHeight) + 1;
+  const LONG first = static_cast<LONG>(SendMessageW(hwnd_, EM_GETFIRSTVISIBLELINE, 0, 0));
+  const LONG line = static_cast<LONG>(SendMessageW(hwnd_, EM_EXLINEFROMCHAR, 0, cp));
+  return line >= first && line <= first + shown;
 }
 
 void RichPane::Flush() {
@@ -75,8 +106,11 @@ void RichPane::Flush() {
     POINT scroll{};
     SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
     SendMessageW(hwnd_, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
-    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+    if (!hidden_) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
     const LONG end = TextLength(hwnd_);
+    // The view changes only where the new lines start inside it, or when it
+    // moves to the end.
+    const bool seen = InView(end) || scroll_pending_;
     Select(hwnd_, end, end);
     SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
     pending_.clear();
@@ -85,8 +119,12 @@ void RichPane::Flush() {
       Select(hwnd_, selection.cpMin, selection.cpMax);
       SendMessageW(hwnd_, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
     }
-    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(hwnd_, nullptr, TRUE);
+    if (hidden_) {
+      stale_ = stale_ || seen;
+    } else {
+      SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+      if (seen) InvalidateRect(hwnd_, nullptr, TRUE);
+    }
   }
   if (scroll_pending_) {
     scroll_pending_ = false;

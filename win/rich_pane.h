@@ -4,8 +4,8 @@
 // next returns to the message loop (a yield, the end of a handler): the
 // selection is set at the end and the lines replace it, with redrawing off
 // meanwhile, so that the control never takes back, or lays out again, what it
-// already holds. The pane's whole text is also kept as the query procedures
-// read it, UTF-8 with CR LF.
+// already holds; it is drawn again only where the new lines show. The pane's whole text is also kept as the query
+// procedures read it, UTF-8 with CR LF.
 #pragma once
 
 #include <string>
@@ -36,7 +36,12 @@ class RichPane : public queries::Pane {
   bool Find(const std::wstring& needle, bool backward, bool match_case);
 
  private:
+  // True when the character at `cp` is in view (or just after the last one).
+  bool InView(LONG cp) const;
+
   HWND hwnd_ = nullptr;
+  bool hidden_ = false;  // drawing nothing (SetVisible(false))
+  bool stale_ = false;   // what it shows changed while hidden
   std::string text_;
   std::wstring pending_;
   bool scroll_pending_ = false;

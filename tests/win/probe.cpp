@@ -4,7 +4,8 @@
 //
 //   probe layout GOLDEN       every control of the form (the Qt window's golden
 //                             layout, in twips) at its place within one pixel,
-//                             with its parent and caption
+//                             with its parent and caption, and in the form's
+//                             tab order
 //   probe click CONTROL OUT   clicks a button; the pane's text into OUT (UTF-8)
 //   probe select CLASS        selects a class in List1 as the user does
 //   probe title               prints the window's title
@@ -14,11 +15,17 @@
 //                             closes the window once it runs: waits for the
 //                             program to end
 //   probe close               closes the window: waits for the program to end
+//   probe time CONTROL [INDEX]  with auto-clear off and the class at INDEX
+//                             (0) selected, clicks a batch button: prints the
+//                             seconds its handler took and the pane's length
 //
 // Exit status 0 when the action did what was asked, 1 otherwise, 2 when the
 // window was not found.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
 #include <string>
@@ -133,6 +140,22 @@ int Layout(const char* golden) {
     }
     ++checked;
   }
+  // The controls in the form's tab order: the order of the child windows,
+  // each frame followed by its own.
+  std::vector<std::string> order;
+  std::function<void(HWND)> walk = [&](HWND parent) {
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      for (std::string_view name : front::TabOrder())
+        if (front::ControlId(name) == GetDlgCtrlID(c)) order.emplace_back(name);
+      walk(c);
+    }
+  };
+  walk(g_window);
+  const auto tab = front::TabOrder();
+  if (!std::equal(order.begin(), order.end(), tab.begin(), tab.end())) {
+    std::printf("DIFFERS tab order: %zu controls, want %zu in the form's order\n", order.size(), tab.size());
+    ++bad;
+  }
   // The window opens 16665 twips wide.
   RECT outer;
   GetWindowRect(g_window, &outer);
@@ -243,6 +266,22 @@ int CloseDuring(const std::string& control, const std::string& cls) {
   return running && ended ? 0 : 1;
 }
 
+int Time(const std::string& control, int first) {
+  HWND button = Named(control);
+  if (!button) return 1;
+  SendMessageW(Named("chkClear"), BM_SETCHECK, BST_UNCHECKED, 0);
+  SendMessageW(Named("List1"), LB_SETCURSEL, static_cast<WPARAM>(first), 0);
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  SendMessageW(button, BM_CLICK, 0, 0);  // returns once the batch has ended
+  QueryPerformanceCounter(&end);
+  const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+  const LRESULT length = SendMessageW(Named("rtxtMsg"), WM_GETTEXTLENGTH, 0, 0);
+  std::printf("%s %.2f s, pane %ld characters\n", control.c_str(), seconds, static_cast<long>(length));
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -263,5 +302,6 @@ int main(int argc, char** argv) {
   if (action == "autosave-esc" && argc == 3) return AutoSaveEsc(argv[2]);
   if (action == "close-during" && argc >= 3) return CloseDuring(argv[2], argc > 3 ? argv[3] : "");
   if (action == "close") return CloseAndWait("", nullptr) ? 0 : 1;
+  if (action == "time" && argc >= 3) return Time(argv[2], argc > 3 ? std::atoi(argv[3]) : 0);
   return 2;
 }
