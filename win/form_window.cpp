@@ -196,6 +196,7 @@ void FormWindow::Layout() {
       Place(Control(b.control), {b.left, b.top, b.width, front::kButtonHeight});
   }
   Place(prg_batch_, front::kProgressRect);
+  Place(lbl_status_, Status().text_rect);
   for (const auto& [id, h] : controls_)
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(h == text2_ || h == pane_.hwnd() ? gothic_ : ui_font_), TRUE);
   StatusChanged();
@@ -507,9 +508,16 @@ void FormWindow::StatusChanged() {
     SendMessageW(prg_batch_, PBM_SETRANGE32, 0, line.progress_max);
     SendMessageW(prg_batch_, PBM_SETPOS, static_cast<WPARAM>(line.progress_value), 0);
   }
-  ShowWindow(prg_batch_, line.batch ? SW_SHOWNA : SW_HIDE);
-  Place(lbl_status_, line.text_rect);
-  SetWindowTextW(lbl_status_, WithCrLf(line.text).c_str());
+  // Each change only: a batch reports before every step.
+  if (static_cast<bool>(IsWindowVisible(prg_batch_)) != line.batch) {
+    ShowWindow(prg_batch_, line.batch ? SW_SHOWNA : SW_HIDE);
+    Place(lbl_status_, line.text_rect);
+  }
+  const std::wstring text = WithCrLf(line.text);
+  if (text != status_text_) {
+    status_text_ = text;
+    SetWindowTextW(lbl_status_, text.c_str());
+  }
 }
 
 void FormWindow::TitleChanged() { SetWindowTextW(hwnd_, Wide(Title()).c_str()); }

@@ -96,6 +96,7 @@ class FormWindow : public front::Form {
   std::vector<std::pair<HWND, const front::Group*>> frames_;
   HWND text2_ = nullptr, list1_ = nullptr, list2_ = nullptr, chk_clear_ = nullptr;
   HWND prg_batch_ = nullptr, lbl_status_ = nullptr;
+  std::wstring status_text_;  // what lbl_status_ shows
   HFONT gothic_ = nullptr, ui_font_ = nullptr;
   HBRUSH green_ = nullptr;
   bool busy_ = false;

@@ -10,11 +10,6 @@ namespace win {
 
 namespace {
 
-LONG TextLength(HWND hwnd) {
-  GETTEXTLENGTHEX how{GTL_NUMCHARS | GTL_PRECISE, 1200};
-  return static_cast<LONG>(SendMessageW(hwnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&how), 0));
-}
-
 void Select(HWND hwnd, LONG from, LONG to) {
   CHARRANGE range{from, to};
   SendMessageW(hwnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
@@ -40,7 +35,7 @@ void RichPane::AppendMessage(const std::string& line) {
   text_ += line;
   text_ += "\r\n";
   pending_ += Wide(line);
-  pending_ += L"\r\n";
+  pending_ += L"\r";
   if (!queued_ && hwnd_) {
     queued_ = true;
     PostMessageW(GetParent(hwnd_), kFlushMessage, 0, 0);
@@ -50,6 +45,7 @@ void RichPane::AppendMessage(const std::string& line) {
 void RichPane::Clear() {
   text_.clear();
   pending_.clear();
+  length_ = 0;
   scroll_pending_ = false;
   if (hwnd_) SetWindowTextW(hwnd_, L"");
   stale_ = true;
@@ -107,12 +103,13 @@ void RichPane::Flush() {
     SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
     SendMessageW(hwnd_, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
     if (!hidden_) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
-    const LONG end = TextLength(hwnd_);
+    const LONG end = length_;
     // The view changes only where the new lines start inside it, or when it
     // moves to the end.
     const bool seen = InView(end) || scroll_pending_;
     Select(hwnd_, end, end);
     SendMessageW(hwnd_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(pending_.c_str()));
+    length_ += static_cast<LONG>(pending_.size());
     pending_.clear();
     if (!scroll_pending_) {
       // The user's selection and view stay where they were.
@@ -128,8 +125,7 @@ void RichPane::Flush() {
   }
   if (scroll_pending_) {
     scroll_pending_ = false;
-    const LONG end = TextLength(hwnd_);
-    Select(hwnd_, end, end);
+    Select(hwnd_, length_, length_);
     SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);
   }
 }
@@ -147,7 +143,7 @@ bool RichPane::Find(const std::wstring& needle, bool backward, bool match_case) 
                               backward ? CHARRANGE{-1, 0} : CHARRANGE{0, -1}};
   for (const CHARRANGE& range : tries) {
     find.chrg = range;
-    if (backward && range.cpMin < 0) find.chrg.cpMin = TextLength(hwnd_);
+    if (backward && range.cpMin < 0) find.chrg.cpMin = length_;
     if (SendMessageW(hwnd_, EM_FINDTEXTEXW, flags, reinterpret_cast<LPARAM>(&find)) >= 0) {
       Select(hwnd_, find.chrgText.cpMin, find.chrgText.cpMax);
       SendMessageW(hwnd_, EM_SCROLLCARET, 0, 0);

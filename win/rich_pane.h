@@ -43,7 +43,10 @@ class RichPane : public queries::Pane {
   bool hidden_ = false;  // drawing nothing (SetVisible(false))
   bool stale_ = false;   // what it shows changed while hidden
   std::string text_;
+  // Lines not yet in the control, each ended by CR, the control's own line
+  // end (a CR LF would become one CR there).
   std::wstring pending_;
+  LONG length_ = 0;  // characters in the control: positions without asking it
   bool scroll_pending_ = false;
   bool queued_ = false;
 };
