@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <utility>
+
 #include "browser/browser.h"
 #include "browser/catalogue.h"
 #include "front/layout.h"
@@ -93,24 +95,19 @@ FormWindow::~FormWindow() {
 
 bool FormWindow::Create() {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  WNDCLASSEXW cls{};
-  cls.cbSize = sizeof cls;
-  cls.lpfnWndProc = WindowProc;
-  cls.hInstance = instance;
-  cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  cls.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
-  if (!cls.hIcon) cls.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-  cls.lpszClassName = kWindowClass;
-  RegisterClassExW(&cls);
-  WNDCLASSEXW frame{};
-  frame.cbSize = sizeof frame;
-  frame.lpfnWndProc = FrameProc;
-  frame.hInstance = instance;
-  frame.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  frame.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  frame.lpszClassName = kFrameClass;
-  RegisterClassExW(&frame);
+  // The form and its group frames: the window background, the arrow.
+  using Entry = std::pair<const wchar_t*, WNDPROC>;
+  for (const auto& [name, proc] : {Entry{kWindowClass, WindowProc}, Entry{kFrameClass, FrameProc}}) {
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = proc;
+    cls.hInstance = instance;
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    cls.hIcon = proc == WindowProc ? LoadIconW(nullptr, IDI_APPLICATION) : nullptr;
+    cls.lpszClassName = name;
+    RegisterClassExW(&cls);
+  }
 
   const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
   hwnd_ = CreateWindowExW(WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass, Wide(Title()).c_str(), style,
