@@ -474,7 +474,7 @@ stop_wine
 window_env=(env LC_ALL=C.UTF-8)
 [[ -d $locales/ja_JP.UTF-8 ]] && window_env=(env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8)
 window_started=$(date +%s)
-"${window_env[@]}" xvfb-run -a -s "-screen 0 1600x1000x24" tests/wine/window-checks.sh "$work_abs" \
+"${window_env[@]}" xvfb-run -a -s "-screen 0 2400x1600x24" tests/wine/window-checks.sh "$work_abs" \
   "$(realpath "$linux_cli")" "$zip_file" > "$work/window-checks.out" 2>&1 < /dev/null
 stop_wine
 while IFS= read -r line; do

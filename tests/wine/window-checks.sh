@@ -60,7 +60,7 @@ start() {
 started=$(date +%s%N)
 start window --from "$capture"
 if probe layout layout "$golden"; then
-  pass "the window starts ($((($(date +%s%N) - started) / 1000000)) ms to its first answer): $(head -1 "$work/probe-layout.out")"
+  pass "the window starts ($((($(date +%s%N) - started) / 1000000)) ms to its first answer): $(head -1 "$work/probe-layout.out" | tr -d '\r')"
 else
   fail "the window's controls at the form's places" "$(grep -c . "$work/probe-layout.out") lines, see $work/probe-layout.out"
   head -10 "$work/probe-layout.out"
@@ -141,6 +141,20 @@ else
   fail "closing during 全自動収集" "$(cat "$work/probe-close-allget.out")"
 fi
 settle
+
+# At 144 dots per inch (Windows' 150 %) every control scales with the window.
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f > "$work/dpi.log" 2>&1
+wineserver -w
+start dpi --from "$capture"
+if probe layout-144 layout "$golden" && grep -q "at 144 dpi" "$work/probe-layout-144.out"; then
+  pass "at 144 dpi: $(head -1 "$work/probe-layout-144.out" | tr -d '\r')"
+else
+  fail "the window at 144 dpi" "see $work/probe-layout-144.out"
+fi
+probe dpi-close close
+settle
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >> "$work/dpi.log" 2>&1
+wineserver -w
 
 # --- the portable zip ------------------------------------------------------------
 
