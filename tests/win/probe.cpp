@@ -9,6 +9,7 @@
 //   probe click CONTROL OUT   clicks a button; the pane's text into OUT (UTF-8)
 //   probe select CLASS        selects a class in List1 as the user does
 //   probe title               prints the window's title
+//   probe selected            prints the text selected in the pane
 //   probe autosave-esc CLASS  selects CLASS, starts AutoSave and presses Esc:
 //                             prints the entry the walk stopped at
 //   probe close-during CONTROL [CLASS]  selects CLASS, starts a batch and
@@ -185,6 +186,24 @@ std::string PaneText() {
   return out;
 }
 
+// The pane's selection, as the control counts (one CR a line end).
+std::string Selected() {
+  HWND pane = Named("rtxtMsg");
+  const LRESULT n = SendMessageW(pane, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring raw(static_cast<std::size_t>(n) + 1, L'\0');
+  raw.resize(static_cast<std::size_t>(
+      SendMessageW(pane, WM_GETTEXT, static_cast<WPARAM>(raw.size()), reinterpret_cast<LPARAM>(raw.data()))));
+  std::wstring text;
+  for (std::size_t i = 0; i < raw.size(); ++i)
+    if (!(raw[i] == L'\r' && i + 1 < raw.size() && raw[i + 1] == L'\n')) text += raw[i] == L'\n' ? L'\r' : raw[i];
+  // Positions by the return value (below 65536 in a short pane): pointers do
+  // not cross to the window's process.
+  const DWORD both = static_cast<DWORD>(SendMessageW(pane, EM_GETSEL, 0, 0));
+  const std::size_t from = LOWORD(both), to = HIWORD(both);
+  if (from > to || to > text.size()) return {};
+  return win::Narrow(text.substr(from, to - from));
+}
+
 int Click(const std::string& name, const char* out) {
   HWND b = Named(name);
   if (!b) return 1;
@@ -295,6 +314,10 @@ int main(int argc, char** argv) {
   if (action == "layout" && argc == 3) return Layout(argv[2]);
   if (action == "click" && argc == 4) return Click(argv[2], argv[3]);
   if (action == "select" && argc == 3) return Select(argv[2], true) >= 0 ? 0 : 1;
+  if (action == "selected") {
+    std::printf("%s\n", Selected().c_str());
+    return 0;
+  }
   if (action == "title") {
     std::printf("%s\n", Text(g_window).c_str());
     return 0;

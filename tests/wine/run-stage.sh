@@ -73,6 +73,7 @@ command -v wine > /dev/null || need+=(wine)
 [[ -f /usr/src/googletest/CMakeLists.txt ]] || need+=(googletest)
 command -v xvfb-run > /dev/null || need+=(xvfb xauth)
 command -v import > /dev/null || need+=(imagemagick)
+command -v xdotool > /dev/null || need+=(xdotool)
 command -v unzip > /dev/null || need+=(unzip)
 if [[ ${#need[@]} -gt 0 ]]; then
   echo "installing ${need[*]}"

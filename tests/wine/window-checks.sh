@@ -92,6 +92,44 @@ else
   fail "screenshot" "see $work/import.log"
 fi
 
+# Keys, typed on the virtual display into the window that has the focus.
+# focus NAME: waits up to 10 s for a window titled NAME and gives it the focus.
+focus() {
+  local id i
+  for i in $(seq 1 50); do
+    id=$(xdotool search --name "$1" 2> /dev/null | head -1)
+    [[ -n $id ]] && break
+    sleep 0.2
+  done
+  [[ -n $id ]] && xdotool windowfocus --sync "$id" > /dev/null 2>&1 && sleep 0.3
+}
+# Ctrl+S: the save dialog takes a file name, and the file holds the pane's text
+# (the last click's: OS情報). The name is typed key by key: ASCII.
+saved=$work/saved/pane.txt
+rm -rf "$work/saved"
+mkdir -p "$work/saved"
+focus "PC情報収集プログラム" && xdotool key ctrl+s && focus "結果を保存" &&
+  xdotool type --delay 10 "Z:${saved//\//\\}" && xdotool key Return
+for _ in $(seq 1 25); do
+  [[ -s $saved ]] && break
+  sleep 0.2
+done
+if cmp -s "$saved" "$work/cli-Command60.txt"; then
+  pass "Ctrl+S saves the pane into the file typed in the save dialog, as pcinfo-cli prints it"
+else
+  fail "Ctrl+S" "no $saved like $work/cli-Command60.txt"
+fi
+# Ctrl+F: the find dialog selects the first match in the pane.
+focus "PC情報収集プログラム" && xdotool key ctrl+f && focus "検索" &&
+  xdotool type --delay 10 "BuildNumber" && xdotool key Return && sleep 1
+probe selected selected
+if [[ $(tr -d '\r' < "$work/probe-selected.out") == BuildNumber ]]; then
+  pass "Ctrl+F finds and selects \"BuildNumber\" in the pane"
+else
+  fail "Ctrl+F" "selected: $(cat "$work/probe-selected.out")"
+fi
+focus "検索" && xdotool key Escape
+
 # A class selected in List1 is dumped into info beside the program.
 mkdir -p "$work/info-cli"
 "$linux_cli" --from "$capture" dump --info "$work/info-cli" Win32_BIOS > /dev/null 2>&1 < /dev/null
