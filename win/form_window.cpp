@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include <utility>
 
@@ -374,6 +375,12 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       }
       break;
     }
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wparam) == pane_.hwnd()) {
+        PaneMenu(lparam);
+        return 0;
+      }
+      break;
     case WM_SETCURSOR:
       if (busy_ && LOWORD(lparam) == HTCLIENT) {
         SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
@@ -528,6 +535,40 @@ void FormWindow::BusyChanged(bool busy) {
   POINT p;
   GetCursorPos(&p);
   SetCursorPos(p.x, p.y);  // the cursor takes its new shape at once
+}
+
+void FormWindow::PaneMenu(LPARAM at) {
+  // Copy and select all, then the window's save and find with their keys.
+  enum : UINT { kCopy = 1, kSelectAll, kSave, kFind };
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, kCopy, L"コピー(&C)\tCtrl+C");
+  AppendMenuW(menu, MF_STRING, kSelectAll, L"すべて選択(&A)\tCtrl+A");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kSave, (Wide(front::kSaveMenu) + L"\tCtrl+S").c_str());
+  AppendMenuW(menu, MF_STRING, kFind, (Wide(front::kFindMenu) + L"\tCtrl+F").c_str());
+  POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (p.x == -1 && p.y == -1) {  // from the keyboard: at the pane's corner
+    p = {0, 0};
+    ClientToScreen(pane_.hwnd(), &p);
+  }
+  const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, p.x, p.y, 0, hwnd_, nullptr);
+  DestroyMenu(menu);
+  switch (chosen) {
+    case kCopy:
+      SendMessageW(pane_.hwnd(), WM_COPY, 0, 0);
+      break;
+    case kSelectAll:
+      pane_.SelectAll();
+      break;
+    case kSave:
+      SavePane();
+      break;
+    case kFind:
+      ShowFind();
+      break;
+    default:
+      break;
+  }
 }
 
 void FormWindow::SavePane() {

@@ -84,6 +84,8 @@ class FormWindow : public front::Form {
   HWND Control(std::string_view name) const;
   std::string ListText(HWND list, int index) const;
   void ApplyStartWidth();
+  // The pane's context menu at screen point `at` (-1, -1: from the keyboard).
+  void PaneMenu(LPARAM at);
   void SavePane();
   void ShowFind();
   void FindAgain(bool backward);

@@ -130,6 +130,11 @@ void RichPane::Flush() {
   }
 }
 
+void RichPane::SelectAll() {
+  Flush();
+  Select(hwnd_, 0, -1);
+}
+
 bool RichPane::Find(const std::wstring& needle, bool backward, bool match_case) {
   Flush();
   if (needle.empty()) return false;

@@ -31,6 +31,7 @@ class RichPane : public queries::Pane {
 
   // Puts the lines appended since the last flush into the control.
   void Flush();
+  void SelectAll();
   // The next match of `needle` after the selection (before it when
   // `backward`), wrapping round; selects it. False when there is none.
   bool Find(const std::wstring& needle, bool backward, bool match_case);

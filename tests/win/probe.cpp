@@ -199,8 +199,11 @@ std::string Selected() {
   // Positions by the return value (below 65536 in a short pane): pointers do
   // not cross to the window's process.
   const DWORD both = static_cast<DWORD>(SendMessageW(pane, EM_GETSEL, 0, 0));
-  const std::size_t from = LOWORD(both), to = HIWORD(both);
-  if (from > to || to > text.size()) return {};
+  const std::size_t from = LOWORD(both);
+  std::size_t to = HIWORD(both);
+  // A selection of everything takes the control's final paragraph mark too.
+  to = std::min(to, text.size());
+  if (from > to) return {};
   return win::Narrow(text.substr(from, to - from));
 }
 

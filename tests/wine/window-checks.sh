@@ -128,7 +128,20 @@ if [[ $(tr -d '\r' < "$work/probe-selected.out") == BuildNumber ]]; then
 else
   fail "Ctrl+F" "selected: $(cat "$work/probe-selected.out")"
 fi
-focus "検索" && xdotool key Escape
+focus "検索" && xdotool key Escape && sleep 0.5
+# The pane's context menu: すべて選択, the second entry, selects the whole text.
+if focus "PC情報収集プログラム"; then
+  eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name "PC情報収集プログラム" | head -1)")"
+  # rtxtMsg's left and top are 9480 and 600 twips: 632 and 40 pixels at 96 dpi.
+  xdotool mousemove $((X + 700)) $((Y + 200)) click 3 && sleep 1 && xdotool key Down Down Return && sleep 0.5
+fi
+probe select-all selected
+if [[ -s $work/cli-Command60.txt ]] && cmp -s <(tr '\r' '\n' < "$work/probe-select-all.out" | sed '/^$/d') \
+  <(tr -d '\r' < "$work/cli-Command60.txt" | sed '/^$/d'); then
+  pass "the pane's context menu: すべて選択 selects the whole pane"
+else
+  fail "the pane's context menu" "see $work/probe-select-all.out"
+fi
 
 # A class selected in List1 is dumped into info beside the program.
 mkdir -p "$work/info-cli"
