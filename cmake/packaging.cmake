@@ -48,3 +48,45 @@ if(NOT WIN32)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   include(CPack)
 endif()
+
+# Windows: one portable zip, unpacked anywhere and run from there (a USB stick,
+# a network share): pcinfo.exe and pcinfo-cli.exe side by side, a Japanese
+# README and the licences of what the static link put into them.
+#
+#   cmake --preset mingw && cmake --build --preset mingw --target package
+if(WIN32)
+  # The README as Notepad reads it on every Windows: CR LF, and the source file
+  # begins with the UTF-8 byte order mark.
+  file(READ ${_pcinfo_dist}/windows/README.txt _pcinfo_readme)
+  string(REPLACE "\n" "\r\n" _pcinfo_readme "${_pcinfo_readme}")
+  file(WRITE ${CMAKE_BINARY_DIR}/package/README.txt "${_pcinfo_readme}")
+  # The licences, from the Debian packages the build took them from.
+  set(_pcinfo_licences
+      "libstdc++, libgcc (GCC, with the GCC Runtime Library Exception)|/usr/share/doc/gcc-mingw-w64-base/copyright"
+      "mingw-w64 runtime and winpthreads|/usr/share/doc/mingw-w64-common/copyright"
+      "nlohmann/json|/usr/share/doc/nlohmann-json3-dev/copyright"
+      "CLI11 (pcinfo-cli.exe)|/usr/share/doc/libcli11-dev/copyright")
+  set(_pcinfo_text "pcinfo.exe and pcinfo-cli.exe are linked statically with the following.\n")
+  foreach(entry ${_pcinfo_licences})
+    string(REPLACE "|" ";" entry "${entry}")
+    list(GET entry 0 _name)
+    list(GET entry 1 _file)
+    if(NOT EXISTS ${_file})
+      message(FATAL_ERROR "licence text ${_file} is missing (its Debian package is not installed)")
+    endif()
+    file(READ ${_file} _body)
+    string(APPEND _pcinfo_text "\n==============================================================================\n"
+           "${_name}\n==============================================================================\n\n${_body}")
+  endforeach()
+  string(REPLACE "\n" "\r\n" _pcinfo_text "${_pcinfo_text}")
+  file(WRITE ${CMAKE_BINARY_DIR}/package/LICENSES.txt "${_pcinfo_text}")
+  install(FILES ${CMAKE_BINARY_DIR}/package/README.txt ${CMAKE_BINARY_DIR}/package/LICENSES.txt DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_NAME pcinfo)
+  set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+  set(CPACK_PACKAGE_FILE_NAME pcinfo-${PROJECT_VERSION}-windows-x64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+  set(CPACK_STRIP_FILES ON)
+  include(CPack)
+endif()

@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextDocument>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -22,6 +23,7 @@
 #include "app/class_list.h"
 #include "app/frm_wmi_info.h"
 #include "browser/code_page.h"
+#include "front/layout.h"
 #include "front/no_service.h"
 #include "queries/buttons.h"
 #include "tests/app/window_support.h"
@@ -152,6 +154,17 @@ std::string LayoutDump(const QWidget& window) {
 TEST_F(Window, LayoutMatchesTheGoldenDump) {
   auto& w = OpenMachine();
   testing_support::ExpectMatchesGolden("app/window.layout.txt", LayoutDump(w));
+}
+
+// Tab walks the form's controls in the order both windows make them.
+TEST_F(Window, TabWalksTheControlsInTheFormsOrder) {
+  auto& w = OpenMachine();
+  std::vector<std::string> chain;
+  const auto order = front::TabOrder();
+  for (QWidget* c = w.nextInFocusChain(); c != &w; c = c->nextInFocusChain())
+    if (std::find(order.begin(), order.end(), c->objectName().toStdString()) != order.end())
+      chain.push_back(c->objectName().toStdString());
+  EXPECT_EQ(chain, std::vector<std::string>(order.begin(), order.end()));
 }
 
 TEST_F(Window, HoldsEveryCategoryButtonWithItsCaptionInEighteenGroups) {

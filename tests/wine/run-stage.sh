@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# The Wine test stage: cross-builds pcinfo-cli.exe with mingw-w64, runs it in
-# a fresh Wine prefix against Wine's WMI service, and compares the Windows
-# build with the Linux build on the recorded snapshots of tests/data.
+# The Wine test stage: cross-builds pcinfo-cli.exe and the window pcinfo.exe
+# with mingw-w64, runs them in a fresh Wine prefix against Wine's WMI service,
+# compares the Windows build with the Linux build on the recorded snapshots of
+# tests/data, checks the window on a virtual display (window-checks.sh), and
+# unpacks the portable zip and runs its programs.
 #
 # Usage, from the repository root:
 #   tests/wine/run-stage.sh [LINUX_PCINFO_CLI]
 # The Linux build's pcinfo-cli is the argument, else $PCINFO_LINUX_CLI, else
 # build/default/bin/pcinfo-cli (built with the default preset when absent).
 # PCINFO_WINE_REFRESH=1 also copies the capture of Wine's service into
-# tests/data/wine-wmi.json.
+# tests/data/wine-wmi.json and the window's screenshot into
+# docs/windows-window.png.
 #
 # Prints one line per check and closes with "N passed, N failed"; the exit
 # status is 1 when any check failed.
@@ -68,6 +71,10 @@ command -v wine > /dev/null || need+=(wine)
 [[ -x /usr/lib/wine/wine64 ]] || command -v wine64 > /dev/null || need+=(wine64)
 { command -v localedef > /dev/null && [[ -f /usr/share/i18n/locales/ja_JP ]]; } || need+=(locales)
 [[ -f /usr/src/googletest/CMakeLists.txt ]] || need+=(googletest)
+command -v xvfb-run > /dev/null || need+=(xvfb xauth)
+command -v import > /dev/null || need+=(imagemagick)
+command -v xdotool > /dev/null || need+=(xdotool)
+command -v unzip > /dev/null || need+=(unzip)
 if [[ ${#need[@]} -gt 0 ]]; then
   echo "installing ${need[*]}"
   as_root=()
@@ -86,20 +93,35 @@ work_abs=$root/$work
 # --- builds ---------------------------------------------------------------
 
 if cmake --preset mingw > "$work/mingw-configure.log" 2>&1 &&
-  cmake --build --preset mingw --target pcinfo-cli wmi_windows_test wmi_windows_fake_test > "$work/mingw-build.log" 2>&1; then
-  pass "cross build of pcinfo-cli.exe, wmi_windows_test.exe, wmi_windows_fake_test.exe"
+  cmake --build --preset mingw --target pcinfo-cli pcinfo pcinfo_probe wmi_windows_test wmi_windows_fake_test \
+    > "$work/mingw-build.log" 2>&1; then
+  pass "cross build of pcinfo-cli.exe, pcinfo.exe, pcinfo_probe.exe, wmi_windows_test.exe, wmi_windows_fake_test.exe"
 else
   fail "cross build" "see $work/mingw-configure.log and $work/mingw-build.log"
   tail -20 "$work/mingw-build.log" 2> /dev/null
   finish
 fi
 
-# Fully static: no DLL of the compiler's run time beside the program.
-dlls=$(x86_64-w64-mingw32-objdump -p "$cli_exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
-if [[ -n $dlls && ! $dlls =~ (libstdc|libgcc|libwinpthread|nlohmann) ]]; then
-  pass "pcinfo-cli.exe needs only system DLLs ($dlls)"
+# Fully static: no DLL of the compiler's run time beside the programs, only
+# Windows' own.
+system_dlls='advapi32|comctl32|comdlg32|gdi32|kernel32|msvcrt|ole32|oleaut32|shell32|user32|ws2_32'
+for exe in "$cli_exe" "$exe_dir/pcinfo.exe"; do
+  dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u | tr '\n' ' ')
+  others=$(echo "$dlls" | tr ' ' '\n' | grep -vxE "(${system_dlls})\.dll|" | tr '\n' ' ')
+  if [[ -n $dlls && -z ${others// /} ]]; then
+    pass "$(basename "$exe") needs only Windows' own DLLs ($dlls)"
+  else
+    fail "$(basename "$exe") imports" "$others"
+  fi
+done
+
+# The portable zip.
+if cmake --build --preset mingw --target package > "$work/package.log" 2>&1 &&
+  zip_file=$(ls build/mingw/pcinfo-*-windows-x64.zip 2> /dev/null | head -1) && [[ -n $zip_file ]]; then
+  pass "package: $zip_file"
 else
-  fail "pcinfo-cli.exe imports" "$dlls"
+  zip_file=
+  fail "package" "see $work/package.log"
 fi
 
 if [[ ! -x $linux_cli ]]; then
@@ -499,6 +521,29 @@ if localedef -i en_US -f CP1252 "$locales/en_US.CP1252" > "$work/localedef-1252.
   fi
 else
   fail "en_US.CP1252 locale" "see $work/localedef-1252.log"
+fi
+
+# --- the window, on a virtual display ----------------------------------------
+
+# The prefix's programs so far ran without a display: they end before the
+# window's start them again with one.
+stop_wine
+window_env=(env LC_ALL=C.UTF-8)
+[[ -d $locales/ja_JP.UTF-8 ]] && window_env=(env -u LC_ALL -u LC_CTYPE LOCPATH="$locales" LANG=ja_JP.UTF-8)
+window_started=$(date +%s)
+"${window_env[@]}" xvfb-run -a -s "-screen 0 2400x1600x24" tests/wine/window-checks.sh "$work_abs" \
+  "$(realpath "$linux_cli")" "$zip_file" > "$work/window-checks.out" 2>&1 < /dev/null
+stop_wine
+while IFS= read -r line; do
+  case $line in
+    PASS\ *) pass "${line#PASS }" ;;
+    FAIL\ *) fail "${line#FAIL }" ;;
+  esac
+done < "$work/window-checks.out"
+grep -q '^PASS' "$work/window-checks.out" || fail "window checks" "none ran, see $work/window-checks.out"
+echo "window checks took $(($(date +%s) - window_started)) s"
+if [[ ${PCINFO_WINE_REFRESH:-0} == 1 && -s $work/window.png ]]; then
+  cp "$work/window.png" docs/windows-window.png && echo "docs/windows-window.png refreshed"
 fi
 
 finish

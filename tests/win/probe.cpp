@@ -1,0 +1,333 @@
+// Looks at a running pcinfo.exe from outside, as the checks under Wine need:
+// its child windows, their places and texts, and what a click or a selection
+// puts in the pane. One action per run:
+//
+//   probe layout GOLDEN       every control of the form (the Qt window's golden
+//                             layout, in twips) at its place within one pixel,
+//                             with its parent and caption, and in the form's
+//                             tab order
+//   probe click CONTROL OUT   clicks a button; the pane's text into OUT (UTF-8)
+//   probe select CLASS        selects a class in List1 as the user does
+//   probe title               prints the window's title
+//   probe selected            prints the text selected in the pane
+//   probe autosave-esc CLASS  selects CLASS, starts AutoSave and presses Esc:
+//                             prints the entry the walk stopped at
+//   probe close-during CONTROL [CLASS]  selects CLASS, starts a batch and
+//                             closes the window once it runs: waits for the
+//                             program to end
+//   probe close               closes the window: waits for the program to end
+//   probe time CONTROL [INDEX]  with auto-clear off and the class at INDEX
+//                             (0) selected, clicks a batch button: prints the
+//                             seconds its handler took and the pane's length
+//
+// Exit status 0 when the action did what was asked, 1 otherwise, 2 when the
+// window was not found.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "front/layout.h"
+#include "win/form_window.h"
+#include "win/utf16.h"
+#include "win/win32.h"
+
+namespace {
+
+HWND g_window = nullptr;
+
+HWND FindForm() {
+  for (int i = 0; i < 600; ++i) {  // up to 60 s: Wine's first start is slow
+    HWND w = FindWindowW(win::kWindowClass, nullptr);
+    if (w && IsWindowVisible(w)) {
+      // Answered once start-up is over.
+      DWORD_PTR ignored;
+      if (SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored)) return w;
+    }
+    Sleep(100);
+  }
+  return nullptr;
+}
+
+std::string Text(HWND h) {
+  const LRESULT n = SendMessageW(h, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      SendMessageW(h, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()))));
+  return win::Narrow(text);
+}
+
+// Every child window, by control ID.
+std::map<int, HWND> Children() {
+  std::map<int, HWND> out;
+  EnumChildWindows(
+      g_window,
+      [](HWND h, LPARAM p) -> BOOL {
+        (*reinterpret_cast<std::map<int, HWND>*>(p))[GetDlgCtrlID(h)] = h;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&out));
+  return out;
+}
+
+int IdOf(const std::string& name) {
+  if (name == "prgBatch") return win::kProgressId;
+  if (name == "lblStatus") return win::kStatusId;
+  return front::ControlId(name);
+}
+
+HWND Named(const std::string& name) {
+  const auto children = Children();
+  const auto it = children.find(IdOf(name));
+  return it == children.end() ? nullptr : it->second;
+}
+
+UINT Dpi(HWND hwnd) {
+  using Fn = UINT(WINAPI*)(HWND);
+  const auto fn =
+      reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  return fn && fn(hwnd) ? fn(hwnd) : 96;
+}
+
+int Layout(const char* golden) {
+  std::ifstream in(golden, std::ios::binary);
+  if (!in) {
+    std::printf("cannot read %s\n", golden);
+    return 1;
+  }
+  const int dpi = static_cast<int>(Dpi(g_window));
+  const auto children = Children();
+  int checked = 0, bad = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> f;
+    std::stringstream fields(line);
+    for (std::string x; std::getline(fields, x, '\t');) f.push_back(x);
+    if (f.size() < 4) continue;
+    const int id = IdOf(f[0]);
+    if (id == 0) continue;  // the Qt window's own (its find bar)
+    const auto it = children.find(id);
+    if (it == children.end()) {
+      std::printf("MISSING %s\n", f[0].c_str());
+      ++bad;
+      continue;
+    }
+    HWND h = it->second;
+    int l, t, w, hh;
+    std::sscanf(f[3].c_str(), "%d %d %d %d", &l, &t, &w, &hh);
+    RECT r;
+    GetWindowRect(h, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+    const int want[4] = {front::TwipsToPixels(l, dpi), front::TwipsToPixels(t, dpi), front::TwipsToPixels(w, dpi),
+                         front::TwipsToPixels(hh, dpi)};
+    const int got[4] = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+    bool ok = true;
+    for (int i = 0; i < 4; ++i) ok = ok && std::abs(want[i] - got[i]) <= 1;
+    const HWND parent = GetParent(h);
+    const std::string parent_want = f[1];
+    const bool parent_ok = parent_want == "frmWMIInfo" ? parent == g_window : GetDlgCtrlID(parent) == IdOf(parent_want);
+    const bool caption_ok = f.size() < 5 || Text(h) == f[4];
+    if (!ok || !parent_ok || !caption_ok) {
+      ++bad;
+      std::printf("DIFFERS %s: want %d %d %d %d in %s \"%s\", got %d %d %d %d \"%s\"\n", f[0].c_str(), want[0], want[1],
+                  want[2], want[3], parent_want.c_str(), f.size() < 5 ? "" : f[4].c_str(), got[0], got[1], got[2],
+                  got[3], Text(h).c_str());
+    }
+    ++checked;
+  }
+  // The controls in the form's tab order: the order of the child windows,
+  // each frame followed by its own.
+  std::vector<std::string> order;
+  std::function<void(HWND)> walk = [&](HWND parent) {
+    for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+      for (std::string_view name : front::TabOrder())
+        if (front::ControlId(name) == GetDlgCtrlID(c)) order.emplace_back(name);
+      walk(c);
+    }
+  };
+  walk(g_window);
+  const auto tab = front::TabOrder();
+  if (!std::equal(order.begin(), order.end(), tab.begin(), tab.end())) {
+    std::printf("DIFFERS tab order: %zu controls, want %zu in the form's order\n", order.size(), tab.size());
+    ++bad;
+  }
+  // The window opens 16665 twips wide.
+  RECT outer;
+  GetWindowRect(g_window, &outer);
+  if (std::abs(outer.right - outer.left - front::TwipsToPixels(front::kStartWidth, dpi)) > 1) {
+    std::printf("DIFFERS window width %ld, want %d\n", outer.right - outer.left,
+                front::TwipsToPixels(front::kStartWidth, dpi));
+    ++bad;
+  }
+  std::printf("%d controls checked at %d dpi, %d differ\n", checked, dpi, bad);
+  return bad == 0 && checked > 100 ? 0 : 1;
+}
+
+// The pane's text with every line ended by CR LF (the control keeps CR alone).
+std::string PaneText() {
+  const std::string raw = Text(Named("rtxtMsg"));
+  std::string out;
+  for (std::size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r') {
+      out += "\r\n";
+      if (i + 1 < raw.size() && raw[i + 1] == '\n') ++i;
+    } else if (raw[i] == '\n') {
+      out += "\r\n";
+    } else {
+      out += raw[i];
+    }
+  }
+  return out;
+}
+
+// The pane's selection, as the control counts (one CR a line end).
+std::string Selected() {
+  HWND pane = Named("rtxtMsg");
+  const LRESULT n = SendMessageW(pane, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring raw(static_cast<std::size_t>(n) + 1, L'\0');
+  raw.resize(static_cast<std::size_t>(
+      SendMessageW(pane, WM_GETTEXT, static_cast<WPARAM>(raw.size()), reinterpret_cast<LPARAM>(raw.data()))));
+  std::wstring text;
+  for (std::size_t i = 0; i < raw.size(); ++i)
+    if (!(raw[i] == L'\r' && i + 1 < raw.size() && raw[i + 1] == L'\n')) text += raw[i] == L'\n' ? L'\r' : raw[i];
+  // Positions by the return value (below 65536 in a short pane): pointers do
+  // not cross to the window's process.
+  const DWORD both = static_cast<DWORD>(SendMessageW(pane, EM_GETSEL, 0, 0));
+  const std::size_t from = LOWORD(both);
+  std::size_t to = HIWORD(both);
+  // A selection of everything takes the control's final paragraph mark too.
+  to = std::min(to, text.size());
+  if (from > to) return {};
+  return win::Narrow(text.substr(from, to - from));
+}
+
+int Click(const std::string& name, const char* out) {
+  HWND b = Named(name);
+  if (!b) return 1;
+  SendMessageW(b, BM_CLICK, 0, 0);  // returns once the click's handler has
+  std::ofstream(out, std::ios::binary) << PaneText();
+  return 0;
+}
+
+// Selects `cls` in List1 and tells the window as the list does for a user's
+// selection; returns its index, -1 when the list has no such entry.
+int Select(const std::string& cls, bool wait) {
+  HWND list = Named("List1");
+  const LRESULT index =
+      SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(win::Wide(cls).c_str()));
+  if (index == LB_ERR) return -1;
+  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  const WPARAM command = MAKEWPARAM(front::ControlId("List1"), LBN_SELCHANGE);
+  if (wait)
+    SendMessageW(g_window, WM_COMMAND, command, reinterpret_cast<LPARAM>(list));
+  else
+    PostMessageW(g_window, WM_COMMAND, command, reinterpret_cast<LPARAM>(list));
+  return static_cast<int>(index);
+}
+
+bool WaitForStatus(const std::string& start, int tenths) {
+  HWND status = Named("lblStatus");
+  for (int i = 0; i < tenths; ++i) {
+    if (Text(status).rfind(start, 0) == 0) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+int AutoSaveEsc(const std::string& cls) {
+  const int from = Select(cls, true);
+  if (from < 0) return 1;
+  HWND button = Named("Command62");
+  // Both wait in the queue: the click starts the walk, whose first yield
+  // takes the key.
+  PostMessageW(button, BM_CLICK, 0, 0);
+  PostMessageW(button, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  PostMessageW(button, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
+  Sleep(200);
+  // Answered once the walk has ended.
+  DWORD_PTR ignored;
+  SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+  const bool idle = WaitForStatus("", 1) && Text(Named("lblStatus")).find("AutoSave") == std::string::npos;
+  const int at = static_cast<int>(SendMessageW(Named("List1"), LB_GETCURSEL, 0, 0));
+  const int count = static_cast<int>(SendMessageW(Named("List1"), LB_GETCOUNT, 0, 0));
+  std::printf("from %d stopped at %d of %d\n", from, at, count);
+  return idle && at == from + 1 ? 0 : 1;
+}
+
+// Closes the window (once the batch named by `control` runs, when one is):
+// true when the program ended within a minute with exit code 0.
+bool CloseAndWait(const std::string& control, bool* running) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(g_window, &pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+  if (!process) return false;
+  if (!control.empty()) {
+    PostMessageW(Named(control), BM_CLICK, 0, 0);
+    *running = WaitForStatus(control == "cmdAllGet" ? front::kAllGetCaption : front::kAutoSaveCaption, 300);
+  }
+  PostMessageW(g_window, WM_CLOSE, 0, 0);
+  const DWORD waited = WaitForSingleObject(process, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(process, &code);
+  CloseHandle(process);
+  std::printf("ended: %s, exit code %lu\n", waited == WAIT_OBJECT_0 ? "yes" : "no", code);
+  return waited == WAIT_OBJECT_0 && code == 0;
+}
+
+int CloseDuring(const std::string& control, const std::string& cls) {
+  if (!cls.empty() && Select(cls, true) < 0) return 1;
+  bool running = false;
+  const bool ended = CloseAndWait(control, &running);
+  std::printf("batch seen running: %s\n", running ? "yes" : "no");
+  return running && ended ? 0 : 1;
+}
+
+int Time(const std::string& control, int first) {
+  HWND button = Named(control);
+  if (!button) return 1;
+  SendMessageW(Named("chkClear"), BM_SETCHECK, BST_UNCHECKED, 0);
+  SendMessageW(Named("List1"), LB_SETCURSEL, static_cast<WPARAM>(first), 0);
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  SendMessageW(button, BM_CLICK, 0, 0);  // returns once the batch has ended
+  QueryPerformanceCounter(&end);
+  const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+  const LRESULT length = SendMessageW(Named("rtxtMsg"), WM_GETTEXTLENGTH, 0, 0);
+  std::printf("%s %.2f s, pane %ld characters\n", control.c_str(), seconds, static_cast<long>(length));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return 2;
+  g_window = FindForm();
+  if (!g_window) {
+    std::printf("no window\n");
+    return 2;
+  }
+  const std::string action = argv[1];
+  if (action == "layout" && argc == 3) return Layout(argv[2]);
+  if (action == "click" && argc == 4) return Click(argv[2], argv[3]);
+  if (action == "select" && argc == 3) return Select(argv[2], true) >= 0 ? 0 : 1;
+  if (action == "selected") {
+    std::printf("%s\n", Selected().c_str());
+    return 0;
+  }
+  if (action == "title") {
+    std::printf("%s\n", Text(g_window).c_str());
+    return 0;
+  }
+  if (action == "autosave-esc" && argc == 3) return AutoSaveEsc(argv[2]);
+  if (action == "close-during" && argc >= 3) return CloseDuring(argv[2], argc > 3 ? argv[3] : "");
+  if (action == "close") return CloseAndWait("", nullptr) ? 0 : 1;
+  if (action == "time" && argc >= 3) return Time(argv[2], argc > 3 ? std::atoi(argv[3]) : 0);
+  return 2;
+}

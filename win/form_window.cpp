@@ -1,0 +1,616 @@
+#include "win/form_window.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <utility>
+
+#include "browser/browser.h"
+#include "browser/catalogue.h"
+#include "front/layout.h"
+#include "win/utf16.h"
+
+namespace win {
+
+namespace {
+
+constexpr wchar_t kFrameClass[] = L"pcinfo.Frame";
+
+// Functions of newer Windows, looked up so that the program still starts on
+// older ones (and on Wine versions without them).
+UINT WindowDpi(HWND hwnd) {
+  using Fn = UINT(WINAPI*)(HWND);
+  static const auto fn =
+      reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+  if (fn) {
+    const UINT dpi = fn(hwnd);
+    if (dpi) return dpi;
+  }
+  HDC dc = GetDC(hwnd);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(hwnd, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+RECT OuterForClient(int width, int height, DWORD style, DWORD ex_style, UINT dpi) {
+  RECT r{0, 0, width, height};
+  using Fn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const auto fn = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (fn)
+    fn(&r, style, FALSE, ex_style, dpi);
+  else
+    AdjustWindowRectEx(&r, style, FALSE, ex_style);
+  return r;
+}
+
+// The system's UI face at `dpi`.
+LOGFONTW MessageFont(UINT dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  using Fn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
+  static const auto fn = reinterpret_cast<Fn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+  if (fn && fn(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) return metrics.lfMessageFont;
+  SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+  HDC dc = GetDC(nullptr);
+  const int screen = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), screen);
+  return metrics.lfMessageFont;
+}
+
+std::wstring WithCrLf(const std::string& text) {
+  std::wstring out;
+  for (wchar_t c : Wide(text)) {
+    if (c == L'\n') out += L'\r';
+    out += c;
+  }
+  return out;
+}
+
+class ListAdapter : public browser::ClassListBox {
+ public:
+  explicit ListAdapter(HWND list) : list_(list) {}
+  void AddItem(std::string_view name) override {
+    SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
+  }
+
+ private:
+  HWND list_;
+};
+
+}  // namespace
+
+FormWindow::FormWindow(wmi::Provider& provider, std::filesystem::path info) : front::Form(provider, std::move(info)) {
+  machine_provider().SetWaitHook([this] { return KeepWaiting(); });
+}
+
+FormWindow::~FormWindow() {
+  machine_provider().SetWaitHook(nullptr);
+  if (hwnd_) DestroyWindow(hwnd_);
+  for (HGDIOBJ o : {static_cast<HGDIOBJ>(gothic_), static_cast<HGDIOBJ>(ui_font_), static_cast<HGDIOBJ>(green_)})
+    if (o) DeleteObject(o);
+}
+
+bool FormWindow::Create() {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  // The form and its group frames: the window background, the arrow.
+  using Entry = std::pair<const wchar_t*, WNDPROC>;
+  for (const auto& [name, proc] : {Entry{kWindowClass, WindowProc}, Entry{kFrameClass, FrameProc}}) {
+    WNDCLASSEXW cls{};
+    cls.cbSize = sizeof cls;
+    cls.lpfnWndProc = proc;
+    cls.hInstance = instance;
+    cls.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    cls.hIcon = proc == WindowProc ? LoadIconW(nullptr, IDI_APPLICATION) : nullptr;
+    cls.lpszClassName = name;
+    RegisterClassExW(&cls);
+  }
+
+  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  hwnd_ = CreateWindowExW(WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass, Wide(Title()).c_str(), style,
+                          CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, this);
+  if (!hwnd_) return false;
+  dpi_ = WindowDpi(hwnd_);
+  green_ = CreateSolidBrush(RGB(front::kLightGreen.red, front::kLightGreen.green, front::kLightGreen.blue));
+  MakeFonts();
+  BuildControls();
+  // The form's design client area.
+  const RECT outer = OuterForClient(Px(front::kDesignWidth), Px(front::kDesignHeight), style,
+                                    WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, dpi_);
+  SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  find_message_ = RegisterWindowMessageW(FINDMSGSTRINGW);
+  return true;
+}
+
+HWND FormWindow::Make(const wchar_t* cls, const std::string& text, DWORD style, HWND parent, int id, DWORD ex_style) {
+  HWND h = CreateWindowExW(ex_style, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  controls_[id] = h;
+  return h;
+}
+
+void FormWindow::BuildControls() {
+  // Made in the form's tab order: the order of creation is the order Tab walks.
+  text2_ = Make(L"EDIT", "", ES_MULTILINE | ES_READONLY, hwnd_, front::ControlId("Text2"));
+  SetWindowTextW(text2_, Wide(front::kHint).c_str());
+  for (const front::Group& g : front::Groups()) {
+    HWND frame = Make(kFrameClass, "", WS_CLIPSIBLINGS, hwnd_, front::ControlId(g.frame), WS_EX_CONTROLPARENT);
+    frames_.emplace_back(frame, &g);
+    Make(L"STATIC", std::string(g.caption), SS_LEFT | SS_NOPREFIX, frame, front::ControlId(g.label));
+    for (const front::GroupButton& b : g.buttons) {
+      const queries::Button* row = queries::FindButton(b.control);
+      const int id = front::ControlId(b.control);
+      Make(L"BUTTON", std::string(row->caption), BS_PUSHBUTTON | WS_TABSTOP, frame, id);
+      buttons_[id] = row;
+    }
+  }
+  pane_.Create(hwnd_, front::ControlId("rtxtMsg"));
+  controls_[front::ControlId("rtxtMsg")] = pane_.hwnd();
+  Make(L"BUTTON", front::kAllGetCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("cmdAllGet"));
+  chk_clear_ = Make(L"BUTTON", front::kClearCaption, BS_3STATE | WS_TABSTOP, hwnd_, front::ControlId("chkClear"));
+  SetAutoClearValue(1);
+  Make(L"BUTTON", front::kTestCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("Command61"));
+  const DWORD list = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_BORDER;
+  list2_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List2"));
+  list1_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List1"));
+  SetWindowSubclass(list1_, List1Proc, 1, reinterpret_cast<DWORD_PTR>(this));
+  Make(L"BUTTON", front::kAutoSaveCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("Command62"));
+
+  prg_batch_ = Make(PROGRESS_CLASSW, "", 0, hwnd_, kProgressId);
+  ShowWindow(prg_batch_, SW_HIDE);
+  lbl_status_ = Make(L"STATIC", "", SS_LEFT | SS_NOPREFIX, hwnd_, kStatusId);
+  Layout();
+}
+
+void FormWindow::MakeFonts() {
+  if (gothic_) DeleteObject(gothic_);
+  if (ui_font_) DeleteObject(ui_font_);
+  LOGFONTW gothic{};
+  gothic.lfHeight = -MulDiv(front::kGothicPoints, static_cast<int>(dpi_), 72);
+  gothic.lfCharSet = SHIFTJIS_CHARSET;
+  gothic.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  gothic.lfQuality = DEFAULT_QUALITY;
+  wcsncpy(gothic.lfFaceName, Wide(front::kGothicFace).c_str(), LF_FACESIZE - 1);
+  gothic_ = CreateFontIndirectW(&gothic);
+  LOGFONTW ui = MessageFont(dpi_);
+  ui_font_ = CreateFontIndirectW(&ui);
+}
+
+void FormWindow::Place(HWND control, const front::Rect& r) {
+  SetWindowPos(control, nullptr, Px(r.left), Px(r.top), Px(r.width), Px(r.height), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormWindow::Layout() {
+  for (const front::Control& c : front::kControls) Place(Control(c.name), c.rect);
+  for (const auto& [frame, g] : frames_) {
+    Place(frame, g->rect);
+    Place(Control(g->label), {front::kLabelOffset, front::kLabelOffset, g->rect.width, front::kLabelHeight});
+    for (const front::GroupButton& b : g->buttons)
+      Place(Control(b.control), {b.left, b.top, b.width, front::kButtonHeight});
+  }
+  Place(prg_batch_, front::kProgressRect);
+  Place(lbl_status_, Status().text_rect);
+  for (const auto& [id, h] : controls_)
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(h == text2_ || h == pane_.hwnd() ? gothic_ : ui_font_), TRUE);
+  StatusChanged();
+}
+
+HWND FormWindow::Control(std::string_view name) const {
+  const auto it = controls_.find(front::ControlId(name));
+  return it == controls_.end() ? nullptr : it->second;
+}
+
+void FormWindow::Load() {
+  ListAdapter adapter(list1_);
+  SendMessageW(list1_, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(list1_, LB_INITSTORAGE, browser::ClassCatalogue().size(), 40 * sizeof(wchar_t));
+  browser::LoadClassList(adapter);
+  SendMessageW(list1_, WM_SETREDRAW, TRUE, 0);
+  ++handler_depth_;
+  SelectClass(0);  // dumps the first entry; List2 is still empty
+  --handler_depth_;
+  pane_.Flush();
+  SendMessageW(list2_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(front::kNamespace).c_str()));
+  SendMessageW(list2_, LB_SETCURSEL, 0, 0);
+  ApplyStartWidth();
+}
+
+void FormWindow::ApplyStartWidth() {
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  SetWindowPos(hwnd_, nullptr, 0, 0, Px(front::kStartWidth), r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+int FormWindow::Run() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (PreTranslate(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+bool FormWindow::PreTranslate(MSG& msg) {
+  if (find_dialog_ && IsDialogMessageW(find_dialog_, &msg)) return true;
+  const bool ours = msg.hwnd == hwnd_ || IsChild(hwnd_, msg.hwnd);
+  if (ours && msg.message == WM_KEYDOWN) {
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    if (ctrl && msg.wParam == 'S') {
+      SavePane();
+      return true;
+    }
+    if (ctrl && msg.wParam == 'F') {
+      ShowFind();
+      return true;
+    }
+    if (msg.wParam == VK_F3) {
+      FindAgain(shift);
+      return true;
+    }
+    if (msg.wParam == VK_ESCAPE) {
+      EscapePressed();
+      return true;
+    }
+  }
+  return ours && IsDialogMessageW(hwnd_, &msg);
+}
+
+void FormWindow::PumpMessages() {
+  pane_.Flush();
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(msg.wParam));
+      break;
+    }
+    if (PreTranslate(msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+bool FormWindow::KeepWaiting() {
+  // Esc counts only when pressed during this wait; a wait begun by an event
+  // of this pump (a nested one) has its own.
+  const bool outer_waiting = waiting_;
+  const bool outer_escape = wait_escape_;
+  waiting_ = true;
+  wait_escape_ = false;
+  PumpMessages();
+  const bool stop = wait_escape_;
+  waiting_ = outer_waiting;
+  wait_escape_ = outer_escape;
+  return !stop && !Closing();
+}
+
+void FormWindow::EscapePressed() {
+  if (waiting_) wait_escape_ = true;
+  if (!Escape() && find_dialog_) DestroyWindow(find_dialog_);
+}
+
+LRESULT CALLBACK FormWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    self->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->Handle(message, wparam, lparam) : DefWindowProcW(hwnd, message, wparam, lparam);
+}
+
+LRESULT CALLBACK FormWindow::FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_COMMAND:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      // The buttons and the label of a group are the form's.
+      return SendMessageW(GetParent(hwnd), message, wparam, lparam);
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(hwnd, &ps);
+      RECT r;
+      GetClientRect(hwnd, &r);
+      FrameRect(dc, &r, GetSysColorBrush(COLOR_BTNSHADOW));
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    default:
+      return DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+}
+
+LRESULT CALLBACK FormWindow::List1Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                       DWORD_PTR data) {
+  auto* self = reinterpret_cast<FormWindow*>(data);
+  if (message == WM_LBUTTONDOWN) self->list1_press_ = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
+  const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == WM_LBUTTONUP) {
+    // A click on the entry already selected dumps it again (a change of
+    // selection is the list's own notification).
+    const LRESULT hit = SendMessageW(hwnd, LB_ITEMFROMPOINT, 0, lparam);
+    const int index = static_cast<int>(LOWORD(hit));
+    const int selected = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
+    if (!HIWORD(hit) && index == selected && index == self->list1_press_) {
+      self->list1_press_ = -1;
+      self->Command(front::ControlId("List1"), LBN_SELCHANGE, hwnd);
+    }
+  }
+  return result;
+}
+
+LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == find_message_ && find_message_) {
+    const auto* find = reinterpret_cast<const FINDREPLACEW*>(lparam);
+    if (find->Flags & FR_DIALOGTERM) {
+      find_dialog_ = nullptr;
+    } else if (find->Flags & FR_FINDNEXT) {
+      if (!pane_.Find(find->lpstrFindWhat, !(find->Flags & FR_DOWN), find->Flags & FR_MATCHCASE)) MessageBeep(MB_OK);
+    }
+    return 0;
+  }
+  switch (message) {
+    case WM_COMMAND:
+      Command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+      return 0;
+    case kFlushMessage:
+      pane_.Flush();
+      return 0;
+    case WM_CTLCOLORSTATIC: {
+      const HWND control = reinterpret_cast<HWND>(lparam);
+      const int id = GetDlgCtrlID(control);
+      bool green = control == text2_;
+      for (const auto& [frame, g] : frames_) green = green || id == front::ControlId(g->label);
+      if (green) {
+        SetBkColor(reinterpret_cast<HDC>(wparam),
+                   RGB(front::kLightGreen.red, front::kLightGreen.green, front::kLightGreen.blue));
+        return reinterpret_cast<LRESULT>(green_);
+      }
+      break;
+    }
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wparam) == pane_.hwnd()) {
+        PaneMenu(lparam);
+        return 0;
+      }
+      break;
+    case WM_SETCURSOR:
+      if (busy_ && LOWORD(lparam) == HTCLIENT) {
+        SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        return TRUE;
+      }
+      break;
+    case WM_DROPFILES: {
+      const auto drop = reinterpret_cast<HDROP>(wparam);
+      std::wstring file;
+      if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        file.resize(DragQueryFileW(drop, 0, nullptr, 0) + 1);
+        file.resize(DragQueryFileW(drop, 0, file.data(), static_cast<UINT>(file.size())));
+      }
+      DragFinish(drop);
+      if (!file.empty()) OpenCapture(std::filesystem::path(file));
+      return 0;
+    }
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wparam);
+      MakeFonts();
+      const auto* r = reinterpret_cast<const RECT*>(lparam);
+      SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      Layout();
+      return 0;
+    }
+    case WM_CLOSE:
+      // Closing ends the program: a running batch stops after the class or
+      // button at hand, and the window goes once it has.
+      Close();
+      if (handler_depth_ > 0) {
+        destroy_pending_ = true;
+        ShowWindow(hwnd_, SW_HIDE);
+      } else {
+        DestroyWindow(hwnd_);
+      }
+      return 0;
+    case WM_DESTROY:
+      if (find_dialog_) DestroyWindow(find_dialog_);
+      hwnd_ = nullptr;
+      PostQuitMessage(0);
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+void FormWindow::Command(int id, int code, HWND control) {
+  if (id == IDOK) {
+    // Enter presses the focused button.
+    HWND focus = GetFocus();
+    wchar_t cls[16] = {};
+    if (focus && GetClassNameW(focus, cls, 16) && lstrcmpiW(cls, L"BUTTON") == 0 && focus != chk_clear_)
+      SendMessageW(focus, BM_CLICK, 0, 0);
+    return;
+  }
+  if (id == IDCANCEL) {
+    EscapePressed();
+    return;
+  }
+  if (Closing()) return;  // nothing starts once the window is closing
+  ++handler_depth_;
+  if (const auto b = buttons_.find(id); b != buttons_.end() && code == BN_CLICKED) {
+    browser::RunCategoryButton(*this, *b->second);
+  } else if (id == front::ControlId("cmdAllGet") && code == BN_CLICKED) {
+    browser::AllGetClick(*this);
+  } else if (id == front::ControlId("Command61") && code == BN_CLICKED) {
+    browser::Command61Click(*this);
+  } else if (id == front::ControlId("Command62") && code == BN_CLICKED) {
+    browser::AutoSaveClick(*this);
+  } else if (id == front::ControlId("chkClear") && code == BN_CLICKED) {
+    // A click ticks or unticks; grayed is set only from code.
+    SetAutoClearValue(AutoClearValue() == 1 ? 0 : 1);
+  } else if (id == front::ControlId("List1") && code == LBN_SELCHANGE && control == list1_) {
+    browser::List1Click(*this);
+  }
+  --handler_depth_;
+  pane_.Flush();
+  if (handler_depth_ == 0 && destroy_pending_ && hwnd_) DestroyWindow(hwnd_);
+}
+
+std::string FormWindow::ListText(HWND list, int index) const {
+  if (index < 0) return {};
+  const LRESULT n = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (n == LB_ERR) return {};
+  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()))));
+  return Narrow(text);
+}
+
+int FormWindow::ClassCount() { return static_cast<int>(SendMessageW(list1_, LB_GETCOUNT, 0, 0)); }
+int FormWindow::SelectedClassIndex() { return static_cast<int>(SendMessageW(list1_, LB_GETCURSEL, 0, 0)); }
+void FormWindow::SelectClass(int index) {
+  // Setting the selection from code raises List1's click, as the user's does.
+  if (index == SelectedClassIndex()) return;
+  SendMessageW(list1_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (index >= 0) browser::List1Click(*this);
+}
+std::string FormWindow::SelectedClass() { return ListText(list1_, SelectedClassIndex()); }
+std::string FormWindow::SelectedNamespace() {
+  return ListText(list2_, static_cast<int>(SendMessageW(list2_, LB_GETCURSEL, 0, 0)));
+}
+std::string FormWindow::ClassEntry(int index) { return ListText(list1_, index); }
+void FormWindow::SetNamespaceListEnabled(bool enabled) { EnableWindow(list2_, enabled); }
+void FormWindow::SetTestButtonEnabled(bool enabled) { EnableWindow(Control("Command61"), enabled); }
+void FormWindow::SetAllGetEnabled(bool enabled) {
+  for (std::string_view name : front::kAllGetControls) EnableWindow(Control(name), enabled);
+}
+int FormWindow::AutoClearValue() {
+  switch (SendMessageW(chk_clear_, BM_GETCHECK, 0, 0)) {
+    case BST_CHECKED:
+      return 1;
+    case BST_INDETERMINATE:
+      return 2;
+    default:
+      return 0;
+  }
+}
+void FormWindow::SetAutoClearValue(int value) {
+  SendMessageW(chk_clear_, BM_SETCHECK, value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED, 0);
+}
+
+void FormWindow::StatusChanged() {
+  if (!lbl_status_) return;
+  const front::StatusLine line = Status();
+  if (line.batch) {
+    SendMessageW(prg_batch_, PBM_SETRANGE32, 0, line.progress_max);
+    SendMessageW(prg_batch_, PBM_SETPOS, static_cast<WPARAM>(line.progress_value), 0);
+  }
+  // Each change only: a batch reports before every step.
+  if (static_cast<bool>(IsWindowVisible(prg_batch_)) != line.batch) {
+    ShowWindow(prg_batch_, line.batch ? SW_SHOWNA : SW_HIDE);
+    Place(lbl_status_, line.text_rect);
+  }
+  const std::wstring text = WithCrLf(line.text);
+  if (text != status_text_) {
+    status_text_ = text;
+    SetWindowTextW(lbl_status_, text.c_str());
+  }
+}
+
+void FormWindow::TitleChanged() { SetWindowTextW(hwnd_, Wide(Title()).c_str()); }
+
+void FormWindow::ShowError(const std::string& text) {
+  MessageBoxW(hwnd_, WithCrLf(text).c_str(), Wide(front::kWindowCaption).c_str(), MB_OK | MB_ICONWARNING);
+}
+
+void FormWindow::BusyChanged(bool busy) {
+  busy_ = busy;
+  POINT p;
+  GetCursorPos(&p);
+  SetCursorPos(p.x, p.y);  // the cursor takes its new shape at once
+}
+
+void FormWindow::PaneMenu(LPARAM at) {
+  // Copy and select all, then the window's save and find with their keys.
+  enum : UINT { kCopy = 1, kSelectAll, kSave, kFind };
+  HMENU menu = CreatePopupMenu();
+  AppendMenuW(menu, MF_STRING, kCopy, L"コピー(&C)\tCtrl+C");
+  AppendMenuW(menu, MF_STRING, kSelectAll, L"すべて選択(&A)\tCtrl+A");
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, kSave, (Wide(front::kSaveMenu) + L"\tCtrl+S").c_str());
+  AppendMenuW(menu, MF_STRING, kFind, (Wide(front::kFindMenu) + L"\tCtrl+F").c_str());
+  POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+  if (p.x == -1 && p.y == -1) {  // from the keyboard: at the pane's corner
+    p = {0, 0};
+    ClientToScreen(pane_.hwnd(), &p);
+  }
+  const UINT chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, p.x, p.y, 0, hwnd_, nullptr);
+  DestroyMenu(menu);
+  switch (chosen) {
+    case kCopy:
+      SendMessageW(pane_.hwnd(), WM_COPY, 0, 0);
+      break;
+    case kSelectAll:
+      pane_.SelectAll();
+      break;
+    case kSave:
+      SavePane();
+      break;
+    case kFind:
+      ShowFind();
+      break;
+    default:
+      break;
+  }
+}
+
+void FormWindow::SavePane() {
+  pane_.Flush();
+  wchar_t file[MAX_PATH * 4] = {};
+  wcsncpy(file, Wide(front::kSaveDefaultName).c_str(), MAX_PATH);
+  const std::wstring title = Wide(front::kSaveTitle);
+  OPENFILENAMEW ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = hwnd_;
+  ofn.lpstrFilter = L"テキスト (*.txt)\0*.txt\0すべてのファイル (*.*)\0*.*\0";
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = MAX_PATH * 4;
+  ofn.lpstrTitle = title.c_str();
+  ofn.lpstrDefExt = L"txt";
+  ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!GetSaveFileNameW(&ofn)) return;
+  std::string error;
+  if (!front::SaveTextFile(std::filesystem::path(file), pane_.Text(), &error))
+    ShowError(front::kSaveFailed + Narrow(file) + "\n" + error);
+}
+
+void FormWindow::ShowFind() {
+  if (find_dialog_) {
+    SetFocus(find_dialog_);
+    return;
+  }
+  find_ = FINDREPLACEW{};
+  find_.lStructSize = sizeof find_;
+  find_.hwndOwner = hwnd_;
+  find_.lpstrFindWhat = find_text_;
+  find_.wFindWhatLen = static_cast<WORD>(std::size(find_text_));
+  find_.Flags = FR_DOWN;
+  find_dialog_ = FindTextW(&find_);
+}
+
+void FormWindow::FindAgain(bool backward) {
+  if (!find_text_[0]) {
+    ShowFind();
+    return;
+  }
+  if (!pane_.Find(find_text_, backward, find_.Flags & FR_MATCHCASE)) MessageBeep(MB_OK);
+}
+
+}  // namespace win

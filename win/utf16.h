@@ -1,0 +1,28 @@
+// Text at the Win32 calls: UTF-16 there, UTF-8 in the shared code.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "win/win32.h"
+
+namespace win {
+
+inline std::wstring Wide(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+  return out;
+}
+
+inline std::string Narrow(std::wstring_view utf16) {
+  if (utf16.empty()) return {};
+  const int n =
+      WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, utf16.data(), static_cast<int>(utf16.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace win
