@@ -113,6 +113,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Win32_NetworkAdapterConfiguration",
                    "MTU",
                    wmi::Value()},
+        NumberCase{
+            "MtuNegative",
+            {{"/sys/class/net/eth0/ifindex", "2\n"}, {"/sys/class/net/eth0/mtu", "-1\n"}, {"/live.json", kLiveEth0}},
+            "Win32_NetworkAdapterConfiguration",
+            "MTU",
+            wmi::Value()},
         NumberCase{"LinkSpeedTimesMillionOverflows",
                    {{"/sys/class/net/eth0/ifindex", "2\n"}, {"/sys/class/net/eth0/speed", "18446744073710\n"}},
                    "Win32_NetworkAdapter",
