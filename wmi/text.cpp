@@ -117,8 +117,12 @@ void AppendEscapedLine(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   std::size_t plain = 0;  // start of the run of bytes kept as they are
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t n = LineControlAt(text, i);
     const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != 0x7F && c != 0xC2 && c != 0xE2) {  // the bytes that start none of them
+      ++i;
+      continue;
+    }
+    const std::size_t n = LineControlAt(text, i);
     if (n == 0 || c == '\t') {
       ++i;
       continue;
