@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <sstream>
 #include <string_view>

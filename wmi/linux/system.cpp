@@ -12,11 +12,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "wmi/linux/tree.h"
 
