@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <tuple>
 
 namespace wmi::lx {
 
@@ -159,20 +158,18 @@ std::optional<std::string> Tree::Read(std::string_view rel) const {
     if (auto it = remembered_->by_path.find(key); it != remembered_->by_path.end()) return it->second;
   std::optional<std::string> text;
   auto path = Inside(rel);
-  auto file = path ? OpenRegular(*path) : std::nullopt;
-  const Remembered::Identity identity{file ? file->device : 0, file ? file->inode : 0, false};
-  if (file && remembered_) {
-    if (auto it = remembered_->capped.find(identity); it != remembered_->capped.end()) {
-      ::close(file->fd);
-      return it->second;
+  if (auto file = path ? OpenRegular(*path) : std::nullopt) {
+    bool longer = false;
+    struct stat st;
+    if (::fstat(file->fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > kMaxRead) {
+      ::close(file->fd);  // known without reading it (files of procfs say 0)
+      longer = true;
+    } else {
+      text = ReadUpTo(file->fd, kMaxRead, longer);
     }
-  }
-  if (file) {
-    bool capped = false;
-    text = ReadUpTo(file->fd, kMaxRead, capped);
-    if (capped) {
-      Note(*path, "longer than 64 MB, read up to there");
-      if (remembered_) remembered_->capped.emplace(identity, *text);
+    if (longer) {
+      text.reset();
+      Note(*path, "longer than 64 MB, left out");
     }
   }
   if (remembered_ && (!text || text->size() <= kMaxRemembered)) remembered_->by_path.emplace(std::move(key), text);
@@ -184,7 +181,7 @@ bool Tree::EachLine(std::string_view rel, const std::function<void(std::string_v
   auto file = path ? OpenRegular(*path) : std::nullopt;
   if (!file) return false;
   LineSplitter lines(*path, fn);
-  const Remembered::Identity identity{file->device, file->inode, true};
+  const Remembered::Identity identity{file->device, file->inode};
   if (remembered_) {
     if (auto it = remembered_->capped.find(identity); it != remembered_->capped.end()) {
       ::close(file->fd);

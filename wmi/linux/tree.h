@@ -15,8 +15,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <tuple>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace wmi::lx {
@@ -30,8 +30,9 @@ class Tree {
   std::string HostPath(std::string_view rel) const;
 
   // The whole file, when it is a regular file that can be read. Device nodes,
-  // FIFOs and sockets are never opened. A file longer than kMaxRead is cut
-  // there, with a note on stderr: no real file of procfs or sysfs comes near it.
+  // FIFOs and sockets are never opened. A file longer than kMaxRead reads as
+  // missing, with a note on stderr: no real file of procfs or sysfs comes near
+  // it, and a tree's file says its length before it is read.
   std::optional<std::string> Read(std::string_view rel) const;
   // Each line of a line-oriented file (mountinfo, interrupts, route tables),
   // without its newline, read piece by piece. A single line longer than
@@ -63,7 +64,7 @@ class Tree {
 
   // From now on, Read answers a file it has read before (up to kMaxRemembered
   // bytes) from memory: for one session of queries, in which several classes
-  // read the same attributes. A file that Read or EachLine cut at its cap is
+  // read the same attributes. A line file that EachLine cut at its cap is
   // remembered as read up to there, whatever link it is reached by, and is
   // never read again. Copies of the tree share what is remembered.
   void RememberReads();
@@ -80,8 +81,8 @@ class Tree {
   mutable std::optional<std::optional<std::string>> real_root_;  // the root, links followed, once asked
   struct Remembered {
     std::unordered_map<std::string, std::optional<std::string>> by_path;
-    // Files cut at a cap, by device, inode and whether read as lines.
-    using Identity = std::tuple<std::uint64_t, std::uint64_t, bool>;
+    // Line files cut at their cap, by device and inode.
+    using Identity = std::pair<std::uint64_t, std::uint64_t>;
     std::map<Identity, std::string> capped;
   };
   std::shared_ptr<Remembered> remembered_;
