@@ -88,8 +88,7 @@ TEST(Terminal, ShowsSnapshotControlCharactersEscapedOnATerminalAndInAPipe) {
   auto path = std::filesystem::temp_directory_path() / ("pcinfo-terminal-" + std::to_string(getpid()) + ".json");
   std::ofstream(path) << R"({"namespaces": {"root\\cimv2": {"Win32_Processor": [
     {"Name": "CPU\u001b]0;pwned\u0007\u001b[2J", "Caption": "x\u009by"}]}}})";
-  const std::vector<std::string> args{"--from", path.string(),         "dump",
-                                      "--info", "/dev/null/info", "Win32_Processor"};
+  const std::vector<std::string> args{"--from", path.string(), "dump", "--info", "/dev/null/info", "Win32_Processor"};
   Output tty = RunCli(args, true);
   Output piped = RunCli(args, false);
   std::filesystem::remove(path);
