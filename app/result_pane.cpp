@@ -13,6 +13,8 @@
 #include <memory>
 #include <utility>
 
+#include "wmi/text.h"
+
 namespace app {
 
 ResultPane::ResultPane(QWidget* parent) : QPlainTextEdit(parent) {
@@ -39,7 +41,8 @@ std::string ResultPane::Text() const {
   return text;
 }
 
-void ResultPane::AppendMessage(const std::string& line) {
+void ResultPane::AppendMessage(const std::string& raw) {
+  const std::string line = wmi::EscapeLine(raw);
   AddText(line);
   AddText(queries::kLineEnd);
   pending_ += QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()));

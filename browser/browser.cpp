@@ -137,10 +137,11 @@ class Dump {
   }
 
  private:
-  // One line to the pane, then the same line to the file.
+  // One line to the pane, then the same line to the file, escaped alike.
   void Line(const std::string& text) {
-    w_.pane().AppendMessage(text);
-    file_.WriteLine(text);
+    const std::string line = wmi::EscapeLine(text);
+    w_.pane().AppendMessage(line);
+    file_.WriteLine(line);
   }
 
   void DumpProperty(const wmi::Property& p) {

@@ -3,7 +3,6 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <sstream>
 #include <string_view>
@@ -15,6 +14,7 @@
 #include "cli/diff_command.h"
 #include "cli/dump_command.h"
 #include "cli/export_command.h"
+#include "cli/output_file.h"
 #include "cli/snapshot_command.h"
 #include "cli/summary_command.h"
 #include "queries/buttons.h"
@@ -348,11 +348,9 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   // Written is not done until the stream says so (a full disk, a closed pipe).
   const int write_failed = *diff ? 2 : 1;
   if (a.options.output) {
-    std::ofstream file(wmi::PathFromUtf8(*a.options.output), std::ios::binary | std::ios::trunc);
-    file << to_file.str();
-    file.close();
-    if (!file) {
-      err << "pcinfo-cli: cannot write " << *a.options.output << "\n";
+    // Whole or not at all: on failure the file keeps what it held.
+    if (std::string why = WriteWholeFile(wmi::PathFromUtf8(*a.options.output), to_file.str()); !why.empty()) {
+      err << "pcinfo-cli: cannot write " << *a.options.output << ": " << why << "\n";
       return write_failed;
     }
   } else {

@@ -1,5 +1,6 @@
 #include "cli/console_window.h"
 
+#include <system_error>
 #include <utility>
 
 #include "front/info_folder.h"
@@ -15,6 +16,14 @@ void ConsoleWindow::SetDump(std::string class_name, std::string ns, std::filesys
   class_name_ = std::move(class_name);
   ns_ = std::move(ns);
   info_ = std::move(info);
+}
+
+std::optional<std::filesystem::path> ConsoleWindow::InfoDirectory() {
+  if (info_) {
+    std::error_code ec;
+    std::filesystem::create_directories(*info_, ec);
+  }
+  return info_;
 }
 
 }  // namespace cli

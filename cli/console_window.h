@@ -43,7 +43,9 @@ class ConsoleWindow : public browser::Window {
   void SetAllGetEnabled(bool) override {}
   int AutoClearValue() override { return 0; }
   void SetAutoClearValue(int) override {}
-  std::optional<std::filesystem::path> InfoDirectory() override { return info_; }
+  // Made when missing, as the window makes its own; a folder that cannot be
+  // made leaves the dump file to fail with the reason.
+  std::optional<std::filesystem::path> InfoDirectory() override;
   void DumpFileFailed(const std::filesystem::path& file, const std::string& reason) override {
     if (!failure_) failure_ = wmi::Utf8FromPath(file) + ": " + reason;
   }

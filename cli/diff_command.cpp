@@ -2,10 +2,12 @@
 
 #include <map>
 #include <ostream>
+#include <unordered_map>
 
 #include "cli/cli.h"
 #include "cli/value_json.h"
 #include "wmi/provider.h"
+#include "wmi/text.h"
 
 namespace cli {
 
@@ -88,6 +90,12 @@ std::string ValueText(const wmi::Value& v) {
   return JsonText(v);
 }
 
+// "old → new"; when the type changed, each with its type ("integer 1 → text "1""), which the text alone hides.
+std::string ChangedText(const std::optional<wmi::Value>& before, const std::optional<wmi::Value>& after) {
+  if (before && after && before->kind() != after->kind()) return wmi::Describe(*before) + " → " + wmi::Describe(*after);
+  return (before ? ValueText(*before) : "(absent)") + " → " + (after ? ValueText(*after) : "(absent)");
+}
+
 struct Keyed {
   std::string label;
   const wmi::Instance* instance;
@@ -125,17 +133,19 @@ void CompareClass(const std::string& ns, const std::string& class_name, const st
   static const std::vector<wmi::Instance> kNone;
   std::vector<Keyed> before = ByKey(class_name, a ? *a : kNone);
   std::vector<Keyed> after = ByKey(class_name, b ? *b : kNone);
-  auto find = [](const std::vector<Keyed>& list, const std::string& label) -> const wmi::Instance* {
-    for (const Keyed& k : list)
-      if (k.label == label) return k.instance;
-    return nullptr;
-  };
+  // Labels are unique within a class (ByKey numbers repeats): one look-up each.
+  std::unordered_map<std::string_view, const wmi::Instance*> before_by_label, after_by_label;
+  before_by_label.reserve(before.size());
+  after_by_label.reserve(after.size());
+  for (const Keyed& k : before) before_by_label.emplace(k.label, k.instance);
+  for (const Keyed& k : after) after_by_label.emplace(k.label, k.instance);
   for (const Keyed& k : before) {
-    const wmi::Instance* other = find(after, k.label);
-    if (!other) {
+    auto found = after_by_label.find(k.label);
+    if (found == after_by_label.end()) {
       changes.push_back({Change::Kind::Removed, ns, class_name, k.label, "", std::nullopt, std::nullopt});
       continue;
     }
+    const wmi::Instance* other = found->second;
     for (const wmi::Property& p : k.instance->Properties()) {
       if (!all && IsVolatile(class_name, p.name)) continue;
       const wmi::Property* q = other->Find(p.name);
@@ -151,7 +161,7 @@ void CompareClass(const std::string& ns, const std::string& class_name, const st
     }
   }
   for (const Keyed& k : after)
-    if (!find(before, k.label))
+    if (!before_by_label.contains(k.label))
       changes.push_back({Change::Kind::Added, ns, class_name, k.label, "", std::nullopt, std::nullopt});
 }
 
@@ -201,20 +211,22 @@ std::vector<Change> Compare(const wmi::Snapshot& a, const wmi::Snapshot& b, bool
 std::string FormatText(const std::vector<Change>& changes) {
   std::string out;
   for (const Change& c : changes) {
-    std::string where = wmi::EqualsIgnoreCase(c.ns, "root\\cimv2") ? "" : c.ns + ":";
-    where += c.class_name + " [" + c.instance + "]";
+    std::string line = wmi::EqualsIgnoreCase(c.ns, "root\\cimv2") ? "" : c.ns + ":";
+    line += c.class_name + " [" + c.instance + "]";
     switch (c.kind) {
       case Change::Kind::Added:
-        out += "+ " + where + " added\n";
+        line = "+ " + line + " added";
         break;
       case Change::Kind::Removed:
-        out += "- " + where + " removed\n";
+        line = "- " + line + " removed";
         break;
       case Change::Kind::Changed:
-        out += "~ " + where + " " + c.property + ": " + (c.before ? ValueText(*c.before) : "(absent)") + " → " +
-               (c.after ? ValueText(*c.after) : "(absent)") + "\n";
+        line = "~ " + line + " " + c.property + ": " + ChangedText(c.before, c.after);
         break;
     }
+    // A name or a value from a capture stays on its change's line.
+    out += wmi::EscapeLine(line);
+    out += '\n';
   }
   return out;
 }

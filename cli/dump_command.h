@@ -26,8 +26,11 @@ struct DumpArguments {
 };
 
 // `dump [--namespace NS] [--info DIR] CLASS`. `program_dir` is the folder
-// whose `info` folder is the default DIR. When the file cannot be written the
-// pane text is still printed, one line on `err` says why, and the status is 1.
+// whose `info` folder is the default DIR; DIR is made when missing. When the
+// file cannot be written the pane text is still printed, one line on `err`
+// says why, and the status is 1. When the namespace or the class is not there
+// the pane shows the failed query, one line on `err` says which, no file is
+// written (an old one stays) and the status is 2, as for other bad input.
 int DumpCommand(const DumpArguments& args, const Options& options, const std::filesystem::path& program_dir,
                 std::ostream& out, std::ostream& err);
 

@@ -34,14 +34,20 @@ void RunBaseBoardAdapters(Host& host, const Button& button) {
 }
 
 std::optional<std::string> DeviceIdOfDependent(std::string_view path) {
-  std::string unquoted;
-  unquoted.reserve(path.size());
-  for (char c : path)
-    if (c != '"') unquoted += c;
-  auto first = unquoted.find('=');
-  if (first == std::string::npos) return std::nullopt;
-  auto second = unquoted.find('=', first + 1);
-  return unquoted.substr(first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
+  // \\HOST\root\cimv2:Win32_PnPEntity.DeviceID="USB\\VID_046D&PID_C52B\\5&2A0F3A5&0&1": the key's
+  // value follows the first "=", which no namespace or class name holds. A quoted value ends at the
+  // first quotation mark that no backslash escapes; an unquoted one (a number) at a comma or the end.
+  const auto eq = path.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  std::string_view rest = path.substr(eq + 1);
+  if (rest.empty() || rest.front() != '"') return std::string(rest.substr(0, rest.find(',')));
+  std::string id;
+  for (std::size_t i = 1; i < rest.size(); ++i) {
+    if (rest[i] == '"') return id;
+    if (rest[i] == '\\' && i + 1 < rest.size()) id += rest[i++];
+    id += rest[i];
+  }
+  return std::nullopt;  // no closing quotation mark: not an object path
 }
 
 std::string DeviceQueryOf(std::string_view dependent_id) {

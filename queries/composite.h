@@ -16,9 +16,11 @@ void RunBaseBoardAdapters(Host& host, const Button& button);  // Command57
 void RunUsbDevices(Host& host, const Button& button);         // Command58
 void RunOperatingSystem(Host& host, const Button& button);    // Command60
 
-// The device id in an association's `Dependent` path: quotes removed, the text
-// between the first and second "=" (backslashes still doubled). Empty optional
-// when the path holds no "=".
+// The device id in an association's `Dependent` path, read as an object path
+// quotes it: the key's value after the first "=", without its quotation
+// marks, its escapes kept as written (backslashes still doubled, \" for a
+// quotation mark) for DeviceQueryOf to resolve. Empty optional when the path
+// holds no "=" or its quoted value does not end.
 std::optional<std::string> DeviceIdOfDependent(std::string_view path);
 
 // The query for the device of that id: the id's object-path escapes resolved

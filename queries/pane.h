@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "wmi/text.h"
+
 namespace queries {
 
 inline constexpr std::string_view kLineEnd = "\r\n";
@@ -13,7 +15,9 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 class Pane {
  public:
   virtual ~Pane() = default;
-  // The text becomes old text, the line, CR LF.
+  // The text becomes old text, the line, CR LF. The line stays one line: its
+  // line breaks and the other characters of wmi::LineControlAt show escaped
+  // (wmi::EscapeLine), whatever a value from a capture or a device holds.
   virtual void AppendMessage(const std::string& line) = 0;
   // The text becomes "".
   virtual void Clear() = 0;
@@ -29,7 +33,7 @@ class Pane {
 class TextPane : public Pane {
  public:
   void AppendMessage(const std::string& line) override {
-    text_ += line;
+    wmi::AppendEscapedLine(text_, line);
     text_ += kLineEnd;
   }
   void Clear() override { text_.clear(); }

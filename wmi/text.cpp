@@ -96,6 +96,62 @@ std::string Describe(const Value& v) {
   return "?";
 }
 
+std::size_t LineControlAt(std::string_view s, std::size_t i) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
+  const unsigned char c = at(0);
+  if (c < 0x20 || c == 0x7F) return 1;
+  if (c == 0xC2 && i + 1 < s.size() && at(1) >= 0x80 && at(1) <= 0x9F) return 2;
+  if (c == 0xE2 && i + 2 < s.size() && at(1) == 0x80 && at(2) >= 0xA8 && at(2) <= 0xAE) return 3;  // U+2028-U+202E
+  if (c == 0xE2 && i + 2 < s.size() && at(1) == 0x81 && at(2) >= 0xA6 && at(2) <= 0xA9) return 3;  // U+2066-U+2069
+  return 0;
+}
+
+std::string EscapeLine(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  AppendEscapedLine(out, text);
+  return out;
+}
+
+void AppendEscapedLine(std::string& out, std::string_view text) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::size_t plain = 0;  // start of the run of bytes kept as they are
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != 0x7F && c != 0xC2 && c != 0xE2) {  // the bytes that start none of them
+      ++i;
+      continue;
+    }
+    const std::size_t n = LineControlAt(text, i);
+    if (n == 0 || c == '\t') {
+      ++i;
+      continue;
+    }
+    out.append(text.substr(plain, i - plain));
+    if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (n == 1) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      // The code point: C2 xx is U+00xx; E2 80 xx is U+20xx with xx - 0x80, E2 81 xx is U+20xx with xx - 0x40.
+      const auto last = static_cast<unsigned char>(text[i + n - 1]);
+      const unsigned low = n == 2                                            ? last
+                           : static_cast<unsigned char>(text[i + 1]) == 0x80 ? last - 0x80u
+                                                                             : last - 0x40u;
+      out += n == 2 ? "\\u00" : "\\u20";
+      out += kHex[low >> 4];
+      out += kHex[low & 15];
+    }
+    i += n;
+    plain = i;
+  }
+  out.append(text.substr(plain));
+}
+
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)

@@ -36,6 +36,23 @@ std::int32_t SafeUpperBound(const Value& v, std::int16_t dimension = -1);
 // Upper bound of dimension 1; throws Error(TypeMismatch) when not an array.
 std::int32_t UpperBound(const Value& v);
 
+// The length in bytes of the character at s[i] when a line must show it rather
+// than act on it: a C0 control or DEL (1 byte), a C1 control (2, in UTF-8), the
+// line or paragraph separator U+2028 / U+2029, or a bidirectional embedding,
+// override or isolate control U+202A to U+202E, U+2066 to U+2069 (3). 0 for
+// any other character, and for bytes that are not UTF-8.
+std::size_t LineControlAt(std::string_view s, std::size_t i);
+
+// `text` as one line of a report shows it (the pane, the console, a dump file,
+// diff): CR and LF become \r and \n, the other characters of LineControlAt
+// (tab excepted) \xHH, \u00HH or \u20HH, so that a value can neither start a
+// line of its own, nor move the terminal's cursor, nor turn the lines after it
+// around. Everything else is kept, backslashes and bytes that are not UTF-8
+// included: escaping twice gives what escaping once gives.
+std::string EscapeLine(std::string_view text);
+// EscapeLine(text) appended to `out`.
+void AppendEscapedLine(std::string& out, std::string_view text);
+
 // Compares ASCII text without regard to case (names of classes, properties, namespaces).
 bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 

@@ -761,15 +761,18 @@ TEST_F(WindowUse, ThePaneWorksLineByLineWhateverBlocksItKeepsTheLinesIn) {
   pane->copy();
   EXPECT_EQ(QApplication::clipboard()->text(), text);
 
-  // A value with a line break of its own shows as it did with a block per
-  // line: the document's text is the pane's without CR.
+  // A value with a line break, the pane's own line and paragraph separators or
+  // a right-to-left override stays on its line, shown escaped: the document's
+  // text is the pane's without CR.
   window_->pane().AppendMessage("Description:first\r\nsecond");
+  window_->pane().AppendMessage("VolumeName:a\xe2\x80\xa8VolumeSerialNumber: DEADBEEF\xe2\x80\xa9\xe2\x80\xae");
   window_->pane().AppendMessage("Name:x");
   QCoreApplication::processEvents();
   QString without_cr = QString::fromStdString(window_->pane().Text());
   without_cr.remove(QChar('\r'));
   EXPECT_EQ(pane->toPlainText(), without_cr);
-  EXPECT_TRUE(pane->toPlainText().endsWith("Description:first\nsecond\nName:x\n"));
+  EXPECT_TRUE(pane->toPlainText().endsWith(
+      "Description:first\\r\\nsecond\nVolumeName:a\\u2028VolumeSerialNumber: DEADBEEF\\u2029\\u202e\nName:x\n"));
 
   // A selection of more than one line is not taken as the text to find.
   auto* box = Find<QLineEdit>("txtFind");

@@ -75,7 +75,7 @@ TEST_F(BadSnapshot, DumpThatCannotWriteItsFileSaysSoAndExitsOne) {
   struct Case {
     std::string info, class_name;
   } cases[] = {
-      {(dir_ / "missing").string(), "Win32_Processor"},
+      {(dir_ / "plain" / "sub").string(), "Win32_Processor"},  // a folder that cannot be made
       {(dir_ / "plain").string(), "Win32_Processor"},
       {dir_.string(), "Win32_Fan"},  // a folder in place of the file
   };
@@ -91,18 +91,30 @@ TEST_F(BadSnapshot, DumpThatCannotWriteItsFileSaysSoAndExitsOne) {
   }
 }
 
-// A mistyped namespace or a class the machine lacks is no write failure: the
-// pane shows the failed query, status 0, and the file a good dump left stays.
+// A missing --info folder is made, as the window makes its own.
+TEST_F(BadSnapshot, DumpMakesAMissingInfoFolder) {
+  const std::filesystem::path info = dir_ / "new" / "info";
+  auto r = RunCli({"--from", Machine(), "dump", "--info", info.string(), "Win32_Processor"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(std::filesystem::is_regular_file(info / "Win32_Processor.txt"));
+}
+
+// A mistyped namespace or a class the machine lacks is bad input, no write
+// failure: the pane shows the failed query, one line on stderr says which,
+// status 2, and the file a good dump left stays.
 TEST_F(BadSnapshot, DumpWhoseQueryFailsKeepsTheOldFile) {
   std::string old = "\"DeviceID:CPU9\"\r\n";
   std::ofstream(dir_ / "Win32_Processor.txt", std::ios::binary) << old;
   std::ofstream(dir_ / "Win32_TapeDrive.txt", std::ios::binary) << old;
-  for (auto args :
-       std::vector<std::vector<std::string>>{{"--namespace", "cimv3", "Win32_Processor"}, {"Win32_TapeDrive"}}) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"--namespace", "cimv3", "Win32_Processor"}, "pcinfo-cli: dump: no namespace root\\cimv3\n"},
+      {{"Win32_TapeDrive"}, "pcinfo-cli: dump: no class Win32_TapeDrive in root\\cimv2\n"}};
+  for (auto [args, message] : cases) {
     args.insert(args.begin(), {"--from", Machine(), "dump", "--info", dir_.string()});
     auto r = RunCli(args);
-    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(r.out, std::string(90, '-') + "\r\n" + std::string(31, '-') + "\r\n");
+    EXPECT_EQ(r.err, message);
   }
   for (const char* name : {"Win32_Processor.txt", "Win32_TapeDrive.txt"}) {
     std::ifstream in(dir_ / name, std::ios::binary);

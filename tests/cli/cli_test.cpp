@@ -2,7 +2,10 @@
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -254,6 +257,75 @@ TEST_F(CliTest, SnapshotsAreAsciiAndCapturesWithAByteOrderMarkRead) {
     EXPECT_EQ(r.status, 0) << name << ": " << r.err;
     EXPECT_EQ(r.out, want) << name;
   }
+}
+
+// A disk that fills half-way (a 4 KB file size limit here): the good file from before stays whole, and
+// no temporary file is left beside it.
+TEST_F(CliTest, OutputFileKeepsItsOldBytesWhenTheWriteFails) {
+  const std::filesystem::path file = dir_ / "capture.json";
+  const std::string before = Cli({"--from", snapshot_, "snapshot"}).out;
+  std::ofstream(file, std::ios::binary) << before;
+  const std::string desktop = std::string(PCINFO_TEST_DATA) + "/desktop.json";
+  const std::string command = "trap '' XFSZ; ulimit -f 8; exec '" PCINFO_CLI "' --from '" + desktop + "' -o '" +
+                              file.string() + "' snapshot 2>/dev/null";
+  const int status = std::system(command.c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  EXPECT_EQ(bytes.str(), before);
+  std::vector<std::string> left;
+  for (const auto& e : std::filesystem::directory_iterator(dir_)) left.push_back(e.path().filename().string());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"bad.json", "capture.json", "machine.json"}));
+}
+
+// A capture's value holding CR LF, terminal controls, the pane's own line and
+// paragraph separators and a right-to-left override: wherever it becomes a line
+// (the pane text on the console, the dump file) it stays on that line, shown
+// escaped; a capture taken from the capture keeps it as recorded.
+TEST_F(CliTest, ForgedLinesStayOnTheirLine) {
+  const std::string forged = (dir_ / "forged.json").string();
+  std::ofstream(forged) << R"({"namespaces": {"root\\cimv2": {"Win32_Processor": [
+      {"Name": "CPU\r\nSerialNumber: FORGED\u2028VolumeSerialNumber: DEADBEEF\u2029\u202e\u2066\u001b[2J\u0007"}]}}})";
+  const std::string shown =
+      "CPU\\r\\nSerialNumber: FORGED\\u2028VolumeSerialNumber: DEADBEEF\\u2029\\u202e\\u2066\\x1b[2J\\x07";
+  auto lines_of = [](const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 2) {
+      end = text.find("\r\n", at);
+      if (end == std::string::npos) end = text.size();
+      lines.push_back(text.substr(at, end - at));
+    }
+    return lines;
+  };
+  auto expect_one_line_each = [&](const std::string& text, const std::string& value_line) {
+    bool found = false;
+    for (const std::string& line : lines_of(text)) {
+      EXPECT_EQ(line.find_first_of("\r\n\x1b\x07"), std::string::npos) << line;
+      EXPECT_EQ(line.find("\xe2\x80"), std::string::npos) << line;
+      EXPECT_FALSE(line.starts_with("SerialNumber")) << line;
+      found = found || line == value_line;
+    }
+    EXPECT_TRUE(found) << value_line << " in\n" << text;
+  };
+  Result run = Cli({"--from", forged, "run", "Command40"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  expect_one_line_each(run.out, "Name: " + shown);
+
+  const std::filesystem::path info = dir_ / "info";
+  Result dump = Cli({"--from", forged, "dump", "--info", info.string(), "Win32_Processor"});
+  ASSERT_EQ(dump.status, 0) << dump.err;
+  expect_one_line_each(dump.out, "Name:" + shown);
+  std::ifstream in(info / "Win32_Processor.txt", std::ios::binary);
+  std::stringstream file;
+  file << in.rdbuf();
+  expect_one_line_each(file.str(), "\"Name:" + shown + "\"");
+
+  Result again = Cli({"--from", forged, "snapshot", "Win32_Processor"});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.out.find(R"(CPU\r\nSerialNumber: FORGED)"), std::string::npos) << again.out;  // JSON's escapes
 }
 
 TEST(TreeOption, ReadsACapturedLinuxTreeInsteadOfThisMachine) {

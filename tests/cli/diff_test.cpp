@@ -127,6 +127,40 @@ TEST_F(DiffTest, ClassesAndPropertiesThatComeAndGo) {
   EXPECT_NE(cli::FormatText(cli::Compare(a, b, true)).find("- Win32_Process [4] removed"), std::string::npos);
 }
 
+// A change of type shows both types (the texts alone, "1 → 1", hide it), and
+// names and values from a capture stay on their change's line.
+TEST_F(DiffTest, TypeChangesAndForgedLinesShowPlainly) {
+  wmi::Snapshot a = wmi::ParseSnapshot(R"({"namespaces": {"root\\cimv2": {
+    "Win32_Fan": [{"DeviceID": "fan0", "Index": 1, "Status": "OK"}]}}})",
+                                       "a.json");
+  wmi::Snapshot b = wmi::ParseSnapshot(R"({"namespaces": {"root\\cimv2": {
+    "Win32_Fan": [{"DeviceID": "fan0", "Index": "1", "Status": "OK\r\n~ Win32_Fan [fan0] Status: fine"}],
+    "Evil\r\nClass": [{"Name": "a\u202e"}]}}})",
+                                       "b.json");
+  EXPECT_EQ(cli::FormatText(cli::Compare(a, b, false)),
+            "~ Win32_Fan [fan0] Index: integer 1 → text \"1\"\n"
+            "~ Win32_Fan [fan0] Status: OK → OK\\r\\n~ Win32_Fan [fan0] Status: fine\n"
+            "+ Evil\\r\\nClass [a\\u202e] added\n");
+}
+
+// 200,000 instances a side, in opposite orders, one of them changed: each is matched by its key in one look-up.
+TEST_F(DiffTest, ManyInstancesAreMatchedByKey) {
+  constexpr int kCount = 200000;
+  wmi::Snapshot a, b;
+  a.namespaces.push_back({"root\\cimv2", {{"Win32_Environment", {}}}});
+  b.namespaces.push_back({"root\\cimv2", {{"Win32_Environment", {}}}});
+  auto& before = a.namespaces[0].classes[0].instances;
+  auto& after = b.namespaces[0].classes[0].instances;
+  for (int i = 0; i < kCount; ++i) {
+    before.push_back(wmi::Instance({{"Name", "V" + std::to_string(i)}, {"UserName", "u"}, {"VariableValue", "x"}}));
+    const int j = kCount - 1 - i;
+    after.push_back(
+        wmi::Instance({{"Name", "V" + std::to_string(j)}, {"UserName", "u"}, {"VariableValue", j == 7 ? "y" : "x"}}));
+  }
+  EXPECT_EQ(cli::FormatText(cli::Compare(a, b, false)),
+            "~ Win32_Environment [Name=V7, UserName=u] VariableValue: x → y\n");
+}
+
 TEST(DiffKeys, TheClassKeyOrTheFirstCommonName) {
   struct Case {
     const char* class_name;

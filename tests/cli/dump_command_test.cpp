@@ -68,8 +68,9 @@ TEST(CliDump, NamespaceOptionNamesTheNamespaceBelowRoot) {
   TempFolder info;
   Result r = RunCli({"--from", browser_test::DataFile("machine.json"), "dump", "--namespace", "wmi", "--info",
                      info.path().string(), "CIM_Action"});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, kHeader + "\r\n" + kSeparator + "\r\n");  // root\wmi is not recorded
+  EXPECT_EQ(r.status, 2) << r.err;  // root\wmi is not recorded: bad input
+  EXPECT_EQ(r.err, "pcinfo-cli: dump: no namespace root\\wmi\n");
+  EXPECT_EQ(r.out, kHeader + "\r\n" + kSeparator + "\r\n");
   EXPECT_EQ(ReadBytes(info.path() / "CIM_Action.txt"), "");
 }
 

@@ -53,7 +53,7 @@ constexpr const char* kUsb = R"({"namespaces": {"root\\cimv2": {
   "Win32_PnPEntity": [
     {"Description": "USB-6210", "DeviceID": "USB\\VID_3923&PID_717B\\01A2B3C4", "Name": "NI USB-6210", "Flags": [1, 2]},
     {"Description": "usb-6210", "DeviceID": "USB\\VID_3923&PID_717C\\LOWER", "Name": "Other"},
-    {"Description": "A=B device", "DeviceID": "USB\\A=B", "Name": "never listed"},
+    {"Description": "A=B device", "DeviceID": "USB\\A=B", "Name": "listed whole"},
     {"Description": null, "DeviceID": "USB\\NODESC", "Name": null}
   ]}}})";
 
@@ -73,19 +73,27 @@ TEST(UsbDevices, ListsEachDeviceReachedThroughItsAssociations) {
   for (const char* l : {"usb-6210,Description", "usb-6210,usb-6210", "usb-6210,DeviceID",
                         "usb-6210,USB\\VID_3923&PID_717C\\LOWER", "usb-6210,Name", "usb-6210,Other"})
     expected.push_back(l);
+  // An id holding "=" is read whole from the quoted path.
+  for (const char* l : {"A=B device,Description", "A=B device,A=B device", "A=B device,DeviceID", "A=B device,USB\\A=B",
+                        "A=B device,Name", "A=B device,listed whole"})
+    expected.push_back(l);
   // A Null description leaves nothing before the comma; a Null value nothing after it.
   for (const char* l : {",Description", ",", ",DeviceID", ",USB\\NODESC", ",Name", ","}) expected.push_back(l);
   // Reached through a second association, the first device is listed again.
   expected.insert(expected.end(), device_6210.begin(), device_6210.end());
   EXPECT_EQ(RunOn(host, "Command58"), expected);
-  EXPECT_EQ(host.text_pane().scrolls(), 4);
+  EXPECT_EQ(host.text_pane().scrolls(), 5);
 }
 
 TEST(UsbDevices, DeviceIdOfTheDependentPath) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
       {"\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\VID_1&PID_2\\\\3\"", "USB\\\\VID_1&PID_2\\\\3"},
-      {"a=\"b=c\"", "b"},
+      // The value is read by its quoting: "=" and escaped quotation marks inside it belong to it.
+      {"a=\"b=c\"", "b=c"},
+      {"P:C.DeviceID=\"USB\\\\SER=\\\"X=1\\\"\"", "USB\\\\SER=\\\"X=1\\\""},
+      {"P:C.Index=3", "3"},
       {"x=", ""},
+      {"x=\"open", std::nullopt},
       {"no equals", std::nullopt},
   };
   for (const auto& [path, id] : cases) EXPECT_EQ(queries::DeviceIdOfDependent(path), id) << path;
@@ -98,17 +106,20 @@ TEST(UsbDevices, IdsWithQuotesAndBackslashesReachTheirDevice) {
   "Win32_USBControllerDevice": [
     {"Dependent": "\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\VID_1&PID_2\\\\O'NEIL\""},
     {"Dependent": "\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\VID_1&PID_3\\\\A\\\\\\\\B\""},
-    {"Dependent": "\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\'\""}
+    {"Dependent": "\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\'\""},
+    {"Dependent": "\\\\PC\\root\\cimv2:Win32_PnPEntity.DeviceID=\"USB\\\\SER=\\\"X=1\\\"\""}
   ],
   "Win32_PnPEntity": [
     {"Description": "quote", "DeviceID": "USB\\VID_1&PID_2\\O'NEIL"},
     {"Description": "double", "DeviceID": "USB\\VID_1&PID_3\\A\\\\B"},
-    {"Description": "lone", "DeviceID": "USB\\'"}
+    {"Description": "lone", "DeviceID": "USB\\'"},
+    {"Description": "equals", "DeviceID": "USB\\SER=\"X=1\""}
   ]}}})");
-  EXPECT_EQ(RunOn(host, "Command58"), (Strings{Header("Command58"), "quote,Description", "quote,quote",
-                                               "quote,DeviceID", "quote,USB\\VID_1&PID_2\\O'NEIL", "double,Description",
-                                               "double,double", "double,DeviceID", "double,USB\\VID_1&PID_3\\A\\\\B",
-                                               "lone,Description", "lone,lone", "lone,DeviceID", "lone,USB\\'"}));
+  EXPECT_EQ(RunOn(host, "Command58"),
+            (Strings{Header("Command58"), "quote,Description", "quote,quote", "quote,DeviceID",
+                     "quote,USB\\VID_1&PID_2\\O'NEIL", "double,Description", "double,double", "double,DeviceID",
+                     "double,USB\\VID_1&PID_3\\A\\\\B", "lone,Description", "lone,lone", "lone,DeviceID", "lone,USB\\'",
+                     "equals,Description", "equals,equals", "equals,DeviceID", "equals,USB\\SER=\"X=1\""}));
 }
 
 TEST(UsbDevices, DeviceQueryEscapesTheLiteral) {

@@ -78,3 +78,27 @@ TEST(UpperBound, FailsOnAnythingButAnArray) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a line shows of a value: breaks and controls escaped, everything else as it is; twice is once.
+TEST(EscapeLine, ShowsBreaksAndControlsNeverActsOnThem) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\Windows\\System32 \xc3\xa9 \xe6\x97\xa5\tx", "C:\\Windows\\System32 \xc3\xa9 \xe6\x97\xa5\tx"},
+      {"A\r\nSerialNumber: FORGED", "A\\r\\nSerialNumber: FORGED"},
+      {"\x1b[2J\x07\x7f", "\\x1b[2J\\x07\\x7f"},
+      {std::string("a\0b", 3), "a\\x00b"},
+      {"\xc2\x85\xc2\x9b", "\\u0085\\u009b"},              // C1: NEL, CSI
+      {"L\xe2\x80\xa8P\xe2\x80\xa9", "L\\u2028P\\u2029"},  // line and paragraph separators
+      {"\xe2\x80\xaa\xe2\x80\xae\xe2\x81\xa6\xe2\x81\xa9", "\\u202a\\u202e\\u2066\\u2069"},  // bidi controls
+      {"\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa",
+       "\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa"},  // neighbours
+      {"\xe2\x80", "\xe2\x80"},                              // cut off: not one of them
+  };
+  for (const auto& [in, out] : cases) {
+    EXPECT_EQ(wmi::EscapeLine(in), out) << in;
+    EXPECT_EQ(wmi::EscapeLine(out), out) << out;
+  }
+}
+
+}  // namespace

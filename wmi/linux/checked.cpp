@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "wmi/linux/tree.h"
+#include "wmi/text.h"
 
 namespace wmi::lx {
 
@@ -76,41 +77,25 @@ OptInt ParseRounded(std::string_view s) {
   return static_cast<std::int64_t>(r);
 }
 
-namespace {
-// The length of a C1 control written in UTF-8 at s[i] (U+0080 to U+009F: C2 80 to C2 9F), else 0.
-std::size_t C1At(std::string_view s, std::size_t i) {
-  if (i + 1 < s.size() && static_cast<unsigned char>(s[i]) == 0xC2) {
-    unsigned char n = static_cast<unsigned char>(s[i + 1]);
-    if (n >= 0x80 && n <= 0x9F) return 2;
-  }
-  return 0;
-}
-bool IsC0(unsigned char c) { return c < 0x20 || c == 0x7F; }
-}  // namespace
-
 std::string CleanText(std::string_view s) {
   if (!HasControl(s)) return std::string(s);
   std::string out;
   out.reserve(s.size());
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (std::size_t n = C1At(s, i)) {
-      out += '?';
-      i += n - 1;
-    } else if (c == '\t') {
-      out += ' ';
-    } else if (IsC0(c)) {
-      out += '?';
-    } else {
-      out += static_cast<char>(c);
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t n = LineControlAt(s, i);
+    if (n == 0) {
+      out += s[i++];
+      continue;
     }
+    out += s[i] == '\t' ? ' ' : '?';
+    i += n;
   }
   return out;
 }
 
 bool HasControl(std::string_view s) {
   for (std::size_t i = 0; i < s.size(); ++i)
-    if (IsC0(static_cast<unsigned char>(s[i])) || C1At(s, i)) return true;
+    if (LineControlAt(s, i)) return true;
   return false;
 }
 

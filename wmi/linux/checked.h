@@ -38,7 +38,8 @@ OptInt DivRound(OptInt v, std::int64_t d);
 OptInt ParseRounded(std::string_view s);
 
 // Text fit to stand on one line of the report: each control character
-// (C0, DEL, and C1 written in UTF-8) becomes '?', a tab a blank.
+// (C0, DEL, and C1 written in UTF-8), the line and paragraph separators and
+// the bidirectional controls (wmi::LineControlAt) become '?', a tab a blank.
 std::string CleanText(std::string_view s);
 // Whether CleanText would change the text.
 bool HasControl(std::string_view s);

@@ -1,7 +1,8 @@
 // The local print server through libcups: its queues (CUPS-Get-Printers), its
 // default queue (CUPS-Get-Default) and the unfinished jobs of every user
 // (Get-Jobs). A server that is not there fails the connection at once; one
-// that does not answer is given up after a short timeout.
+// that does not answer, or drips its answer, is given up at one deadline for
+// the whole exchange, tried once.
 //
 // libcups is loaded when a print server may be there, not when the program
 // starts: it brings some thirty libraries (TLS, Kerberos, D-Bus ...) whose
@@ -15,8 +16,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include "wmi/linux/system.h"
@@ -35,6 +40,7 @@ namespace {
   X(cupsUser)                    \
   X(httpClose)                   \
   X(httpConnect2)                \
+  X(httpGetFd)                   \
   X(httpSetTimeout)              \
   X(ippAddBoolean)               \
   X(ippAddString)                \
@@ -121,7 +127,51 @@ bool ServerMayBeThere() {
 }
 
 constexpr int kConnectMillis = 1000;
-constexpr double kAnswerSeconds = 2.0;
+// How long libcups waits for a byte before it asks GiveUp: a server started on
+// demand (socket activation) answers its first request within it.
+constexpr double kWaitSeconds = 2.0;
+// The whole exchange, connection to last answer; a running server takes milliseconds.
+constexpr std::chrono::milliseconds kExchangeDeadline{4000};
+
+// Ends the exchange at its deadline however the server drips its answer (each
+// byte just inside libcups' wait would keep it going for ever): the socket is
+// shut down, and every read and write after that fails at once.
+class Deadline {
+ public:
+  Deadline(int fd, std::chrono::milliseconds limit) : fd_(fd), thread_([this, limit] { Watch(limit); }) {}
+  ~Deadline() { Stop(); }
+  Deadline(const Deadline&) = delete;
+  Deadline& operator=(const Deadline&) = delete;
+
+  bool passed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return passed_;
+  }
+  // Ends the watch, before the socket is closed (its number may be reused at once); whether the deadline passed.
+  bool Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    return passed_;
+  }
+
+ private:
+  void Watch(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (wake_.wait_for(lock, limit, [this] { return done_; })) return;
+    passed_ = true;
+    ::shutdown(fd_, SHUT_RDWR);
+  }
+
+  const int fd_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool done_ = false, passed_ = false;
+  std::thread thread_;  // last: starts when the rest is ready
+};
 
 std::vector<std::string> Values(const CupsLibrary& c, ipp_attribute_t* a) {
   std::vector<std::string> out;
@@ -182,6 +232,7 @@ std::vector<IppAttributes> Groups(const CupsLibrary& c, ipp_t* response, ipp_tag
   return out;
 }
 
+// Asked by libcups after each wait of kWaitSeconds without a byte: never wait again (no second try).
 int GiveUp(http_t*, void*) { return 0; }
 
 }  // namespace
@@ -194,7 +245,8 @@ std::optional<PrintServerState> QueryCups() {
   http_t* http =
       c.httpConnect2(c.cupsServer(), c.ippPort(), nullptr, AF_UNSPEC, c.cupsEncryption(), 1, kConnectMillis, nullptr);
   if (!http) return std::nullopt;
-  c.httpSetTimeout(http, kAnswerSeconds, GiveUp, nullptr);
+  c.httpSetTimeout(http, kWaitSeconds, GiveUp, nullptr);
+  Deadline deadline(c.httpGetFd(http), kExchangeDeadline);
   PrintServerState state;
 
   static const char* const kPrinterAttrs[] = {"printer-name",
@@ -227,8 +279,9 @@ std::optional<PrintServerState> QueryCups() {
   c.ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes",
                   static_cast<int>(sizeof kPrinterAttrs / sizeof *kPrinterAttrs), nullptr, kPrinterAttrs);
   ipp_t* response = c.cupsDoRequest(http, request, "/");
-  if (!response || c.cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE) {
+  if (!response || c.cupsLastError() > IPP_STATUS_OK_EVENTS_COMPLETE || deadline.passed()) {
     c.ippDelete(response);
+    deadline.Stop();
     c.httpClose(http);
     return std::nullopt;
   }
@@ -236,7 +289,7 @@ std::optional<PrintServerState> QueryCups() {
   c.ippDelete(response);
 
   response = c.cupsDoRequest(http, c.ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
-  if (response) {
+  if (response && !deadline.passed()) {
     if (ipp_attribute_t* a = c.ippFindAttribute(response, "printer-name", IPP_TAG_NAME))
       if (const char* s = c.ippGetString(a, 0, nullptr)) state.default_printer = s;
     c.ippDelete(response);
@@ -268,7 +321,10 @@ std::optional<PrintServerState> QueryCups() {
   response = c.cupsDoRequest(http, request, "/");
   state.jobs = Groups(c, response, IPP_TAG_JOB);
   c.ippDelete(response);
+  const bool late = deadline.Stop();
   c.httpClose(http);
+  // An answer cut at the deadline is no answer: the queues without their jobs would mislead.
+  if (late) return std::nullopt;
   return state;
 }
 

@@ -36,7 +36,7 @@ std::vector<Adapter> ReadAdapters(Context& ctx) {
     a.ifname = ifname;
     a.index = *index;
     a.type = tree.Number(dir + "/type");
-    a.mtu = tree.Number(dir + "/mtu");
+    a.mtu = tree.Number(dir + "/mtu", 0, UINT32_MAX);  // the kernel's unsigned MTU; "-1" is none
     a.flags = tree.Number(dir + "/flags", 0, UINT32_MAX);
     if (a.flags) a.up = (*a.flags & 1) != 0;
     a.carrier = tree.Number(dir + "/carrier");

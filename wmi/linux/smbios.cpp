@@ -105,9 +105,14 @@ SmbiosTable ParseSmbios(std::span<const std::uint8_t> entry, std::span<const std
     // a shorter one is walked as far as it goes.
     if (ep->table_length > 0 && ep->table_length < table.size()) table = table.first(ep->table_length);
   }
+  // The structures view one copy of the table.
+  auto bytes = std::make_shared<const std::vector<std::uint8_t>>(table.begin(), table.end());
+  out.bytes = bytes;
+  table = std::span<const std::uint8_t>(*bytes);
   std::size_t pos = 0;
   std::uint32_t seen = 0;
-  while (table.size() - pos >= kHeader && (count_limit == 0 || seen < count_limit)) {
+  while (table.size() - pos >= kHeader && (count_limit == 0 || seen < count_limit) &&
+         seen < SmbiosTable::kMaxStructures) {
     std::uint8_t type = table[pos];
     std::uint8_t length = table[pos + 1];
     // A structure shorter than its header (length 0 above all) leaves no way
@@ -142,8 +147,7 @@ SmbiosTable ParseSmbios(std::span<const std::uint8_t> entry, std::span<const std
       SmbiosStructure st;
       st.type = type;
       st.handle = static_cast<std::uint16_t>(Little(table, pos + 2, 2));
-      st.data.assign(table.begin() + static_cast<std::ptrdiff_t>(pos),
-                     table.begin() + static_cast<std::ptrdiff_t>(pos + length));
+      st.data = table.subspan(pos, length);
       st.strings = std::move(strings);
       out.structures.push_back(std::move(st));
     }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -15,11 +16,14 @@
 namespace wmi::lx {
 
 // One structure: its header, formatted area (header included) and strings.
+// Lean, for tables of many structures: the formatted area is a view into the
+// table's bytes, which the table holds, and a structure without strings holds
+// no memory of its own.
 struct SmbiosStructure {
   std::uint8_t type = 0;
   std::uint16_t handle = 0;
-  std::vector<std::uint8_t> data;    // the formatted area, `length` bytes
-  std::vector<std::string> strings;  // string 1 is strings[0]
+  std::span<const std::uint8_t> data;  // the formatted area, `length` bytes
+  std::vector<std::string> strings;    // string 1 is strings[0]
 
   // The field at `offset` (from the start of the structure); nullopt past the formatted area.
   std::optional<std::uint8_t> Byte(std::size_t offset) const;
@@ -35,7 +39,12 @@ struct SmbiosStructure {
 struct SmbiosTable {
   bool present = false;  // an entry point was recognised
   int major = 0, minor = 0;
-  std::vector<SmbiosStructure> structures;  // active ones, in table order (126 and 128-255 left out)
+  std::vector<SmbiosStructure> structures;                 // active ones, in table order (126 and 128-255 left out)
+  std::shared_ptr<const std::vector<std::uint8_t>> bytes;  // what `data` views; copies of the table share it
+
+  // Each structure has a handle of its own, 0 to 0FEFFh: no table holds more
+  // structures than that, and a walk stops there.
+  static constexpr std::uint32_t kMaxStructures = 0xFF00;
 
   std::vector<const SmbiosStructure*> OfType(std::uint8_t type) const;
   const SmbiosStructure* First(std::uint8_t type) const;

@@ -12,11 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
-#include <sstream>
+
+#include "wmi/linux/tree.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -291,11 +291,10 @@ using Json = nlohmann::json;
 class TreeSystem : public System {
  public:
   explicit TreeSystem(const std::string& root) {
-    std::ifstream in(root + "/live.json");
-    if (!in) return;
-    std::stringstream buf;
-    buf << in.rdbuf();
-    j_ = Json::parse(buf.str(), nullptr, false);
+    // Read as every other file of the tree: a regular file inside it, cut at Tree::kMaxRead.
+    auto text = Tree(root).Read("/live.json");
+    if (!text) return;
+    j_ = Json::parse(*text, nullptr, false);
     if (!j_.is_object()) j_ = Json::object();
   }
 

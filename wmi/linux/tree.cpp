@@ -10,26 +10,38 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 namespace wmi::lx {
 
 namespace {
 
-// A regular file opened for reading, never a device node, FIFO or socket; -1 otherwise.
-int OpenRegular(const std::string& path) {
+// A regular file opened for reading, never a device node, FIFO or socket, and
+// what makes it itself: two links to one file are one file.
+struct OpenFile {
+  int fd = -1;
+  std::uint64_t device = 0, inode = 0;
+};
+
+std::optional<OpenFile> OpenRegular(const std::string& path) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-  return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // replaced since the look
+    ::close(fd);
+    return std::nullopt;
+  }
+  return OpenFile{fd, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
 }
 
 void Note(const std::string& path, const char* what) { std::fprintf(stderr, "pcinfo: %s: %s\n", path.c_str(), what); }
 
-// The whole of a regular file, cut at Tree::kMaxRead.
-std::optional<std::string> ReadWhole(const std::string& path) {
-  int fd = OpenRegular(path);
-  if (fd < 0) return std::nullopt;
+// Up to `cap` bytes of `fd`, then closes it; `capped` tells whether the file went on past them.
+std::optional<std::string> ReadUpTo(int fd, std::size_t cap, bool& capped) {
+  capped = false;
   std::string out;
-  char buf[8192];
+  char buf[65536];
   bool ok = true;
   for (;;) {
     ssize_t n = ::read(fd, buf, sizeof buf);
@@ -39,15 +51,73 @@ std::optional<std::string> ReadWhole(const std::string& path) {
     }
     if (n == 0) break;
     out.append(buf, static_cast<std::size_t>(n));
-    if (out.size() > Tree::kMaxRead) {
-      out.resize(Tree::kMaxRead);
-      Note(path, "longer than 64 MB, read up to there");
+    if (out.size() > cap) {
+      out.resize(cap);
+      capped = true;
       break;
     }
   }
   ::close(fd);
   if (!ok) return std::nullopt;
   return out;
+}
+
+// Cuts text into lines as it comes, without their newlines; a line longer than
+// Tree::kMaxLine is left out, with one note.
+class LineSplitter {
+ public:
+  LineSplitter(const std::string& path, const std::function<void(std::string_view)>& fn) : path_(path), fn_(fn) {}
+
+  void Feed(std::string_view chunk) {
+    while (!chunk.empty()) {
+      auto nl = chunk.find('\n');
+      std::string_view piece = chunk.substr(0, nl);
+      if (!too_long_) {
+        if (line_.size() + piece.size() > Tree::kMaxLine) {
+          too_long_ = true;
+          line_.clear();
+          if (!noted_) Note(path_, "a line longer than 1 MB left out");
+          noted_ = true;
+        } else {
+          line_.append(piece);
+        }
+      }
+      if (nl == std::string_view::npos) break;
+      if (!too_long_) fn_(line_);
+      line_.clear();
+      too_long_ = false;
+      chunk.remove_prefix(nl + 1);
+    }
+  }
+  // The end of the file: its last line, unless `cut` says the file went on.
+  void Finish(bool cut) {
+    if (!cut && !line_.empty() && !too_long_) fn_(line_);
+  }
+
+ private:
+  const std::string& path_;
+  const std::function<void(std::string_view)>& fn_;
+  std::string line_;  // the part of a line read so far
+  bool too_long_ = false, noted_ = false;
+};
+
+// The canonical form of an existing path, links followed. The kernel names
+// the file an O_PATH descriptor holds in one step, where realpath() asks for
+// every component of a deep sysfs path in turn; realpath() serves where /proc
+// is not mounted.
+std::optional<std::string> RealPath(const std::string& path) {
+  int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  char link[64], buf[PATH_MAX + 1];
+  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t n = ::readlink(link, buf, PATH_MAX);
+  ::close(fd);
+  if (n > 0 && buf[0] == '/') return std::string(buf, static_cast<std::size_t>(n));
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return std::nullopt;
+  std::string r = real;
+  std::free(real);
+  return r;
 }
 
 }  // namespace
@@ -64,55 +134,90 @@ std::string Tree::HostPath(std::string_view rel) const {
 }
 
 void Tree::RememberReads() {
-  if (!remembered_) remembered_ = std::make_shared<std::unordered_map<std::string, std::optional<std::string>>>();
+  if (!remembered_) remembered_ = std::make_shared<Remembered>();
+}
+
+std::optional<std::string> Tree::Inside(std::string_view rel) const {
+  if (root_.empty()) return HostPath(rel);
+  auto real = RealPath(HostPath(rel));
+  if (!real || !Within(*real)) return std::nullopt;
+  return real;
+}
+
+bool Tree::Within(const std::string& real) const {
+  if (!real_root_) real_root_ = RealPath(root_);
+  if (!*real_root_) return false;
+  const std::string& b = **real_root_;
+  if (b == "/") return true;
+  return real == b || (real.size() > b.size() && real.compare(0, b.size(), b) == 0 && real[b.size()] == '/');
 }
 
 std::optional<std::string> Tree::Read(std::string_view rel) const {
-  if (!remembered_) return ReadWhole(HostPath(rel));
   std::string key(rel);
-  if (auto it = remembered_->find(key); it != remembered_->end()) return it->second;
-  auto text = ReadWhole(HostPath(rel));
-  if (!text || text->size() <= kMaxRemembered) remembered_->emplace(std::move(key), text);
+  if (remembered_)
+    if (auto it = remembered_->by_path.find(key); it != remembered_->by_path.end()) return it->second;
+  std::optional<std::string> text;
+  auto path = Inside(rel);
+  if (auto file = path ? OpenRegular(*path) : std::nullopt) {
+    bool longer = false;
+    struct stat st;
+    if (::fstat(file->fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > kMaxRead) {
+      ::close(file->fd);  // known without reading it (files of procfs say 0)
+      longer = true;
+    } else {
+      text = ReadUpTo(file->fd, kMaxRead, longer);
+    }
+    if (longer) {
+      text.reset();
+      Note(*path, "longer than 64 MB, left out");
+    }
+  }
+  if (remembered_ && (!text || text->size() <= kMaxRemembered)) remembered_->by_path.emplace(std::move(key), text);
   return text;
 }
 
 bool Tree::EachLine(std::string_view rel, const std::function<void(std::string_view)>& fn) const {
-  std::string path = HostPath(rel);
-  int fd = OpenRegular(path);
-  if (fd < 0) return false;
-  std::string line;  // the part of a line read so far
-  bool too_long = false, noted = false;
+  auto path = Inside(rel);
+  auto file = path ? OpenRegular(*path) : std::nullopt;
+  if (!file) return false;
+  LineSplitter lines(*path, fn);
+  const Remembered::Identity identity{file->device, file->inode};
+  if (remembered_) {
+    if (auto it = remembered_->capped.find(identity); it != remembered_->capped.end()) {
+      ::close(file->fd);
+      lines.Feed(it->second);
+      lines.Finish(true);
+      return true;
+    }
+  }
+  // What was read, kept in a session in case the file turns out to be cut.
+  std::string seen;
+  std::size_t total = 0;
+  bool capped = false;
   char buf[65536];
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    ssize_t n = ::read(file->fd, buf, sizeof buf);
     if (n < 0) {
-      ::close(fd);
+      ::close(file->fd);
       return false;
     }
     if (n == 0) break;
     std::string_view chunk(buf, static_cast<std::size_t>(n));
-    while (!chunk.empty()) {
-      auto nl = chunk.find('\n');
-      std::string_view piece = chunk.substr(0, nl);
-      if (!too_long) {
-        if (line.size() + piece.size() > kMaxLine) {
-          too_long = true;
-          line.clear();
-          if (!noted) Note(path, "a line longer than 1 MB left out");
-          noted = true;
-        } else {
-          line.append(piece);
-        }
-      }
-      if (nl == std::string_view::npos) break;
-      if (!too_long) fn(line);
-      line.clear();
-      too_long = false;
-      chunk.remove_prefix(nl + 1);
+    if (chunk.size() > kMaxLines - total) {
+      chunk = chunk.substr(0, kMaxLines - total);
+      capped = true;
     }
+    total += chunk.size();
+    if (remembered_) seen.append(chunk);
+    lines.Feed(chunk);
+    if (capped) break;
   }
-  ::close(fd);
-  if (!line.empty() && !too_long) fn(line);
+  ::close(file->fd);
+  lines.Finish(capped);
+  if (capped) {
+    Note(*path, "longer than 16 MB, read up to there");
+    if (remembered_) remembered_->capped.emplace(identity, std::move(seen));
+  }
   return true;
 }
 
@@ -143,7 +248,9 @@ std::optional<std::uint64_t> Tree::Hex(std::string_view rel) const {
 
 std::vector<std::string> Tree::List(std::string_view rel) const {
   std::vector<std::string> names;
-  DIR* d = ::opendir(HostPath(rel).c_str());
+  auto path = Inside(rel);
+  if (!path) return names;
+  DIR* d = ::opendir(path->c_str());
   if (!d) return names;
   while (dirent* e = ::readdir(d)) {
     std::string n = e->d_name;
@@ -155,13 +262,15 @@ std::vector<std::string> Tree::List(std::string_view rel) const {
 }
 
 bool Tree::Exists(std::string_view rel) const {
+  auto path = Inside(rel);
   struct stat st;
-  return ::stat(HostPath(rel).c_str(), &st) == 0;
+  return path && ::stat(path->c_str(), &st) == 0;
 }
 
 bool Tree::IsDir(std::string_view rel) const {
+  auto path = Inside(rel);
   struct stat st;
-  return ::stat(HostPath(rel).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return path && ::stat(path->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::optional<std::int64_t> Tree::ModifiedTime(std::string_view rel) const {
@@ -172,46 +281,31 @@ std::optional<std::int64_t> Tree::ModifiedTime(std::string_view rel) const {
 }
 
 std::optional<std::string> Tree::Link(std::string_view rel) const {
+  // The link itself is read, not followed; the folders that lead to it are.
+  std::string path = HostPath(rel);
+  if (!root_.empty()) {
+    while (rel.size() > 1 && rel.back() == '/') rel.remove_suffix(1);
+    auto slash = rel.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? rel : rel.substr(slash + 1);
+    if (name.empty() || name == "." || name == "..") return std::nullopt;
+    auto folder = Inside(slash == std::string_view::npos || slash == 0 ? std::string_view("/") : rel.substr(0, slash));
+    if (!folder) return std::nullopt;
+    path = *folder + "/" + std::string(name);
+  }
   char buf[PATH_MAX];
-  ssize_t n = ::readlink(HostPath(rel).c_str(), buf, sizeof buf - 1);
+  ssize_t n = ::readlink(path.c_str(), buf, sizeof buf - 1);
   if (n <= 0) return std::nullopt;
   return std::string(buf, static_cast<std::size_t>(n));
 }
 
-namespace {
-
-// The canonical form of an existing path, links followed. The kernel names
-// the file an O_PATH descriptor holds in one step, where realpath() asks for
-// every component of a deep sysfs path in turn; realpath() serves where /proc
-// is not mounted.
-std::optional<std::string> RealPath(const std::string& path) {
-  int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  char link[64], buf[PATH_MAX + 1];
-  std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-  ssize_t n = ::readlink(link, buf, PATH_MAX);
-  ::close(fd);
-  if (n > 0 && buf[0] == '/') return std::string(buf, static_cast<std::size_t>(n));
-  char* real = ::realpath(path.c_str(), nullptr);
-  if (!real) return std::nullopt;
-  std::string r = real;
-  std::free(real);
-  return r;
-}
-
-}  // namespace
-
 std::optional<std::string> Tree::Resolve(std::string_view rel) const {
   auto real = RealPath(HostPath(rel));
   if (!real) return std::nullopt;
-  const std::string& r = *real;
-  if (root_.empty()) return r;
-  if (!real_root_) real_root_ = RealPath(root_);
-  if (!*real_root_) return std::nullopt;
-  const std::string& b = **real_root_;
-  if (r == b) return std::string("/");
-  if (r.size() <= b.size() || r.compare(0, b.size(), b) != 0 || r[b.size()] != '/') return std::nullopt;
-  return r.substr(b.size());
+  if (root_.empty()) return real;
+  if (!Within(*real)) return std::nullopt;
+  const std::size_t root_size = **real_root_ == "/" ? 0 : (*real_root_)->size();
+  if (real->size() == root_size) return std::string("/");
+  return real->substr(root_size);
 }
 
 std::string Trim(std::string_view s) {

@@ -1,6 +1,11 @@
 // Read-only access to a file tree below a root directory ("/" on the live
 // machine, a captured or synthetic copy in tests), and small text helpers.
 // Nothing here throws: a missing, unreadable or odd file gives nullopt.
+//
+// Every read of a captured tree stays inside it: symbolic links are followed
+// as the kernel follows them, and a path that ends outside the tree (a link
+// to /etc/shadow, ../../home/me/.pgpass, or an absolute link that would show
+// the reader's own machine) reads as missing. The live tree "/" has no outside.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +16,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace wmi::lx {
@@ -24,16 +30,20 @@ class Tree {
   std::string HostPath(std::string_view rel) const;
 
   // The whole file, when it is a regular file that can be read. Device nodes,
-  // FIFOs and sockets are never opened. A file longer than kMaxRead is cut
-  // there, with a note on stderr: no real file of procfs or sysfs comes near it.
+  // FIFOs and sockets are never opened. A file longer than kMaxRead reads as
+  // missing, with a note on stderr: no real file of procfs or sysfs comes near
+  // it, and a tree's file says its length before it is read.
   std::optional<std::string> Read(std::string_view rel) const;
   // Each line of a line-oriented file (mountinfo, interrupts, route tables),
-  // without its newline, read piece by piece: no total cap cuts a long file.
-  // A single line longer than kMaxLine is left out with a note on stderr.
+  // without its newline, read piece by piece. A single line longer than
+  // kMaxLine is left out, and a file longer than kMaxLines is read up to there
+  // (the line it cuts left out), each with a note on stderr: the largest real
+  // ones (tens of thousands of mounts) are a few megabytes.
   // False when the file is not a regular file that can be read.
   bool EachLine(std::string_view rel, const std::function<void(std::string_view)>& fn) const;
   static constexpr std::size_t kMaxRead = 64u << 20;
   static constexpr std::size_t kMaxLine = 1u << 20;
+  static constexpr std::size_t kMaxLines = 16u << 20;
   // The first line, trimmed; nullopt when the file is missing or the line empty.
   std::optional<std::string> Line(std::string_view rel) const;
   // The first line as a number (decimal, or hex with 0x); nullopt when not a number.
@@ -57,14 +67,28 @@ class Tree {
 
   // From now on, Read answers a file it has read before (up to kMaxRemembered
   // bytes) from memory: for one session of queries, in which several classes
-  // read the same attributes. Copies of the tree share what is remembered.
+  // read the same attributes. A line file that EachLine cut at its cap is
+  // remembered as read up to there, whatever link it is reached by, and is
+  // never read again. Copies of the tree share what is remembered.
   void RememberReads();
   static constexpr std::size_t kMaxRemembered = 1u << 20;
 
  private:
+  // The host path `rel` names, links followed, when it stays inside the tree;
+  // nullopt when it leaves the tree or does not exist. On "/", HostPath(rel).
+  std::optional<std::string> Inside(std::string_view rel) const;
+  // Whether a canonical host path lies inside the (canonical) root.
+  bool Within(const std::string& real) const;
+
   std::string root_;                                             // without a trailing slash ("" for "/")
   mutable std::optional<std::optional<std::string>> real_root_;  // the root, links followed, once asked
-  std::shared_ptr<std::unordered_map<std::string, std::optional<std::string>>> remembered_;
+  struct Remembered {
+    std::unordered_map<std::string, std::optional<std::string>> by_path;
+    // Line files cut at their cap, by device and inode.
+    using Identity = std::pair<std::uint64_t, std::uint64_t>;
+    std::map<Identity, std::string> capped;
+  };
+  std::shared_ptr<Remembered> remembered_;
 };
 
 // Text helpers.

@@ -113,6 +113,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "Win32_NetworkAdapterConfiguration",
                    "MTU",
                    wmi::Value()},
+        NumberCase{
+            "MtuNegative",
+            {{"/sys/class/net/eth0/ifindex", "2\n"}, {"/sys/class/net/eth0/mtu", "-1\n"}, {"/live.json", kLiveEth0}},
+            "Win32_NetworkAdapterConfiguration",
+            "MTU",
+            wmi::Value()},
         NumberCase{"LinkSpeedTimesMillionOverflows",
                    {{"/sys/class/net/eth0/ifindex", "2\n"}, {"/sys/class/net/eth0/speed", "18446744073710\n"}},
                    "Win32_NetworkAdapter",
@@ -271,7 +277,10 @@ TEST(CleanText, ReplacesControlsAndKeepsEveryOtherCharacter) {
                                         "?1m"},                                                   // CSI as UTF-8 C1
                                        {"\xc2\xa0\xc3\xa9", "\xc2\xa0\xc3\xa9"},                  // NBSP, é: printable
                                        {"\xe6\x97\xa5\xe6\x9c\xac", "\xe6\x97\xa5\xe6\x9c\xac"},  // 日本
-                                       {"\xc2", "\xc2"}})                                         // a lone lead byte
+                                       {"\xc2", "\xc2"},                                          // a lone lead byte
+                                       {"a\xe2\x80\xa8"
+                                        "b\xe2\x80\xae\xe2\x81\xa6",
+                                        "a?b??"}})  // U+2028, U+202E, U+2066
     EXPECT_EQ(wmi::lx::CleanText(r.in), r.out) << r.in;
 }
 

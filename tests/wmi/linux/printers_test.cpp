@@ -3,17 +3,25 @@
 // the queue "pcinfo-test" printing to a file and one held job, and names the
 // socket in PCINFO_TEST_CUPS_SERVER. The rest of the machine is the
 // synthetic desktop tree.
+#include <arpa/inet.h>
 #include <cups/cups.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <thread>
 
 #include "queries/buttons.h"
 #include "queries/procedures.h"
 #include "tests/support/test_host.h"
 #include "tests/wmi/linux/tree_util.h"
+#include "wmi/linux/system.h"
 
 namespace {
 
@@ -45,6 +53,103 @@ std::vector<wmi::Instance> Query(wmi::Provider& p, const std::string& cls) {
 std::unique_ptr<wmi::lx::LinuxProvider> DesktopWithLiveCalls() {
   return std::make_unique<wmi::lx::LinuxProvider>(lxtest::TreePath("desktop"), wmi::lx::MakeRealSystem(),
                                                   std::chrono::milliseconds(0));
+}
+
+// A print server on 127.0.0.1 that reads each request and then answers with
+// an endless header one byte every `gap` (dripping), or never (a zero gap).
+// It gives up on a connection by itself after kPatience.
+class SlowPrintServer {
+ public:
+  static constexpr auto kPatience = std::chrono::seconds(60);
+
+  explicit SlowPrintServer(std::chrono::milliseconds gap) : gap_(gap) {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&a), size) != 0 || ::listen(listener_, 4) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &size) != 0)
+      ADD_FAILURE() << "no listening socket";
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~SlowPrintServer() {
+    stop_ = true;
+    thread_.join();
+    ::close(listener_);
+  }
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+  int connections() const { return connections_; }
+  int requests() const { return requests_; }
+  // Whether every connection was left by the client before the server's own patience ran out.
+  bool client_left_first() const { return !outlasted_; }
+
+ private:
+  void Serve() {
+    while (!stop_) {
+      pollfd p{listener_, POLLIN, 0};
+      if (::poll(&p, 1, 50) != 1) continue;
+      int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) continue;
+      ++connections_;
+      Answer(fd);
+      ::close(fd);
+    }
+  }
+  void Answer(int fd) {
+    const auto end = std::chrono::steady_clock::now() + kPatience;
+    std::string seen;
+    const std::string head = "HTTP/1.1 200 OK\r\nX-Drip: ";
+    std::size_t sent = 0;
+    while (!stop_) {
+      if (std::chrono::steady_clock::now() > end) {
+        outlasted_ = true;
+        return;
+      }
+      pollfd p{fd, POLLIN, 0};
+      const int wait = gap_.count() > 0 ? static_cast<int>(gap_.count()) : 50;
+      if (::poll(&p, 1, wait) == 1) {
+        char buf[4096];
+        ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) return;  // the client left
+        seen.append(buf, static_cast<std::size_t>(n));
+        for (auto at = seen.find("POST "); at != std::string::npos; at = seen.find("POST ", at + 1)) ++requests_;
+        seen.erase(0, seen.size() > 4 ? seen.size() - 4 : 0);
+        continue;
+      }
+      if (gap_.count() == 0) continue;
+      const char c = sent < head.size() ? head[sent] : 'a';
+      if (::send(fd, &c, 1, MSG_NOSIGNAL) != 1) return;  // the client left
+      ++sent;
+    }
+  }
+
+  std::chrono::milliseconds gap_;
+  int listener_ = -1, port_ = 0;
+  std::atomic<bool> stop_{false}, outlasted_{false};
+  std::atomic<int> connections_{0}, requests_{0};
+  std::thread thread_;
+};
+
+// A server that drips its answer just faster than each wait of libcups kept
+// the exchange going for minutes: one deadline ends the whole of it.
+TEST(Printers, ADrippingServerIsGivenUpAtTheDeadline) {
+  SlowPrintServer slow(std::chrono::milliseconds(200));
+  CupsServer server(slow.address());
+  EXPECT_EQ(wmi::lx::QueryCups(), std::nullopt);
+  EXPECT_TRUE(slow.client_left_first());
+  EXPECT_EQ(slow.connections(), 1);
+}
+
+// A server that never answers is asked once.
+TEST(Printers, ASilentServerIsAskedOnce) {
+  SlowPrintServer silent(std::chrono::milliseconds(0));
+  CupsServer server(silent.address());
+  EXPECT_EQ(wmi::lx::QueryCups(), std::nullopt);
+  EXPECT_TRUE(silent.client_left_first());
+  EXPECT_EQ(silent.connections(), 1);
+  EXPECT_EQ(silent.requests(), 1);
 }
 
 TEST(Printers, NoServerNoInstances) {

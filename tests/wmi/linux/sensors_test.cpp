@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <map>
 
 #include "tests/wmi/linux/dmidecode_text.h"
@@ -52,10 +53,11 @@ Bytes ProbeArea(std::uint8_t type, std::uint8_t description, std::uint8_t locati
 }
 
 SmbiosStructure Make(Bytes area, std::size_t length, std::vector<std::string> strings) {
+  static std::list<Bytes> areas;  // what the structures view, for the length of the test program
   area.resize(std::min(area.size(), length));
   SmbiosStructure s;
   s.type = area.empty() ? 0 : area[0];
-  s.data = std::move(area);
+  s.data = areas.emplace_back(std::move(area));
   s.strings = std::move(strings);
   return s;
 }
