@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "win/utf16.h"
+#include "wmi/text.h"
 
 namespace win {
 
@@ -31,7 +32,9 @@ void RichPane::Create(HWND parent, int id) {
   SendMessageW(hwnd_, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
 }
 
-void RichPane::AppendMessage(const std::string& line) {
+void RichPane::AppendMessage(const std::string& raw) {
+  // One line stays one line: breaks and controls in a value show escaped.
+  const std::string line = wmi::EscapeLine(raw);
   text_ += line;
   text_ += "\r\n";
   pending_ += Wide(line);
