@@ -95,18 +95,18 @@ const queries::Button& ButtonNamed(const std::string& name) {
   for (const queries::Button& b : queries::Buttons())
     if (wmi::EqualsIgnoreCase(b.control, name)) return b;
   const std::string wanted = AsciiLower(name);
-  std::vector<std::pair<int, const queries::Button*>> near;
+  std::vector<std::pair<int, const queries::Button*>> nearest;
   if (!wanted.empty())
     for (const queries::Button& b : queries::Buttons())
-      if (const int n = Nearness(b, wanted)) near.emplace_back(n, &b);
-  std::stable_sort(near.begin(), near.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
+      if (const int n = Nearness(b, wanted)) nearest.emplace_back(n, &b);
+  std::stable_sort(nearest.begin(), nearest.end(), [](const auto& x, const auto& y) { return x.first < y.first; });
   std::string message = "unknown button: " + name;
   constexpr std::size_t kShown = 3;
-  for (std::size_t i = 0; i < near.size() && i < kShown; ++i) {
+  for (std::size_t i = 0; i < nearest.size() && i < kShown; ++i) {
     message += i == 0 ? "; did you mean " : ", ";
-    message += std::string(near[i].second->control) + " \"" + std::string(near[i].second->caption) + "\"";
+    message += std::string(nearest[i].second->control) + " \"" + std::string(nearest[i].second->caption) + "\"";
   }
-  message += near.empty() ? " (pcinfo-cli buttons lists them all)" : "? (pcinfo-cli buttons lists them all)";
+  message += nearest.empty() ? " (pcinfo-cli buttons lists them all)" : "? (pcinfo-cli buttons lists them all)";
   throw UsageError{message};
 }
 
