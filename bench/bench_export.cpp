@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/export_command.h"
+#include "cli/inventory.h"
 #include "tests/support/machine_captures.h"
 
 #ifndef PCINFO_TEST_DATA
@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
       auto t0 = Clock::now();
       cli::Capture capture = cli::LoadCapture(path);
       auto t1 = Clock::now();
-      db.Replace(capture);
+      db.Load(capture);
       auto t2 = Clock::now();
       parse += t1 - t0;
       database += t2 - t1;

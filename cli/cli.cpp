@@ -206,6 +206,8 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   CLI::App* snapshot = command("snapshot", "Capture the classes (default: those the buttons query) as a snapshot");
   snapshot->add_flag("--sanitize", a.snapshot.sanitize,
                      "Mask serial numbers, UUIDs, addresses, host, domain and user names, SIDs");
+  optional(snapshot, "--sanitize-key", a.snapshot.sanitize_key, "FILE",
+           "Sanitize with the site key in FILE (made when missing): one value, one mask in every capture");
   snapshot->add_option("CLASS", a.snapshot.classes, "Classes to capture");
   CLI::App* diff = command("diff", "What changed between two captures");
   diff->add_flag("--all", a.diff.all, "Include values that change by themselves (free space, clocks, load, time)");
