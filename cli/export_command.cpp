@@ -129,7 +129,7 @@ std::string ClassCsv(const std::string& class_name, const std::vector<Capture>& 
     for (const wmi::RecordedNamespace& ns : c.snapshot.namespaces)
       if (const wmi::RecordedClass* cls = c.snapshot.FindClass(ns.name, class_name))
         for (const wmi::Instance& inst : cls->instances) {
-          out += CsvField(c.machine) + "," + CsvField(c.captured);
+          out += CsvField(Guarded(c.machine)) + "," + CsvField(c.captured);
           for (const std::string& name : columns) {
             const wmi::Property* p = inst.Find(name);
             out += ',';
