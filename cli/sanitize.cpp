@@ -95,24 +95,39 @@ class Masker {
  public:
   explicit Masker(std::string_view key) : key_(key) {}
 
+  // Addresses met anywhere in the capture: no address mask may contain one,
+  // so that no original can be read in a mask (192.0.2.2 in 192.0.2.21).
+  void NoteAddress(const std::string& text) {
+    std::string t = Trim(text);
+    if (IsIPv4(t) || IsIPv6(t)) addresses_.insert(Lower(t));
+  }
+
   // The mask of one value: keyed on the value with case and padding aside.
   std::string Mask(const std::string& original) const {
     const std::string text = Trim(original);
-    const Digest h = HmacSha256(key_, Lower(text));
+    Digest h = HmacSha256(key_, Lower(text));
     char buffer[64];
     if (IsMac(text)) {
       const char sep = text[2];
       std::snprintf(buffer, sizeof buffer, "02%c%02X%c%02X%c%02X%c%02X%c%02X", sep, h[0], sep, h[1], sep, h[2], sep,
                     h[3], sep, h[4]);
-    } else if (IsIPv4(text)) {
-      static constexpr std::array<const char*, 3> kNets = {"192.0.2", "198.51.100", "203.0.113"};
-      std::snprintf(buffer, sizeof buffer, "%s.%d", kNets[h[0] % 3], h[1] % 254 + 1);
-    } else if (IsIPv6(text)) {
-      std::snprintf(buffer, sizeof buffer, "2001:db8::%x:%x:%x", h[0] << 8 | h[1], h[2] << 8 | h[3], h[4] << 8 | h[5]);
-    } else {
-      return "masked-" + Hex(h).substr(0, 10);
+      return buffer;
     }
-    return buffer;
+    if (!IsIPv4(text) && !IsIPv6(text)) return "masked-" + Hex(h).substr(0, 10);
+    for (int attempt = 1;; ++attempt) {
+      if (IsIPv4(text)) {
+        static constexpr std::array<const char*, 3> kNets = {"192.0.2", "198.51.100", "203.0.113"};
+        std::snprintf(buffer, sizeof buffer, "%s.%d", kNets[h[0] % 3], h[1] % 254 + 1);
+      } else {
+        std::snprintf(buffer, sizeof buffer, "2001:db8::%x:%x:%x", h[0] << 8 | h[1], h[2] << 8 | h[3],
+                      h[4] << 8 | h[5]);
+      }
+      const std::string mask = buffer;
+      bool clear = true;
+      for (const std::string& a : addresses_) clear = clear && mask.find(a) == std::string::npos;
+      if (clear || attempt > 64) return mask;
+      h = HmacSha256(key_, Lower(text) + "#" + std::to_string(attempt));
+    }
   }
 
   wmi::Value MaskValue(const wmi::Value& v, bool text_only, std::optional<Reach> reach) {
@@ -249,6 +264,7 @@ class Masker {
       std::size_t start = first.size();
       while (start > 0 && (IsAlnum(first[start - 1]) || first[start - 1] == '_')) --start;
       if (!IsEnumerator(std::string_view(first).substr(start))) continue;
+      if (parts[i - 1].find_first_of(":\"= ") != std::string::npos) continue;  // not a hardware id
       std::string instance = parts[i].substr(0, parts[i].find_first_of("\"', ;)"));
       std::string serial = instance.substr(0, instance.find('&'));
       if (serial.size() == 1 && serial[0] >= '0' && serial[0] <= '9' && instance.size() > 2) {
@@ -322,6 +338,7 @@ class Masker {
   }
 
   std::string key_;
+  std::set<std::string> addresses_;
   std::map<std::string, Found> found_;
   std::map<char, std::vector<const Found*>> by_first_;
 };
@@ -351,7 +368,10 @@ void EachProperty(wmi::Snapshot& snapshot, Fn fn) {
 }
 
 void ScanValue(Masker& masker, const wmi::Value& v) {
-  if (v.kind() == wmi::Value::Kind::Text) masker.Scan(v.text());
+  if (v.kind() == wmi::Value::Kind::Text) {
+    masker.NoteAddress(v.text());
+    masker.Scan(v.text());
+  }
   if (v.is_array())
     for (const wmi::Value& e : v.elements()) ScanValue(masker, e);
 }
@@ -393,8 +413,6 @@ const std::vector<std::string_view>& SanitizedProperties() {
       "Domain",
       "Workgroup",
       "ServerName",
-      "LogonServer",
-      "HostPrintQueue",
       "__SERVER",
       "PSComputerName",
       "Win32_ComputerSystem.Name",
