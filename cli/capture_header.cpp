@@ -170,6 +170,12 @@ void FillTypes(wmi::Snapshot& snapshot) {
           known.insert(Lower(p.name));
           c.types.emplace_back(p.name, type);
         }
+#ifdef PCINFO_LINUX_TREES
+      // The properties the schema lists that no instance showed.
+      if (const wmi::lx::ClassDef* def = cimv2 ? wmi::lx::FindClassDef(c.name) : nullptr)
+        for (const wmi::lx::PropertyDef& p : def->properties)
+          if (known.insert(Lower(p.name)).second) c.types.emplace_back(p.name, SchemaType(c.name, p.name));
+#endif
     }
 }
 
