@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <map>
 #include <set>
 #include <vector>
@@ -114,6 +115,48 @@ nlohmann::ordered_json Converted(const wmi::Value& v, const std::string& base) {
   }
   return ToJson(v);
 }
+
+// The classes and columns the machines view reads, made before any capture
+// holds them so that the view answers from the start.
+constexpr std::pair<std::string_view, std::string_view> kViewTables[] = {
+    {"Win32_ComputerSystem", "Name TEXT, Manufacturer TEXT, Model TEXT"},
+    {"Win32_ComputerSystemProduct", "Vendor TEXT, Name TEXT, IdentifyingNumber TEXT, UUID TEXT"},
+    {"Win32_BaseBoard", "Manufacturer TEXT, Product TEXT"},
+    {"Win32_BIOS", "SerialNumber TEXT, SMBIOSBIOSVersion TEXT, ReleaseDate TEXT"},
+    {"Win32_Processor", "Name TEXT, NumberOfCores INTEGER, NumberOfLogicalProcessors INTEGER"},
+    {"Win32_PhysicalMemory", "Capacity INTEGER"},
+    {"Win32_DiskDrive", "DeviceID TEXT, Model TEXT, Size INTEGER"},
+    {"Win32_OperatingSystem", "Caption TEXT, Version TEXT, BuildNumber TEXT"},
+};
+
+// One row per machine from its latest capture. Maker and model come from
+// Win32_ComputerSystem, else Win32_ComputerSystemProduct, else the board;
+// memory in GiB, disks in GB (10^9 bytes, as disks are sold).
+constexpr std::string_view kMachinesView = R"(CREATE VIEW IF NOT EXISTS machines AS
+SELECT c.machine_id, c.machine AS name,
+  COALESCE((SELECT Manufacturer FROM Win32_ComputerSystem t WHERE t.capture_id = c.capture_id),
+           (SELECT Vendor FROM Win32_ComputerSystemProduct t WHERE t.capture_id = c.capture_id),
+           (SELECT Manufacturer FROM Win32_BaseBoard t WHERE t.capture_id = c.capture_id)) AS maker,
+  COALESCE((SELECT Model FROM Win32_ComputerSystem t WHERE t.capture_id = c.capture_id),
+           (SELECT Name FROM Win32_ComputerSystemProduct t WHERE t.capture_id = c.capture_id),
+           (SELECT Product FROM Win32_BaseBoard t WHERE t.capture_id = c.capture_id)) AS model,
+  COALESCE((SELECT IdentifyingNumber FROM Win32_ComputerSystemProduct t WHERE t.capture_id = c.capture_id),
+           (SELECT SerialNumber FROM Win32_BIOS t WHERE t.capture_id = c.capture_id)) AS serial,
+  (SELECT Name FROM Win32_Processor t WHERE t.capture_id = c.capture_id) AS processor,
+  (SELECT SUM(NumberOfCores) FROM Win32_Processor t WHERE t.capture_id = c.capture_id) AS cores,
+  (SELECT SUM(NumberOfLogicalProcessors) FROM Win32_Processor t WHERE t.capture_id = c.capture_id) AS threads,
+  (SELECT ROUND(SUM(Capacity) / 1073741824.0, 1) FROM Win32_PhysicalMemory t WHERE t.capture_id = c.capture_id)
+    AS memory_gb,
+  (SELECT group_concat(COALESCE(Model, DeviceID, '?') || ' (' || CAST(ROUND(Size / 1e9) AS INTEGER) || ' GB)', ', ')
+     FROM Win32_DiskDrive t WHERE t.capture_id = c.capture_id) AS disks,
+  (SELECT ROUND(SUM(Size) / 1e9, 1) FROM Win32_DiskDrive t WHERE t.capture_id = c.capture_id) AS disks_gb,
+  (SELECT Caption FROM Win32_OperatingSystem t WHERE t.capture_id = c.capture_id) AS os,
+  (SELECT Version FROM Win32_OperatingSystem t WHERE t.capture_id = c.capture_id) AS os_version,
+  (SELECT BuildNumber FROM Win32_OperatingSystem t WHERE t.capture_id = c.capture_id) AS os_build,
+  (SELECT SMBIOSBIOSVersion FROM Win32_BIOS t WHERE t.capture_id = c.capture_id) AS bios_version,
+  (SELECT substr(ReleaseDate, 1, 10) FROM Win32_BIOS t WHERE t.capture_id = c.capture_id) AS bios_date,
+  c.captured
+FROM latest_captures c)";
 
 }  // namespace
 
@@ -328,6 +371,24 @@ InventoryDatabase::InventoryDatabase(const std::string& path) : impl_(std::make_
         "CREATE VIEW IF NOT EXISTS latest_captures AS SELECT * FROM captures c WHERE NOT EXISTS "
         "(SELECT 1 FROM captures n WHERE n.machine_id = c.machine_id AND n.captured > c.captured)");
     d.ReadTables();
+    if (!d.tables.count("win32_processor") || !d.tables.count("win32_computersystem")) {
+      d.Exec("BEGIN IMMEDIATE");
+      d.ReadTables();
+      for (const auto& [table, columns] : kViewTables) {
+        if (d.tables.count(Lower(table))) continue;
+        std::vector<std::pair<std::string, std::string>> properties;
+        for (std::size_t at = 0; at < columns.size();) {
+          std::size_t end = std::min(columns.find(", ", at), columns.size());
+          std::string_view column = columns.substr(at, end - at);
+          const std::size_t space = column.find(' ');
+          properties.emplace_back(column.substr(0, space), column.substr(space + 1) == "INTEGER" ? "uint64" : "string");
+          at = end + 2;
+        }
+        d.EnsureTable(std::string(table), properties);
+      }
+      d.Exec(std::string(kMachinesView));
+      d.Exec("COMMIT");
+    }
   } catch (...) {
     for (auto& [sql, s] : d.statements) sqlite3_finalize(s);
     sqlite3_close(d.db);

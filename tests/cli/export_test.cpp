@@ -197,10 +197,18 @@ TEST_F(ExportTest, TheReadmeQuestionsAnswer) {
       under8,
       {"American Megatrends Inc.|P4.20|14", "American Megatrends Inc.|P4.25|13", "American Megatrends Inc.|P4.30|13"},
       full,
+      {},  // the machines view: below
       {"2026-01-15T00:30:00Z|1|4", "2026-04-15T00:30:00Z|1|4"}};
   const std::vector<std::string> questions = testing_support::ReadmeQueries();
   ASSERT_EQ(questions.size(), expected.size());
-  for (std::size_t i = 0; i < questions.size(); ++i) EXPECT_EQ(Query(questions[i]), expected[i]) << questions[i];
+  for (std::size_t i = 0; i < questions.size(); ++i)
+    if (i != 3) EXPECT_EQ(Query(questions[i]), expected[i]) << questions[i];
+  const std::vector<std::string> machines = Query(questions[3]);
+  ASSERT_EQ(machines.size(), 40u);
+  EXPECT_EQ(machines[0],
+            "PC-0000|ASRock|B365M Pro4|Intel(R) Core(TM) i7-9700 CPU @ 3.00GHz|8|8|4.0|500.1|Microsoft Windows 10 Pro|"
+            "19045|P4.20|2019-11-12");
+  EXPECT_EQ(machines[39].substr(0, 8), "PC-0039|");
 }
 
 // Names a capture may carry: loaded as they are, never run as SQL, or refused
