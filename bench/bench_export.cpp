@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -143,6 +144,10 @@ int main(int argc, char** argv) {
   const wmi::Snapshot base = wmi::LoadSnapshotFile(std::string(PCINFO_TEST_DATA) + "/desktop.json");
   LoadFiles(base, count, dir);
   const int status = Site(base, site, dir);
-  std::filesystem::remove_all(dir);
+  // PCINFO_BENCH_KEEP=1 keeps the databases for a look (the folder is printed).
+  if (const char* keep = std::getenv("PCINFO_BENCH_KEEP"); keep && *keep == '1')
+    std::printf("kept: %s\n", dir.string().c_str());
+  else
+    std::filesystem::remove_all(dir);
   return status;
 }

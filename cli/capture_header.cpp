@@ -69,7 +69,8 @@ std::string TextOf(const wmi::Snapshot& s, std::string_view cls, std::string_vie
   const wmi::RecordedClass* c = s.FindClass("root\\cimv2", cls);
   if (!c) return "";
   for (const wmi::Instance& i : c->instances)
-    if (const wmi::Property* p = i.Find(property); p && p->value.kind() == wmi::Value::Kind::Text && !p->value.text().empty())
+    if (const wmi::Property* p = i.Find(property);
+        p && p->value.kind() == wmi::Value::Kind::Text && !p->value.text().empty())
       return p->value.text();
   return "";
 }

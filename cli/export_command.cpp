@@ -1,13 +1,13 @@
 #include "cli/export_command.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <map>
 #include <ostream>
 #include <set>
 #include <string_view>
-#include <cstdlib>
 
 #include "cli/capture_header.h"
 #include "cli/cli.h"
@@ -65,7 +65,8 @@ std::string Guarded(const std::string& text) {
   if (text.empty() || std::string_view("=+-@\t\r").find(text[0]) == std::string_view::npos) return text;
   char* end = nullptr;
   std::strtod(text.c_str(), &end);
-  if (end == text.c_str() + text.size() && text[0] != '\t' && text[0] != '\r' && text.find_first_of("xXnN") == std::string::npos)
+  if (end == text.c_str() + text.size() && text[0] != '\t' && text[0] != '\r' &&
+      text.find_first_of("xXnN") == std::string::npos)
     return text;
   return "'" + text;
 }

@@ -1,8 +1,8 @@
 #include "cli/inventory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <algorithm>
 #include <map>
 #include <set>
 #include <vector>
@@ -66,9 +66,7 @@ std::string TypeFor(const wmi::RecordedClass& c, std::string_view ns, const std:
   return type;
 }
 
-std::string BaseType(const std::string& type) {
-  return type.ends_with("[]") ? type.substr(0, type.size() - 2) : type;
-}
+std::string BaseType(const std::string& type) { return type.ends_with("[]") ? type.substr(0, type.size() - 2) : type; }
 
 bool IsIntegerType(const std::string& base) {
   return (base.starts_with("uint") || base.starts_with("sint")) && base.size() <= 6;
@@ -129,39 +127,49 @@ constexpr std::pair<std::string_view, std::string_view> kViewTables[] = {
     {"Win32_OperatingSystem", "Caption TEXT, Version TEXT, BuildNumber TEXT"},
 };
 
-// One row per machine from its latest capture. Maker and model come from
-// Win32_ComputerSystem, else Win32_ComputerSystemProduct, else the board;
-// memory in GiB, disks in GB (10^9 bytes, as disks are sold).
-constexpr std::string_view kMachinesView = R"(CREATE VIEW IF NOT EXISTS machines AS
-SELECT c.machine_id, c.machine AS name,
-  COALESCE((SELECT Manufacturer FROM Win32_ComputerSystem t WHERE t.capture_id = c.capture_id),
-           (SELECT Vendor FROM Win32_ComputerSystemProduct t WHERE t.capture_id = c.capture_id),
-           (SELECT Manufacturer FROM Win32_BaseBoard t WHERE t.capture_id = c.capture_id)) AS maker,
-  COALESCE((SELECT Model FROM Win32_ComputerSystem t WHERE t.capture_id = c.capture_id),
-           (SELECT Name FROM Win32_ComputerSystemProduct t WHERE t.capture_id = c.capture_id),
-           (SELECT Product FROM Win32_BaseBoard t WHERE t.capture_id = c.capture_id)) AS model,
-  COALESCE((SELECT IdentifyingNumber FROM Win32_ComputerSystemProduct t WHERE t.capture_id = c.capture_id),
-           (SELECT SerialNumber FROM Win32_BIOS t WHERE t.capture_id = c.capture_id)) AS serial,
-  (SELECT Name FROM Win32_Processor t WHERE t.capture_id = c.capture_id) AS processor,
-  (SELECT SUM(NumberOfCores) FROM Win32_Processor t WHERE t.capture_id = c.capture_id) AS cores,
-  (SELECT SUM(NumberOfLogicalProcessors) FROM Win32_Processor t WHERE t.capture_id = c.capture_id) AS threads,
-  (SELECT ROUND(SUM(Capacity) / 1073741824.0, 1) FROM Win32_PhysicalMemory t WHERE t.capture_id = c.capture_id)
-    AS memory_gb,
+// What the machines view shows of one capture, summed up as the capture
+// loads (the view reads one row a machine, not every class's rows). Maker and
+// model come from Win32_ComputerSystem, else Win32_ComputerSystemProduct,
+// else the board.
+constexpr std::string_view kSummaryTable =
+    "CREATE TABLE IF NOT EXISTS capture_summary (capture_id INTEGER PRIMARY KEY, maker TEXT, model TEXT, "
+    "serial TEXT, processor TEXT, cores INTEGER, threads INTEGER, memory_bytes INTEGER, disks TEXT, "
+    "disk_bytes INTEGER, os TEXT, os_version TEXT, os_build TEXT, bios_version TEXT, bios_date TEXT)";
+
+constexpr std::string_view kSummaryInsert = R"(INSERT INTO capture_summary SELECT ?1,
+  COALESCE((SELECT MIN(Manufacturer) FROM Win32_ComputerSystem WHERE capture_id = ?1),
+           (SELECT MIN(Vendor) FROM Win32_ComputerSystemProduct WHERE capture_id = ?1),
+           (SELECT MIN(Manufacturer) FROM Win32_BaseBoard WHERE capture_id = ?1)),
+  COALESCE((SELECT MIN(Model) FROM Win32_ComputerSystem WHERE capture_id = ?1),
+           (SELECT MIN(Name) FROM Win32_ComputerSystemProduct WHERE capture_id = ?1),
+           (SELECT MIN(Product) FROM Win32_BaseBoard WHERE capture_id = ?1)),
+  COALESCE((SELECT MIN(IdentifyingNumber) FROM Win32_ComputerSystemProduct WHERE capture_id = ?1),
+           (SELECT MIN(SerialNumber) FROM Win32_BIOS WHERE capture_id = ?1)),
+  (SELECT MIN(Name) FROM Win32_Processor WHERE capture_id = ?1),
+  (SELECT SUM(NumberOfCores) FROM Win32_Processor WHERE capture_id = ?1),
+  (SELECT SUM(NumberOfLogicalProcessors) FROM Win32_Processor WHERE capture_id = ?1),
+  (SELECT SUM(Capacity) FROM Win32_PhysicalMemory WHERE capture_id = ?1),
   (SELECT group_concat(COALESCE(Model, DeviceID, '?') || ' (' || CAST(ROUND(Size / 1e9) AS INTEGER) || ' GB)', ', ')
-     FROM Win32_DiskDrive t WHERE t.capture_id = c.capture_id) AS disks,
-  (SELECT ROUND(SUM(Size) / 1e9, 1) FROM Win32_DiskDrive t WHERE t.capture_id = c.capture_id) AS disks_gb,
-  (SELECT Caption FROM Win32_OperatingSystem t WHERE t.capture_id = c.capture_id) AS os,
-  (SELECT Version FROM Win32_OperatingSystem t WHERE t.capture_id = c.capture_id) AS os_version,
-  (SELECT BuildNumber FROM Win32_OperatingSystem t WHERE t.capture_id = c.capture_id) AS os_build,
-  (SELECT SMBIOSBIOSVersion FROM Win32_BIOS t WHERE t.capture_id = c.capture_id) AS bios_version,
-  (SELECT substr(ReleaseDate, 1, 10) FROM Win32_BIOS t WHERE t.capture_id = c.capture_id) AS bios_date,
-  c.captured
-FROM latest_captures c)";
+     FROM Win32_DiskDrive WHERE capture_id = ?1),
+  (SELECT SUM(Size) FROM Win32_DiskDrive WHERE capture_id = ?1),
+  (SELECT MIN(Caption) FROM Win32_OperatingSystem WHERE capture_id = ?1),
+  (SELECT MIN(Version) FROM Win32_OperatingSystem WHERE capture_id = ?1),
+  (SELECT MIN(BuildNumber) FROM Win32_OperatingSystem WHERE capture_id = ?1),
+  (SELECT MIN(SMBIOSBIOSVersion) FROM Win32_BIOS WHERE capture_id = ?1),
+  (SELECT substr(MIN(ReleaseDate), 1, 10) FROM Win32_BIOS WHERE capture_id = ?1))";
+
+// One row per machine from its latest capture: memory in GiB, disks in GB
+// (10^9 bytes, as disks are sold).
+constexpr std::string_view kMachinesView = R"(CREATE VIEW IF NOT EXISTS machines AS
+SELECT c.machine_id, c.machine AS name, s.maker, s.model, s.serial, s.processor, s.cores, s.threads,
+  ROUND(s.memory_bytes / 1073741824.0, 1) AS memory_gb, s.disks, ROUND(s.disk_bytes / 1e9, 1) AS disks_gb,
+  s.os, s.os_version, s.os_build, s.bios_version, s.bios_date, c.captured
+FROM latest_captures c LEFT JOIN capture_summary s USING (capture_id))";
 
 }  // namespace
 
 bool IsOwnTableName(std::string_view name) {
-  static constexpr std::string_view kOwn[] = {"captures", "latest_captures", "machines"};
+  static constexpr std::string_view kOwn[] = {"captures", "latest_captures", "machines", "capture_summary"};
   for (std::string_view own : kOwn)
     if (wmi::EqualsIgnoreCase(own, name)) return true;
   return Lower(name).starts_with("sqlite_");
@@ -273,11 +281,13 @@ struct InventoryDatabase::Impl {
             if (!IsFitName(p.name))
               throw UsageError{"a property of " + c.name + " has a name that is empty or holds control characters"};
             if (IsOwnColumn(p.name))
-              throw UsageError{"the property " + c.name + "." + p.name + " is named like a column of the database's own"};
+              throw UsageError{"the property " + c.name + "." + p.name +
+                               " is named like a column of the database's own"};
             if (!names.insert(Lower(p.name)).second)
               throw UsageError{"the properties of " + c.name + " named " + p.name + " differ in case alone"};
             auto table = tables.find(Lower(c.name));
-            if (table == tables.end() || !table->second.count(Lower(p.name))) added[Lower(c.name)].insert(Lower(p.name));
+            if (table == tables.end() || !table->second.count(Lower(p.name)))
+              added[Lower(c.name)].insert(Lower(p.name));
           }
         }
       }
@@ -301,7 +311,7 @@ struct InventoryDatabase::Impl {
     LoadOutcome outcome = LoadOutcome::NewMachine;
     if (sqlite3_step(latest) == SQLITE_ROW && sqlite3_column_type(latest, 0) != SQLITE_NULL)
       outcome = reinterpret_cast<const char*>(sqlite3_column_text(latest, 0)) < capture.captured ? LoadOutcome::Newer
-                                                                                                  : LoadOutcome::Older;
+                                                                                                 : LoadOutcome::Older;
     sqlite3_reset(latest);
     sqlite3_stmt* add = Statement(
         "INSERT INTO captures (machine_id, machine, captured, source, program, file, loaded) "
@@ -341,6 +351,9 @@ struct InventoryDatabase::Impl {
           Step(s);
         }
       }
+    sqlite3_stmt* summary = Statement(std::string(kSummaryInsert));
+    sqlite3_bind_int64(summary, 1, id);
+    Step(summary);
     return outcome;
   }
 };
@@ -371,7 +384,10 @@ InventoryDatabase::InventoryDatabase(const std::string& path) : impl_(std::make_
         "CREATE VIEW IF NOT EXISTS latest_captures AS SELECT * FROM captures c WHERE NOT EXISTS "
         "(SELECT 1 FROM captures n WHERE n.machine_id = c.machine_id AND n.captured > c.captured)");
     d.ReadTables();
-    if (!d.tables.count("win32_processor") || !d.tables.count("win32_computersystem")) {
+    sqlite3_stmt* view = d.Statement("SELECT 1 FROM sqlite_master WHERE name = 'machines'");
+    const bool have_view = sqlite3_step(view) == SQLITE_ROW;
+    sqlite3_reset(view);
+    if (!have_view) {
       d.Exec("BEGIN IMMEDIATE");
       d.ReadTables();
       for (const auto& [table, columns] : kViewTables) {
@@ -386,6 +402,7 @@ InventoryDatabase::InventoryDatabase(const std::string& path) : impl_(std::make_
         }
         d.EnsureTable(std::string(table), properties);
       }
+      d.Exec(std::string(kSummaryTable));
       d.Exec(std::string(kMachinesView));
       d.Exec("COMMIT");
     }

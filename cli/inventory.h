@@ -26,10 +26,10 @@ namespace cli {
 
 // What loading a capture did.
 enum class LoadOutcome {
-  NewMachine,   // the first capture of its machine
-  Newer,        // newer than the machine's latest
-  Older,        // older than the machine's latest: history
-  Unchanged,    // loaded before
+  NewMachine,  // the first capture of its machine
+  Newer,       // newer than the machine's latest
+  Older,       // older than the machine's latest: history
+  Unchanged,   // loaded before
 };
 
 // The names the database keeps for itself: no class may take them.

@@ -85,9 +85,10 @@ enum class Reach {
 // Device enumerators whose instance ids may carry a serial number.
 bool IsEnumerator(std::string_view word) {
   static const std::set<std::string> kEnumerators = {
-      "usb",  "usbstor", "scsi",  "hid",     "pci",   "bthenum", "bthle",   "bthledevice", "swd",     "storage",
-      "ide",  "sd",      "sdbus", "nvme",    "hdaudio", "display", "monitor", "usbprint",    "wpdbusenum", "acpi",
-      "root", "umb",     "btha2dp", "bthhfenum", "usb4", "sbp2",   "1394",   "mmc",  "uas"};
+      "usb",     "usbstor",  "scsi",       "hid",  "pci",   "bthenum", "bthle",   "bthledevice",
+      "swd",     "storage",  "ide",        "sd",   "sdbus", "nvme",    "hdaudio", "display",
+      "monitor", "usbprint", "wpdbusenum", "acpi", "root",  "umb",     "btha2dp", "bthhfenum",
+      "usb4",    "sbp2",     "1394",       "mmc",  "uas"};
   return kEnumerators.count(Lower(word)) > 0;
 }
 
@@ -281,8 +282,8 @@ class Masker {
   // /home/NAME, /media/NAME, /run/media/NAME, /Users/NAME, C:\Users\NAME,
   // \Documents and Settings\NAME.
   void ScanHomes(const std::string& text) {
-    static constexpr std::array<std::string_view, 6> kHomes = {"/home/", "/media/", "/users/", "\\users\\",
-                                                                "\\documents and settings\\", "/run/user/"};
+    static constexpr std::array<std::string_view, 6> kHomes = {
+        "/home/", "/media/", "/users/", "\\users\\", "\\documents and settings\\", "/run/user/"};
     const std::string lower = Lower(text);
     for (std::string_view home : kHomes) {
       std::size_t at = 0;
@@ -291,8 +292,8 @@ class Masker {
         while (start < text.size() && text[start] == '\\') ++start;  // doubled in object paths
         std::size_t end = text.find_first_of("/\\\"'", start);
         std::string name = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        static const std::set<std::string> kShared = {"public", "default", "all users", "default user", "root",
-                                                      "shared"};
+        static const std::set<std::string> kShared = {"public",       "default", "all users",
+                                                      "default user", "root",    "shared"};
         if (!name.empty() && !kShared.count(Lower(name))) Find(name, Reach::Anywhere);
         at = start;
       }

@@ -125,10 +125,10 @@ TEST_F(ExportTest, EachCaptureIsKeptAndTheLatestAnswers) {
   // The older capture of PC-0001 goes into its history; loading one again changes nothing.
   CliResult again = Export({File(1), newer, File(3)});
   ASSERT_EQ(again.status, 0) << again.err;
-  EXPECT_EQ(first.err,
-            "pcinfo-cli: " + newer + ": PC-0001 (6c4f9a2e-0000-4000-8000-000000000001) 2026-03-15T00:30:00Z: " +
-                "a new machine\n" + "pcinfo-cli: " + File(2) +
-                ": PC-0002 (6c4f9a2e-0000-4000-8000-000000000002) 2026-03-15T00:30:00Z: a new machine\n");
+  EXPECT_EQ(first.err, "pcinfo-cli: " + newer +
+                           ": PC-0001 (6c4f9a2e-0000-4000-8000-000000000001) 2026-03-15T00:30:00Z: " +
+                           "a new machine\n" + "pcinfo-cli: " + File(2) +
+                           ": PC-0002 (6c4f9a2e-0000-4000-8000-000000000002) 2026-03-15T00:30:00Z: a new machine\n");
   const auto lines = StderrLines(again.err);
   ASSERT_EQ(lines.size(), 3u) << again.err;
   EXPECT_TRUE(lines[0].ends_with("2026-02-15T00:30:00Z: an older capture, kept in the history")) << lines[0];

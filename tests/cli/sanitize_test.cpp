@@ -156,11 +156,10 @@ TEST(Sanitize, NothingThatIdentifiesSurvivesAnywhere) {
     return t;
   };
   // Each secret below is in the capture; none is in the sanitized one, in any case.
-  const std::vector<std::string> secrets = {
-      "01A2B3C4",   "4C4C4544-0042",    "684CE00000",   "yuki",         "MY STICK",    "PC1",
-      "secretpw",   "officeuser",       "10.1.2.3",     "Tanaka",       "salary 2026", "Finance",
-      "DC01",       "3F east",          "Yuki's PC",    "FINANCE-SRV",  "AcmeCorp",
-      "HOLIDAY.JPG", "Backup disk"};
+  const std::vector<std::string> secrets = {"01A2B3C4",    "4C4C4544-0042", "684CE00000",  "yuki",       "MY STICK",
+                                            "PC1",         "secretpw",      "officeuser",  "10.1.2.3",   "Tanaka",
+                                            "salary 2026", "Finance",       "DC01",        "3F east",    "Yuki's PC",
+                                            "FINANCE-SRV", "AcmeCorp",      "HOLIDAY.JPG", "Backup disk"};
   for (const std::string& secret : secrets) {
     EXPECT_NE(lower(original).find(lower(secret)), std::string::npos) << secret << " is not in the capture";
     EXPECT_EQ(lower(text).find(lower(secret)), std::string::npos) << secret << " survives";

@@ -62,7 +62,8 @@ inline wmi::Snapshot MachineCapture(const wmi::Snapshot& base, int n, int later 
             p.value = std::to_string(MachineModuleSize(n));
           else if (wmi::EqualsIgnoreCase(c.name, "Win32_BIOS") && is("SMBIOSBIOSVersion"))
             p.value = MachineBios(n);
-          else if (wmi::EqualsIgnoreCase(c.name, "Win32_LogicalDisk") && is("FreeSpace") && i == 0 && MachineDiskFull(n))
+          else if (wmi::EqualsIgnoreCase(c.name, "Win32_LogicalDisk") && is("FreeSpace") && i == 0 &&
+                   MachineDiskFull(n))
             p.value = "16106127155";
           else if (memory && is("Tag"))
             p.value = "Physical Memory " + std::to_string(i);
