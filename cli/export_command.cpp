@@ -89,13 +89,17 @@ std::string WmiDateTime(const std::string& text) {
 }
 
 Capture LoadCapture(const std::string& path) {
-  Capture c;
-  c.file = path;
   try {
-    c.snapshot = wmi::LoadSnapshotFile(path);
+    return CaptureOf(wmi::LoadSnapshotFile(path), path);
   } catch (const wmi::SnapshotError& e) {
     throw UsageError{e.what()};
   }
+}
+
+Capture CaptureOf(wmi::Snapshot snapshot, const std::string& path) {
+  Capture c;
+  c.file = path;
+  c.snapshot = std::move(snapshot);
   c.machine = MachineNameFromData(c.snapshot);
   if (c.machine.empty()) c.machine = std::filesystem::path(path).stem().string();
   if (c.snapshot.header) {
@@ -141,39 +145,42 @@ std::string ClassCsv(const std::string& class_name, const std::vector<Capture>& 
   return out;
 }
 
+void ReportLoad(const std::string& path, const Capture& capture, LoadOutcome outcome, std::ostream& err) {
+  err << "pcinfo-cli: " << path << ": " << capture.machine << " (" << capture.machine_id << ") " << capture.captured
+      << ": ";
+  switch (outcome) {
+    case LoadOutcome::NewMachine:
+      err << "a new machine\n";
+      break;
+    case LoadOutcome::Newer:
+      err << "a newer capture\n";
+      break;
+    case LoadOutcome::Older:
+      err << "an older capture, kept in the history\n";
+      break;
+    case LoadOutcome::Unchanged:
+      err << "loaded before, nothing changed\n";
+      break;
+  }
+}
+
 int ExportCommand(const ExportArguments& args, std::ostream& out, std::ostream& err) {
   if (!args.db && !args.csv_class) throw UsageError{"export needs --db FILE or --csv CLASS"};
   if (args.db) {
-    InventoryDatabase db(*args.db);
+    std::unique_ptr<Inventory> db = OpenInventory(*args.db);
     int status = 0;
-    db.Begin();
+    db->Begin();
     for (const std::string& path : args.captures) {
       // A capture that cannot be read or loaded is skipped, the others load.
       try {
         Capture capture = LoadCapture(path);
-        LoadOutcome outcome = db.Load(capture);
-        err << "pcinfo-cli: " << path << ": " << capture.machine << " (" << capture.machine_id << ") "
-            << capture.captured << ": ";
-        switch (outcome) {
-          case LoadOutcome::NewMachine:
-            err << "a new machine\n";
-            break;
-          case LoadOutcome::Newer:
-            err << "a newer capture\n";
-            break;
-          case LoadOutcome::Older:
-            err << "an older capture, kept in the history\n";
-            break;
-          case LoadOutcome::Unchanged:
-            err << "loaded before, nothing changed\n";
-            break;
-        }
+        ReportLoad(path, capture, db->Load(capture), err);
       } catch (const UsageError& e) {
         err << "pcinfo-cli: " << (e.message.starts_with(path) ? "" : path + ": ") << e.message << "; skipped\n";
         status = 1;
       }
     }
-    db.Commit();
+    db->Commit();
     return status;
   }
   std::vector<Capture> captures;

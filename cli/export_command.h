@@ -1,5 +1,6 @@
 // pcinfo-cli export: many machines' captures in one database or table.
-//   export --db FILE CAPTURE...   loads the captures into an SQLite inventory
+//   export --db FILE|URI CAPTURE... loads the captures into an SQLite inventory
+//       or, for a postgresql:// URI, a PostgreSQL one
 //       (see cli/inventory.h): each capture kept with its machine and time, a
 //       capture loaded again changing nothing; one line on stderr per capture
 //       says what it added. A capture that cannot be read or loaded is
@@ -38,6 +39,8 @@ struct Capture {
 
 // Throws UsageError when the file cannot be read or parsed.
 Capture LoadCapture(const std::string& path);
+// The capture of a snapshot read from `path` (or made here: "").
+Capture CaptureOf(wmi::Snapshot snapshot, const std::string& path);
 
 // "20240131235959.000000+540" as "2024-01-31 23:59:59"; "" when not a WMI date.
 std::string WmiDateTime(const std::string& text);
@@ -47,6 +50,10 @@ std::string WmiDateTime(const std::string& text);
 // Text that a spreadsheet would take for a formula (=, +, -, @, a tab or a
 // carriage return first) is written after a single quotation mark.
 std::string ClassCsv(const std::string& class_name, const std::vector<Capture>& captures);
+
+enum class LoadOutcome;
+// One line on stderr: what loading the capture did.
+void ReportLoad(const std::string& path, const Capture& capture, LoadOutcome outcome, std::ostream& err);
 
 int ExportCommand(const ExportArguments& args, std::ostream& out, std::ostream& err);
 

@@ -18,7 +18,7 @@
 
 namespace cli {
 
-namespace {
+namespace inventory_detail {
 
 std::string Lower(std::string_view s) {
   std::string r(s);
@@ -26,6 +26,21 @@ std::string Lower(std::string_view s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return r;
 }
+
+std::string Quoted(std::string_view identifier) {
+  std::string out = "\"";
+  for (char c : identifier) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+}  // namespace inventory_detail
+
+using namespace inventory_detail;
+
+namespace {
 
 // The columns every class table has before its properties.
 constexpr std::string_view kOwnColumns[] = {"capture_id", "machine_id"};
@@ -43,15 +58,6 @@ bool IsFitName(std::string_view name) {
   for (char c : name)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) return false;
   return true;
-}
-
-std::string Quoted(std::string_view identifier) {
-  std::string out = "\"";
-  for (char c : identifier) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
 }
 
 // The CIM type of a property as the database takes it: the capture's, unless
@@ -168,6 +174,39 @@ FROM latest_captures c LEFT JOIN capture_summary s USING (capture_id))";
 
 }  // namespace
 
+namespace inventory_detail {
+
+std::string PropertyType(const wmi::RecordedClass& c, std::string_view ns, const std::string& property) {
+  return TypeFor(c, ns, property);
+}
+
+nlohmann::ordered_json ColumnValue(const wmi::Value& v, const std::string& type) {
+  if (v.is_null()) return nullptr;
+  return Converted(v, BaseType(type));
+}
+
+void CheckNames(const Capture& capture) {
+  for (const wmi::RecordedNamespace& ns : capture.snapshot.namespaces)
+    for (const wmi::RecordedClass& c : ns.classes) {
+      if (!IsFitName(c.name)) throw UsageError{"a class name that is empty or holds control characters"};
+      if (IsOwnTableName(c.name))
+        throw UsageError{"the class " + c.name + " is named like one of the database's own tables"};
+      for (const wmi::Instance& inst : c.instances) {
+        std::set<std::string> names;
+        for (const wmi::Property& p : inst.Properties()) {
+          if (!IsFitName(p.name))
+            throw UsageError{"a property of " + c.name + " has a name that is empty or holds control characters"};
+          if (IsOwnColumn(p.name))
+            throw UsageError{"the property " + c.name + "." + p.name + " is named like a column of the database's own"};
+          if (!names.insert(Lower(p.name)).second)
+            throw UsageError{"the properties of " + c.name + " named " + p.name + " differ in case alone"};
+        }
+      }
+    }
+}
+
+}  // namespace inventory_detail
+
 bool IsOwnTableName(std::string_view name) {
   static constexpr std::string_view kOwn[] = {"captures", "latest_captures", "machines", "capture_summary"};
   for (std::string_view own : kOwn)
@@ -252,7 +291,7 @@ struct InventoryDatabase::Impl {
       sqlite3_bind_null(s, index);
       return;
     }
-    nlohmann::ordered_json j = Converted(v, BaseType(type));
+    nlohmann::ordered_json j = ColumnValue(v, type);
     if (j.is_number_integer()) {
       sqlite3_bind_int64(s, index, j.get<std::int64_t>());
     } else if (j.is_number_float()) {
@@ -269,28 +308,16 @@ struct InventoryDatabase::Impl {
   }
   // What the capture would do to the schema, checked before anything is written.
   void Check(const Capture& capture) {
+    CheckNames(capture);
     std::map<std::string, std::set<std::string>> added;  // table: new columns
     for (const wmi::RecordedNamespace& ns : capture.snapshot.namespaces)
-      for (const wmi::RecordedClass& c : ns.classes) {
-        if (!IsFitName(c.name)) throw UsageError{"a class name that is empty or holds control characters"};
-        if (IsOwnTableName(c.name))
-          throw UsageError{"the class " + c.name + " is named like one of the database's own tables"};
-        for (const wmi::Instance& inst : c.instances) {
-          std::set<std::string> names;
+      for (const wmi::RecordedClass& c : ns.classes)
+        for (const wmi::Instance& inst : c.instances)
           for (const wmi::Property& p : inst.Properties()) {
-            if (!IsFitName(p.name))
-              throw UsageError{"a property of " + c.name + " has a name that is empty or holds control characters"};
-            if (IsOwnColumn(p.name))
-              throw UsageError{"the property " + c.name + "." + p.name +
-                               " is named like a column of the database's own"};
-            if (!names.insert(Lower(p.name)).second)
-              throw UsageError{"the properties of " + c.name + " named " + p.name + " differ in case alone"};
             auto table = tables.find(Lower(c.name));
             if (table == tables.end() || !table->second.count(Lower(p.name)))
               added[Lower(c.name)].insert(Lower(p.name));
           }
-        }
-      }
     for (const auto& [table, columns] : added) {
       auto it = tables.find(table);
       std::size_t total = (it == tables.end() ? 2 : it->second.size()) + columns.size();
@@ -458,5 +485,20 @@ LoadOutcome InventoryDatabase::Load(const Capture&) { return LoadOutcome::Unchan
 bool HaveDatabase() { return false; }
 
 #endif
+
+}  // namespace cli
+
+namespace cli {
+
+bool IsPostgresUri(std::string_view target) {
+  return target.starts_with("postgresql://") || target.starts_with("postgres://");
+}
+
+std::unique_ptr<Inventory> MakePostgresInventory(const std::string& uri);  // pg_inventory.cpp
+
+std::unique_ptr<Inventory> OpenInventory(const std::string& target) {
+  if (IsPostgresUri(target)) return MakePostgresInventory(target);
+  return std::make_unique<InventoryDatabase>(target);
+}
 
 }  // namespace cli

@@ -20,6 +20,8 @@
 #include <string>
 #include <string_view>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/export_command.h"
 
 namespace cli {
@@ -35,7 +37,30 @@ enum class LoadOutcome {
 // The names the database keeps for itself: no class may take them.
 bool IsOwnTableName(std::string_view name);
 
-class InventoryDatabase {
+// Where captures are loaded: an SQLite file, or a PostgreSQL server.
+class Inventory {
+ public:
+  virtual ~Inventory() = default;
+  // Loads the captures between Begin and Commit: SQLite makes them one
+  // transaction of the database; a server loads each in its own.
+  virtual void Begin() {}
+  virtual void Commit() {}
+  // Loads one capture whole or not at all. Throws UsageError for a capture
+  // the database cannot hold as it is (a class named like one of its own
+  // tables, more properties than a table takes, names that differ in case
+  // alone), WriteError when the database cannot be written; either way
+  // nothing of the capture stays.
+  virtual LoadOutcome Load(const Capture& capture) = 0;
+};
+
+// postgresql://... and postgres://... name a PostgreSQL server (libpq's
+// connection URI; what it leaves out comes from PGHOST, PGSERVICE, ... and
+// ~/.pgpass as libpq reads them); anything else is an SQLite file.
+bool IsPostgresUri(std::string_view target);
+std::unique_ptr<Inventory> OpenInventory(const std::string& target);
+
+// The inventory in one SQLite file.
+class InventoryDatabase : public Inventory {
  public:
   // Opens or makes the database. Throws WriteError when it cannot be opened,
   // written, or is not an inventory of this program's.
@@ -44,16 +69,9 @@ class InventoryDatabase {
   InventoryDatabase(const InventoryDatabase&) = delete;
   InventoryDatabase& operator=(const InventoryDatabase&) = delete;
 
-  // The loads between Begin and Commit are one transaction of the database.
-  void Begin();
-  void Commit();
-
-  // Loads one capture whole or not at all. Throws UsageError for a capture
-  // the database cannot hold as it is (a class named like one of its own
-  // tables, more properties than a table takes, names that differ in case
-  // alone), WriteError when the database cannot be written; either way
-  // nothing of the capture stays.
-  LoadOutcome Load(const Capture& capture);
+  void Begin() override;
+  void Commit() override;
+  LoadOutcome Load(const Capture& capture) override;
 
  private:
   struct Impl;
@@ -62,8 +80,25 @@ class InventoryDatabase {
 
 // True when this build can write SQLite databases.
 bool HaveDatabase();
+// True when this build can load into PostgreSQL (libpq).
+bool HavePostgres();
 
 // How long a load waits for a database that another program holds locked.
 inline constexpr int kBusyTimeoutMs = 30000;
 
 }  // namespace cli
+
+namespace cli::inventory_detail {
+
+// What the SQLite and PostgreSQL inventories share.
+// The CIM type a property's column takes (see inventory.cpp).
+std::string PropertyType(const wmi::RecordedClass& c, std::string_view ns, const std::string& property);
+// The value as its column holds it: a number, a boolean, text (a datetime in
+// ISO 8601 UTC), or JSON for arrays and objects.
+nlohmann::ordered_json ColumnValue(const wmi::Value& v, const std::string& type);
+// Refuses names no table can hold (UsageError).
+void CheckNames(const Capture& capture);
+std::string Lower(std::string_view s);
+std::string Quoted(std::string_view identifier);
+
+}  // namespace cli::inventory_detail

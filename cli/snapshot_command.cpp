@@ -8,6 +8,8 @@
 #include <ostream>
 
 #include "cli/capture_header.h"
+#include "cli/export_command.h"
+#include "cli/inventory.h"
 #include "cli/sanitize.h"
 #include "queries/buttons.h"
 #include "wmi/error.h"
@@ -80,6 +82,15 @@ wmi::Snapshot MakeCapture(const SnapshotArguments& args, const Options& options,
 }
 
 int SnapshotCommand(const SnapshotArguments& args, const Options& options, std::ostream& out, std::ostream& err) {
+  if (args.db) {
+    // Captured and loaded in one step (a login script, a timer).
+    std::unique_ptr<Inventory> db = OpenInventory(*args.db);
+    Capture capture = CaptureOf(MakeCapture(args, options, err), "");
+    db->Begin();
+    ReportLoad("snapshot", capture, db->Load(capture), err);
+    db->Commit();
+    return 0;
+  }
   out << wmi::SerializeSnapshot(MakeCapture(args, options, err));
   return 0;
 }

@@ -14,6 +14,7 @@ namespace cli {
 struct SnapshotArguments {
   bool sanitize = false;                    // --sanitize
   std::optional<std::string> sanitize_key;  // --sanitize-key FILE (implies --sanitize)
+  std::optional<std::string> db;            // --db FILE|URI: loaded into the inventory, not written
   std::vector<std::string> classes;         // none: every class the buttons query, or all a --from capture holds
 };
 
