@@ -5,9 +5,16 @@
 //   2. A generated site (10,000 machines, varied memory, BIOS versions, free
 //      space, a second capture of every tenth machine) loaded, then each of the
 //      README's questions timed against it (goal: under 100 ms each).
+//   3. With a PostgreSQL server (PCINFO_BENCH_PG: a postgresql:// URI of an
+//      empty database): the captures loaded by 1 and by 8 loaders at once,
+//      then the site loaded by 8 loaders and the questions timed there.
 //
 // Usage: pcinfo_bench_export [--quick] [CAPTURES [SITE]]
 #include <sqlite3.h>
+
+#ifdef PCINFO_BENCH_LIBPQ
+#include <libpq-fe.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -17,8 +24,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/cli.h"
 #include "cli/export_command.h"
 #include "cli/inventory.h"
 #include "tests/support/machine_captures.h"
@@ -33,6 +42,13 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+void PrintQuery(const std::string& sql, std::vector<double> times, int rows) {
+  std::sort(times.begin(), times.end());
+  const double median = times[times.size() / 2];
+  std::string title = sql.substr(3, sql.find('\n') - 3);
+  std::printf("%-60s %8.1f ms  %6d rows   < 100 ms  %s\n", title.c_str(), median, rows, median < 100 ? "met" : "NOT met");
+}
 
 // Loading `count` capture files, read and parsed as the command does.
 void LoadFiles(const wmi::Snapshot& base, int count, const std::filesystem::path& dir) {
@@ -116,16 +132,76 @@ int Site(const wmi::Snapshot& base, int machines, const std::filesystem::path& d
       sqlite3_finalize(s);
       times.push_back(Seconds(Clock::now() - t0) * 1000);
     }
-    if (times.empty()) continue;
-    std::sort(times.begin(), times.end());
-    const double median = times[times.size() / 2];
-    std::string title = sql.substr(3, sql.find('\n') - 3);
-    std::printf("%-60s %8.1f ms  %6d rows   < 100 ms  %s\n", title.c_str(), median, rows,
-                median < 100 ? "met" : "NOT met");
+    if (!times.empty()) PrintQuery(sql, times, rows);
   }
   sqlite3_close(db);
   return status;
 }
+
+#ifdef PCINFO_BENCH_LIBPQ
+// `count` captures of made-up machines loaded into the server by `loaders` at
+// once, each loader its own connection and machines.
+double LoadPostgres(const std::string& uri, const wmi::Snapshot& base, int first, int count, int loaders,
+                    bool with_history) {
+  std::vector<std::vector<cli::Capture>> work(loaders);
+  int captures = 0;
+  for (int n = first; n < first + count; ++n)
+    for (int later = 0; later <= (with_history && n % 10 == 0 ? 1 : 0); ++later) {
+      cli::Capture c = cli::CaptureOf(testing_support::MachineCapture(base, n, later), "");
+      c.machine = testing_support::MachineName(n);
+      work[n % loaders].push_back(std::move(c));
+      ++captures;
+    }
+  const auto start = Clock::now();
+  std::vector<std::thread> threads;
+  for (auto& list : work)
+    threads.emplace_back([&uri, &list] {
+      std::unique_ptr<cli::Inventory> db = cli::OpenInventory(uri);
+      for (const cli::Capture& c : list) db->Load(c);
+    });
+  for (std::thread& t : threads) t.join();
+  return captures / Seconds(Clock::now() - start);
+}
+
+int Postgres(const std::string& uri, const wmi::Snapshot& base, int count, int site) {
+  try {
+    std::unique_ptr<cli::Inventory> setup = cli::OpenInventory(uri);
+    std::printf("PostgreSQL, 1 loader:   %.1f captures/s (%d captures, no JSON)\n",
+                LoadPostgres(uri, base, 0, count, 1, false), count);
+    std::printf("PostgreSQL, 8 loaders:  %.1f captures/s (%d captures, no JSON)\n",
+                LoadPostgres(uri, base, count, count, 8, false), count);
+    std::printf("site on PostgreSQL: %d machines more, every tenth twice, 8 loaders: %.0f captures/s\n", site,
+                LoadPostgres(uri, base, 2 * count, site, 8, true));
+  } catch (const cli::WriteError& e) {
+    std::fprintf(stderr, "pcinfo_bench_export: %s\n", e.message.c_str());
+    return 1;
+  } catch (const cli::UsageError& e) {
+    std::fprintf(stderr, "pcinfo_bench_export: %s\n", e.message.c_str());
+    return 1;
+  }
+  PGconn* c = PQconnectdb(uri.c_str());
+  PQclear(PQexec(c, "ANALYZE"));
+  int status = 0;
+  for (const std::string& sql : testing_support::ReadmeQueries(std::string(PCINFO_TEST_DATA) + "/../../README.md")) {
+    std::vector<double> times;
+    int rows = 0;
+    for (int run = 0; run < 5; ++run) {
+      auto t0 = Clock::now();
+      PGresult* r = PQexec(c, sql.c_str());
+      if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+        std::fprintf(stderr, "%s: %s\n", sql.c_str(), PQerrorMessage(c));
+        status = 1;
+      }
+      rows = PQntuples(r);
+      PQclear(r);
+      times.push_back(Seconds(Clock::now() - t0) * 1000);
+    }
+    PrintQuery(sql, times, rows);
+  }
+  PQfinish(c);
+  return status;
+}
+#endif
 
 }  // namespace
 
@@ -143,7 +219,10 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   const wmi::Snapshot base = wmi::LoadSnapshotFile(std::string(PCINFO_TEST_DATA) + "/desktop.json");
   LoadFiles(base, count, dir);
-  const int status = Site(base, site, dir);
+  int status = Site(base, site, dir);
+#ifdef PCINFO_BENCH_LIBPQ
+  if (const char* pg = std::getenv("PCINFO_BENCH_PG"); pg && *pg) status |= Postgres(pg, base, count, site);
+#endif
   // PCINFO_BENCH_KEEP=1 keeps the databases for a look (the folder is printed).
   if (const char* keep = std::getenv("PCINFO_BENCH_KEEP"); keep && *keep == '1')
     std::printf("kept: %s\n", dir.string().c_str());
