@@ -47,7 +47,8 @@ void PrintQuery(const std::string& sql, std::vector<double> times, int rows) {
   std::sort(times.begin(), times.end());
   const double median = times[times.size() / 2];
   std::string title = sql.substr(3, sql.find('\n') - 3);
-  std::printf("%-60s %8.1f ms  %6d rows   < 100 ms  %s\n", title.c_str(), median, rows, median < 100 ? "met" : "NOT met");
+  std::printf("%-60s %8.1f ms  %6d rows   < 100 ms  %s\n", title.c_str(), median, rows,
+              median < 100 ? "met" : "NOT met");
 }
 
 // Loading `count` capture files, read and parsed as the command does.

@@ -9,6 +9,7 @@
 
 #include "cli/capture_header.h"
 #include "cli/cli.h"
+#include "cli/inventory_detail.h"
 #include "cli/value_json.h"
 #include "wmi/provider.h"
 

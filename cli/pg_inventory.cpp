@@ -21,6 +21,7 @@
 #include "cli/capture_header.h"
 #include "cli/cli.h"
 #include "cli/inventory.h"
+#include "cli/inventory_detail.h"
 #include "cli/sha256.h"
 
 #ifdef PCINFO_HAVE_LIBPQ
@@ -255,8 +256,8 @@ class PostgresInventory : public Inventory {
   PGresult* Query(const std::string& sql, const std::vector<std::optional<std::string>>& params = {}) {
     std::vector<const char*> values;
     for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
-    PGresult* r = PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr,
-                               nullptr, 0);
+    PGresult* r =
+        PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0);
     if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK) {
       std::string state = PQresultErrorField(r, PG_DIAG_SQLSTATE) ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : "";
       PQclear(r);
@@ -272,8 +273,8 @@ class PostgresInventory : public Inventory {
   }
   void ReadCatalog() {
     catalog_.clear();
-    Result r(Query(
-        "SELECT table_name, column_name FROM information_schema.columns WHERE table_schema = current_schema()"));
+    Result r(
+        Query("SELECT table_name, column_name FROM information_schema.columns WHERE table_schema = current_schema()"));
     for (int i = 0; i < r.rows(); ++i) catalog_[r.at(i, 0)].insert(r.at(i, 1));
   }
   // Adds what is missing of a table; within the schema transaction.
@@ -331,7 +332,7 @@ class PostgresInventory : public Inventory {
     if (known.rows() > 0) return LoadOutcome::Unchanged;
     Result latest(Query("SELECT MAX(captured) < $2::timestamptz FROM captures WHERE machine_id = $1",
                         {PgText(capture.machine_id), capture.captured}));
-    LoadOutcome outcome = latest.null(0, 0)          ? LoadOutcome::NewMachine
+    LoadOutcome outcome = latest.null(0, 0)        ? LoadOutcome::NewMachine
                           : latest.at(0, 0) == "t" ? LoadOutcome::Newer
                                                    : LoadOutcome::Older;
     Result added(Query(
@@ -393,8 +394,9 @@ bool HavePostgres() { return true; }
 #else
 
 std::unique_ptr<Inventory> MakePostgresInventory(const std::string&) {
-  throw UsageError{"--db postgresql://: this build has no PostgreSQL client (libpq); write captures and load them "
-                   "where there is one"};
+  throw UsageError{
+      "--db postgresql://: this build has no PostgreSQL client (libpq); write captures and load them "
+      "where there is one"};
 }
 
 bool HavePostgres() { return false; }

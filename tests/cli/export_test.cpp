@@ -201,8 +201,9 @@ TEST_F(ExportTest, TheReadmeQuestionsAnswer) {
       {"2026-01-15T00:30:00Z|1|4", "2026-04-15T00:30:00Z|1|4"}};
   const std::vector<std::string> questions = testing_support::ReadmeQueries();
   ASSERT_EQ(questions.size(), expected.size());
-  for (std::size_t i = 0; i < questions.size(); ++i)
+  for (std::size_t i = 0; i < questions.size(); ++i) {
     if (i != 3) EXPECT_EQ(Query(questions[i]), expected[i]) << questions[i];
+  }
   const std::vector<std::string> machines = Query(questions[3]);
   ASSERT_EQ(machines.size(), 40u);
   EXPECT_EQ(machines[0],

@@ -1,9 +1,9 @@
 // The inventory on a real PostgreSQL server: the one .ci/run starts
 // (tests/cli/postgres/start-postgres.sh), named by PCINFO_TEST_PGHOST. Each
 // test suite works in a database of its own.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sqlite3.h>
@@ -142,7 +142,8 @@ TEST_F(PgTest, TheReadmeQuestionsAnswerAsInSqlite) {
     for (std::string& row : rows) {
       row = row.substr(0, row.find('|'));
       // A timestamptz as SQLite's ISO 8601 text.
-      if (row.size() == 22 && row[10] == ' ' && row.ends_with("+00")) row = row.substr(0, 10) + "T" + row.substr(11, 8) + "Z";
+      if (row.size() == 22 && row[10] == ' ' && row.ends_with("+00"))
+        row = row.substr(0, 10) + "T" + row.substr(11, 8) + "Z";
     }
     EXPECT_EQ(rows, expected) << sql;
     EXPECT_FALSE(rows.empty()) << sql;
@@ -153,10 +154,10 @@ TEST_F(PgTest, TheReadmeQuestionsAnswerAsInSqlite) {
                 "(table_name, column_name) IN (('win32_physicalmemory', 'capacity'), ('win32_bios', 'releasedate'), "
                 "('win32_diskdrive', 'capabilities'), ('win32_processor', 'loadpercentage'), "
                 "('win32_diskdrive', 'medialoaded'), ('captures', 'captured')) ORDER BY 1, 2"),
-            (std::vector<std::string>{"captures|captured|timestamp with time zone",
-                                      "win32_bios|releasedate|timestamp with time zone",
-                                      "win32_diskdrive|capabilities|jsonb", "win32_diskdrive|medialoaded|boolean",
-                                      "win32_physicalmemory|capacity|bigint", "win32_processor|loadpercentage|bigint"}));
+            (std::vector<std::string>{
+                "captures|captured|timestamp with time zone", "win32_bios|releasedate|timestamp with time zone",
+                "win32_diskdrive|capabilities|jsonb", "win32_diskdrive|medialoaded|boolean",
+                "win32_physicalmemory|capacity|bigint", "win32_processor|loadpercentage|bigint"}));
   EXPECT_EQ(Run("SELECT name, memory_gb, bios_date FROM machines WHERE name = 'PC-0007'"),
             std::vector<std::string>{"PC-0007|32.0|2019-11-12"});
 }
