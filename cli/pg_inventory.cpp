@@ -25,6 +25,7 @@
 #include "cli/sha256.h"
 
 #ifdef PCINFO_HAVE_LIBPQ
+#include <dlfcn.h>
 #include <libpq-fe.h>
 #endif
 
@@ -35,6 +36,37 @@ namespace cli {
 namespace {
 
 using namespace inventory_detail;
+
+// libpq, loaded when a server is named: linked, it would bring some twenty
+// libraries (TLS, Kerberos, LDAP) into every start of the program.
+// clang-format off
+#define PCINFO_PQ_FUNCTIONS(X) \
+  X(PQconnectdb) X(PQstatus) X(PQerrorMessage) X(PQfinish) X(PQexecParams) X(PQexec) X(PQresultStatus) \
+  X(PQclear) X(PQntuples) X(PQgetvalue) X(PQgetisnull) X(PQresultErrorField)
+// clang-format on
+
+struct PqLibrary {
+#define PCINFO_PQ_POINTER(f) decltype(&::f) f = nullptr;
+  PCINFO_PQ_FUNCTIONS(PCINFO_PQ_POINTER)
+#undef PCINFO_PQ_POINTER
+};
+
+// Throws UsageError when libpq is not installed.
+const PqLibrary& Pq() {
+  static const PqLibrary* library = []() -> const PqLibrary* {
+    void* handle = dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return nullptr;
+    static PqLibrary l;
+#define PCINFO_PQ_RESOLVE(f)                                 \
+  l.f = reinterpret_cast<decltype(&::f)>(dlsym(handle, #f)); \
+  if (!l.f) return nullptr;
+    PCINFO_PQ_FUNCTIONS(PCINFO_PQ_RESOLVE)
+#undef PCINFO_PQ_RESOLVE
+    return &l;
+  }();
+  if (!library) throw UsageError{"--db postgresql://: PostgreSQL's client library (libpq5) is not installed"};
+  return *library;
+}
 
 // The advisory lock key that guards the schema ("pcinfo" in ASCII).
 constexpr const char* kSchemaLock = "112099105110102111";
@@ -163,13 +195,13 @@ constexpr std::size_t kMaxColumns = 1600;
 class Result {
  public:
   explicit Result(PGresult* r) : r_(r) {}
-  ~Result() { PQclear(r_); }
+  ~Result() { Pq().PQclear(r_); }
   Result(const Result&) = delete;
   Result& operator=(const Result&) = delete;
   PGresult* get() const { return r_; }
-  int rows() const { return PQntuples(r_); }
-  std::string at(int row, int column) const { return PQgetvalue(r_, row, column); }
-  bool null(int row, int column) const { return PQgetisnull(r_, row, column); }
+  int rows() const { return Pq().PQntuples(r_); }
+  std::string at(int row, int column) const { return Pq().PQgetvalue(r_, row, column); }
+  bool null(int row, int column) const { return Pq().PQgetisnull(r_, row, column); }
 
  private:
   PGresult* r_;
@@ -178,8 +210,8 @@ class Result {
 class PostgresInventory : public Inventory {
  public:
   explicit PostgresInventory(const std::string& uri) : uri_(uri) {
-    conn_ = PQconnectdb(uri.c_str());
-    if (PQstatus(conn_) != CONNECTION_OK) Fail("cannot connect");
+    conn_ = Pq().PQconnectdb(uri.c_str());
+    if (Pq().PQstatus(conn_) != CONNECTION_OK) Fail("cannot connect");
     Exec("SET client_min_messages = warning");
     // Made once, by the first loader with the rights to (an administrator
     // may have made it for loaders that may only insert).
@@ -203,7 +235,7 @@ class PostgresInventory : public Inventory {
     }
     ReadCatalog();
   }
-  ~PostgresInventory() override { PQfinish(conn_); }
+  ~PostgresInventory() override { Pq().PQfinish(conn_); }
 
   LoadOutcome Load(const Capture& capture) override {
     CheckNames(capture);
@@ -236,34 +268,36 @@ class PostgresInventory : public Inventory {
       Exec(outcome == LoadOutcome::Unchanged ? "ROLLBACK" : "COMMIT");
       return outcome;
     } catch (...) {
-      PQclear(PQexec(conn_, "ROLLBACK"));
+      Pq().PQclear(Pq().PQexec(conn_, "ROLLBACK"));
       throw;
     }
   }
 
  private:
   [[noreturn]] void Fail(const std::string& what) const {
-    std::string message = PQerrorMessage(conn_);
+    std::string message = Pq().PQerrorMessage(conn_);
     while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
     for (char& c : message)
       if (c == '\n') c = ' ';
     throw WriteError{"database " + uri_ + ": " + what + (message.empty() ? "" : ": " + message)};
   }
   void Exec(const std::string& sql) {
-    Result r(PQexec(conn_, sql.c_str()));
-    if (PQresultStatus(r.get()) != PGRES_COMMAND_OK && PQresultStatus(r.get()) != PGRES_TUPLES_OK) Fail("failed");
+    Result r(Pq().PQexec(conn_, sql.c_str()));
+    if (Pq().PQresultStatus(r.get()) != PGRES_COMMAND_OK && Pq().PQresultStatus(r.get()) != PGRES_TUPLES_OK)
+      Fail("failed");
   }
   PGresult* Query(const std::string& sql, const std::vector<std::optional<std::string>>& params = {}) {
     std::vector<const char*> values;
     for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
-    PGresult* r =
-        PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(), nullptr, nullptr, 0);
-    if (PQresultStatus(r) != PGRES_COMMAND_OK && PQresultStatus(r) != PGRES_TUPLES_OK) {
-      std::string state = PQresultErrorField(r, PG_DIAG_SQLSTATE) ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : "";
-      PQclear(r);
+    PGresult* r = Pq().PQexecParams(conn_, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
+                                    nullptr, nullptr, 0);
+    if (Pq().PQresultStatus(r) != PGRES_COMMAND_OK && Pq().PQresultStatus(r) != PGRES_TUPLES_OK) {
+      std::string state =
+          Pq().PQresultErrorField(r, PG_DIAG_SQLSTATE) ? Pq().PQresultErrorField(r, PG_DIAG_SQLSTATE) : "";
+      Pq().PQclear(r);
       // A value the column's type does not take refuses the capture, not the load.
       if (state.starts_with("22")) {
-        std::string message = PQerrorMessage(conn_);
+        std::string message = Pq().PQerrorMessage(conn_);
         while (!message.empty() && message.back() == '\n') message.pop_back();
         throw UsageError{"a value the database does not take: " + message};
       }
@@ -320,7 +354,7 @@ class PostgresInventory : public Inventory {
       for (const auto& [table, columns] : wanted) AddColumns(table, columns);
       Exec("COMMIT");
     } catch (...) {
-      PQclear(PQexec(conn_, "ROLLBACK"));
+      Pq().PQclear(Pq().PQexec(conn_, "ROLLBACK"));
       ReadCatalog();
       throw;
     }
