@@ -172,6 +172,17 @@ TEST_F(ExportTest, ABrokenCaptureIsSkippedAndTheOthersLoad) {
   std::filesystem::remove(bad);
 }
 
+// snapshot --db captures and loads in one step; nothing goes to stdout.
+TEST_F(ExportTest, ASnapshotLoadsStraightIntoTheInventory) {
+  CliResult r = RunCli({"--from", std::string(PCINFO_TEST_DATA) + "/desktop.json", "snapshot", "--db", db_});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("pcinfo-cli: snapshot: DESKTOP-01 (name:desktop-01) "), std::string::npos) << r.err;
+  EXPECT_EQ(Query("SELECT machine, source, program FROM captures"),
+            std::vector<std::string>{"DESKTOP-01|capture|pcinfo-cli " PCINFO_PROJECT_VERSION});
+  EXPECT_EQ(Query("SELECT name, memory_gb FROM machines"), std::vector<std::string>{"DESKTOP-01|16.0"});
+}
+
 TEST_F(ExportTest, ADatabaseThatCannotBeWrittenIsStatusOne) {
   db_ = (*dir_ / "no-such-folder" / "inventory.sqlite").string();
   CliResult r = Export({File(0)});
