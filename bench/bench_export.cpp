@@ -1,47 +1,67 @@
-// pcinfo_bench_export: loading 500 captures of made-up machines (made from the
-// sample desktop capture) into an inventory database, as
-// `pcinfo-cli export --db` does. Prints captures per second, and how the time
-// splits between reading the captures and writing the database.
+// pcinfo_bench_export: the inventory database's figures.
+//   1. Loading captures of made-up machines (made from the sample desktop
+//      capture) as `pcinfo-cli export --db` does: captures per second, and how
+//      the time splits between reading the captures and writing the database.
+//   2. A generated site (10,000 machines, varied memory, BIOS versions, free
+//      space, a second capture of every tenth machine) loaded, then each of the
+//      README's questions timed against it (goal: under 100 ms each).
+//   3. With a PostgreSQL server (PCINFO_BENCH_PG: a postgresql:// URI of an
+//      empty database): the captures loaded by 1 and by 8 loaders at once,
+//      then the site loaded by 8 loaders and the questions timed there.
 //
-// Usage: pcinfo_bench_export [CAPTURES [BASE.json]]
+// Usage: pcinfo_bench_export [--quick] [CAPTURES [SITE]]
+#include <sqlite3.h>
+
+#ifdef PCINFO_BENCH_LIBPQ
+#include <libpq-fe.h>
+#endif
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "cli/cli.h"
 #include "cli/export_command.h"
+#include "cli/inventory.h"
 #include "tests/support/machine_captures.h"
+#include "tests/support/readme_queries.h"
 
 #ifndef PCINFO_TEST_DATA
 #define PCINFO_TEST_DATA "tests/data"
 #endif
 
-int main(int argc, char** argv) {
-  using Clock = std::chrono::steady_clock;
-  const int count = argc > 1 ? std::stoi(argv[1]) : 500;
-  const std::string base_path = argc > 2 ? argv[2] : std::string(PCINFO_TEST_DATA) + "/desktop.json";
-  if (!cli::HaveDatabase()) {
-    std::fprintf(stderr, "pcinfo_bench_export: this build has no SQLite\n");
-    return 2;
-  }
-  const auto dir = std::filesystem::temp_directory_path() / ("pcinfo-bench-export-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(dir);
+namespace {
 
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+void PrintQuery(const std::string& sql, std::vector<double> times, int rows) {
+  std::sort(times.begin(), times.end());
+  const double median = times[times.size() / 2];
+  std::string title = sql.substr(3, sql.find('\n') - 3);
+  std::printf("%-60s %8.1f ms  %6d rows   < 100 ms  %s\n", title.c_str(), median, rows,
+              median < 100 ? "met" : "NOT met");
+}
+
+// Loading `count` capture files, read and parsed as the command does.
+void LoadFiles(const wmi::Snapshot& base, int count, const std::filesystem::path& dir) {
   std::uintmax_t bytes = 0;
   std::vector<std::string> files;
-  {
-    wmi::Snapshot base = wmi::LoadSnapshotFile(base_path);
-    for (int n = 0; n < count; ++n) {
-      std::string path = (dir / (testing_support::MachineName(n) + ".json")).string();
-      std::string text = wmi::SerializeSnapshot(testing_support::MachineCapture(base, n));
-      bytes += text.size();
-      std::ofstream(path, std::ios::binary) << text;
-      files.push_back(path);
-    }
+  for (int n = 0; n < count; ++n) {
+    std::string path = (dir / (testing_support::MachineName(n) + ".json")).string();
+    std::string text = wmi::SerializeSnapshot(testing_support::MachineCapture(base, n));
+    bytes += text.size();
+    std::ofstream(path, std::ios::binary) << text;
+    files.push_back(path);
   }
-
   Clock::duration parse{}, database{};
   const std::string db_path = (dir / "inventory.sqlite").string();
   const auto start = Clock::now();
@@ -52,7 +72,7 @@ int main(int argc, char** argv) {
       auto t0 = Clock::now();
       cli::Capture capture = cli::LoadCapture(path);
       auto t1 = Clock::now();
-      db.Replace(capture);
+      db.Load(capture);
       auto t2 = Clock::now();
       parse += t1 - t0;
       database += t2 - t1;
@@ -61,16 +81,153 @@ int main(int argc, char** argv) {
     db.Commit();
     database += Clock::now() - t0;
   }
-  const double total = std::chrono::duration<double>(Clock::now() - start).count();
-  const double parse_s = std::chrono::duration<double>(parse).count();
-  const double db_s = std::chrono::duration<double>(database).count();
-  const auto db_size = std::filesystem::file_size(db_path);
-  std::filesystem::remove_all(dir);
-
-  std::printf("captures:          %d (%.1f MB of JSON, %s)\n", count, bytes / 1e6, base_path.c_str());
+  const double total = Seconds(Clock::now() - start), parse_s = Seconds(parse), db_s = Seconds(database);
+  std::printf("captures:          %d (%.1f MB of JSON)\n", count, bytes / 1e6);
   std::printf("total:             %.3f s, %.1f captures/s\n", total, count / total);
   std::printf("  read and parse:  %.3f s (%.1f%%), %.1f captures/s\n", parse_s, 100 * parse_s / total, count / parse_s);
   std::printf("  database:        %.3f s (%.1f%%), %.1f captures/s\n", db_s, 100 * db_s / total, count / db_s);
-  std::printf("database size:     %.1f MB\n", db_size / 1e6);
-  return 0;
+  std::printf("database size:     %.1f MB\n", std::filesystem::file_size(db_path) / 1e6);
+}
+
+// The site: `machines` machines, every tenth captured twice; then the README's questions.
+int Site(const wmi::Snapshot& base, int machines, const std::filesystem::path& dir) {
+  const std::string db_path = (dir / "site.sqlite").string();
+  const auto start = Clock::now();
+  int captures = 0;
+  {
+    cli::InventoryDatabase db(db_path);
+    db.Begin();
+    for (int n = 0; n < machines; ++n)
+      for (int later = 0; later <= (n % 10 == 0 ? 1 : 0); ++later) {
+        cli::Capture c;
+        c.snapshot = testing_support::MachineCapture(base, n, later);
+        c.machine = testing_support::MachineName(n);
+        c.machine_id = c.snapshot.header->machine_id;
+        c.captured = c.snapshot.header->captured;
+        c.source = c.snapshot.header->source;
+        c.file = c.machine + ".json";
+        db.Load(c);
+        ++captures;
+      }
+    db.Commit();
+  }
+  const double load = Seconds(Clock::now() - start);
+  std::printf("site: %d machines, %d captures loaded in %.1f s (%.0f captures/s, no JSON), %.0f MB\n", machines,
+              captures, load, captures / load, std::filesystem::file_size(db_path) / 1e6);
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return 1;
+  int status = 0;
+  for (const std::string& sql : testing_support::ReadmeQueries(std::string(PCINFO_TEST_DATA) + "/../../README.md")) {
+    std::vector<double> times;
+    int rows = 0;
+    for (int run = 0; run < 5; ++run) {
+      auto t0 = Clock::now();
+      sqlite3_stmt* s = nullptr;
+      if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+        std::fprintf(stderr, "%s: %s\n", sql.c_str(), sqlite3_errmsg(db));
+        status = 1;
+        break;
+      }
+      rows = 0;
+      while (sqlite3_step(s) == SQLITE_ROW) ++rows;
+      sqlite3_finalize(s);
+      times.push_back(Seconds(Clock::now() - t0) * 1000);
+    }
+    if (!times.empty()) PrintQuery(sql, times, rows);
+  }
+  sqlite3_close(db);
+  return status;
+}
+
+#ifdef PCINFO_BENCH_LIBPQ
+// `count` captures of made-up machines loaded into the server by `loaders` at
+// once, each loader its own connection and machines.
+double LoadPostgres(const std::string& uri, const wmi::Snapshot& base, int first, int count, int loaders,
+                    bool with_history) {
+  std::vector<std::vector<cli::Capture>> work(loaders);
+  int captures = 0;
+  for (int n = first; n < first + count; ++n)
+    for (int later = 0; later <= (with_history && n % 10 == 0 ? 1 : 0); ++later) {
+      cli::Capture c = cli::CaptureOf(testing_support::MachineCapture(base, n, later), "");
+      c.machine = testing_support::MachineName(n);
+      work[n % loaders].push_back(std::move(c));
+      ++captures;
+    }
+  const auto start = Clock::now();
+  std::vector<std::thread> threads;
+  for (auto& list : work)
+    threads.emplace_back([&uri, &list] {
+      std::unique_ptr<cli::Inventory> db = cli::OpenInventory(uri);
+      for (const cli::Capture& c : list) db->Load(c);
+    });
+  for (std::thread& t : threads) t.join();
+  return captures / Seconds(Clock::now() - start);
+}
+
+int Postgres(const std::string& uri, const wmi::Snapshot& base, int count, int site) {
+  try {
+    std::unique_ptr<cli::Inventory> setup = cli::OpenInventory(uri);
+    std::printf("PostgreSQL, 1 loader:   %.1f captures/s (%d captures, no JSON)\n",
+                LoadPostgres(uri, base, 0, count, 1, false), count);
+    std::printf("PostgreSQL, 8 loaders:  %.1f captures/s (%d captures, no JSON)\n",
+                LoadPostgres(uri, base, count, count, 8, false), count);
+    std::printf("site on PostgreSQL: %d machines more, every tenth twice, 8 loaders: %.0f captures/s\n", site,
+                LoadPostgres(uri, base, 2 * count, site, 8, true));
+  } catch (const cli::WriteError& e) {
+    std::fprintf(stderr, "pcinfo_bench_export: %s\n", e.message.c_str());
+    return 1;
+  } catch (const cli::UsageError& e) {
+    std::fprintf(stderr, "pcinfo_bench_export: %s\n", e.message.c_str());
+    return 1;
+  }
+  PGconn* c = PQconnectdb(uri.c_str());
+  PQclear(PQexec(c, "ANALYZE"));
+  int status = 0;
+  for (const std::string& sql : testing_support::ReadmeQueries(std::string(PCINFO_TEST_DATA) + "/../../README.md")) {
+    std::vector<double> times;
+    int rows = 0;
+    for (int run = 0; run < 5; ++run) {
+      auto t0 = Clock::now();
+      PGresult* r = PQexec(c, sql.c_str());
+      if (PQresultStatus(r) != PGRES_TUPLES_OK) {
+        std::fprintf(stderr, "%s: %s\n", sql.c_str(), PQerrorMessage(c));
+        status = 1;
+      }
+      rows = PQntuples(r);
+      PQclear(r);
+      times.push_back(Seconds(Clock::now() - t0) * 1000);
+    }
+    PrintQuery(sql, times, rows);
+  }
+  PQfinish(c);
+  return status;
+}
+#endif
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int arg = 1;
+  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  if (quick) ++arg;
+  const int count = argc > arg ? std::stoi(argv[arg]) : quick ? 20 : 500;
+  const int site = argc > arg + 1 ? std::stoi(argv[arg + 1]) : quick ? 100 : 10000;
+  if (!cli::HaveDatabase()) {
+    std::fprintf(stderr, "pcinfo_bench_export: this build has no SQLite\n");
+    return 2;
+  }
+  const auto dir = std::filesystem::temp_directory_path() / ("pcinfo-bench-export-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const wmi::Snapshot base = wmi::LoadSnapshotFile(std::string(PCINFO_TEST_DATA) + "/desktop.json");
+  LoadFiles(base, count, dir);
+  int status = Site(base, site, dir);
+#ifdef PCINFO_BENCH_LIBPQ
+  if (const char* pg = std::getenv("PCINFO_BENCH_PG"); pg && *pg) status |= Postgres(pg, base, count, site);
+#endif
+  // PCINFO_BENCH_KEEP=1 keeps the databases for a look (the folder is printed).
+  if (const char* keep = std::getenv("PCINFO_BENCH_KEEP"); keep && *keep == '1')
+    std::printf("kept: %s\n", dir.string().c_str());
+  else
+    std::filesystem::remove_all(dir);
+  return status;
 }

@@ -271,6 +271,10 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   CLI::App* snapshot = command("snapshot", "Capture the classes (default: those the buttons query) as a snapshot");
   snapshot->add_flag("--sanitize", a.snapshot.sanitize,
                      "Mask serial numbers, UUIDs, addresses, host, domain and user names, SIDs");
+  optional(snapshot, "--sanitize-key", a.snapshot.sanitize_key, "FILE",
+           "Sanitize with the site key in FILE (made when missing): one value, one mask in every capture");
+  optional(snapshot, "--db", a.snapshot.db, "FILE|URI",
+           "Load the capture into the inventory (SQLite file or postgresql:// URI) instead of writing it");
   snapshot->add_option("CLASS", a.snapshot.classes, "Classes to capture");
   snapshot->footer("Name a capture NAME.pcinfo.json: a file manager then opens it in the window, pcinfo.");
   CLI::App* diff = command("diff", "What changed between two captures");
@@ -278,8 +282,9 @@ int Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   diff->add_flag("--json", a.diff.json, "JSON for programs instead of text");
   diff->add_option("A", a.diff.before, "The earlier capture")->required();
   diff->add_option("B", a.diff.after, "The later capture")->required();
-  CLI::App* exp = command("export", "Load captures into an SQLite database, or one class of them as CSV");
-  auto* db = optional(exp, "--db", a.export_.db, "FILE", "The SQLite database (created when missing)");
+  CLI::App* exp = command("export", "Load captures into an inventory database, or one class of them as CSV");
+  auto* db = optional(exp, "--db", a.export_.db, "FILE|URI",
+                      "The SQLite database (created when missing) or a postgresql:// URI");
   auto* csv = optional(exp, "--csv", a.export_.csv_class, "CLASS", "Write this class of every capture as CSV");
   db->excludes(csv);
   exp->add_option("CAPTURE", a.export_.captures, "Snapshot files")->required()->expected(1, -1);

@@ -38,12 +38,13 @@ if(NOT WIN32)
   set(CPACK_PACKAGE_CONTACT "pcinfo maintainers <pcinfo@localhost>")
   set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "PC information collector: WMI classes shown as text, window and console")
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-      "PC information collector\n A window of 61 category buttons (CPU, BIOS, drives, USB, memory, network, ...)\n and its console companion pcinfo-cli, which also captures a machine as a\n snapshot, sanitizes it for sharing, compares two captures and loads many\n into an SQLite inventory.")
+      "PC information collector\n A window of 61 category buttons (CPU, BIOS, drives, USB, memory, network, ...)\n and its console companion pcinfo-cli, which also captures a machine as a\n snapshot, sanitizes it for sharing, compares two captures and loads many\n into an inventory (SQLite, or PostgreSQL through libpq).")
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # The printers come from libcups, loaded while the program runs where it is installed.
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libcups2)
+  # The printers come from libcups, and `--db postgresql://` goes through libpq:
+  # each loaded while the program runs where it is installed.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libcups2, libpq5")
   set(CPACK_STRIP_FILES ON)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   include(CPack)

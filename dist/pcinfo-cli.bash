@@ -41,7 +41,7 @@ _pcinfo_cli() {
         COMPREPLY=($(compgen -W "$(pcinfo-cli classes 2>/dev/null | tr -d '\r')" -- "$cur"))
       fi ;;
     summary) COMPREPLY=($(compgen -W "--json $global" -- "$cur")) ;;
-    snapshot) COMPREPLY=($(compgen -W "--sanitize $global" -- "$cur")) ;;
+    snapshot) COMPREPLY=($(compgen -W "--sanitize --sanitize-key $global" -- "$cur")) ;;
     diff)
       if [[ $cur == -* ]]; then COMPREPLY=($(compgen -W "--all --json $global" -- "$cur")); else _filedir json; fi ;;
     export)

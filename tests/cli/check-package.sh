@@ -34,8 +34,11 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libsqlite3; do
   [[ $depends == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
-# libcups is loaded while the program runs, so it is recommended rather than depended on.
-[[ $(dpkg-deb -f "$deb" Recommends) == *libcups2* ]] || fail "Recommends lacks libcups2"
+# libcups and libpq are loaded while the program runs, so they are recommended rather than depended on.
+for lib in libcups2 libpq5; do
+  [[ $(dpkg-deb -f "$deb" Recommends) == *"$lib"* ]] || fail "Recommends lacks $lib"
+  [[ $depends != *"$lib"* ]] || fail "Depends names $lib, which is loaded while the program runs: $depends"
+done
 
 # The unpacked programs run.
 cli="$tmp/root/usr/bin/pcinfo-cli"

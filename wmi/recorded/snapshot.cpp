@@ -35,6 +35,13 @@ const RecordedClass* Snapshot::FindClass(std::string_view ns, std::string_view c
   return nullptr;
 }
 
+const std::string& RecordedClass::TypeOf(std::string_view property) const {
+  static const std::string kNone;
+  for (const auto& [name, type] : types)
+    if (EqualsIgnoreCase(name, property)) return type;
+  return kNone;
+}
+
 namespace {
 
 struct Place {
@@ -251,6 +258,31 @@ Snapshot FromDocument(const Json& doc, const std::string& source) {
   if (nss == doc.end() || !nss->is_object()) top.Fail("expected an object \"namespaces\"");
 
   Snapshot snap;
+  auto header = doc.find("capture");
+  const Json* types = nullptr;
+  if (header != doc.end()) {
+    Place at{source, "capture"};
+    if (!header->is_object()) at.Fail("the capture's header is an object");
+    auto text = [&](const char* key) {
+      auto it = header->find(key);
+      if (it == header->end() || it->is_null()) return std::string();
+      if (!it->is_string()) Place{source, at.path + "/" + key}.Fail("expected text");
+      return it->get<std::string>();
+    };
+    if (text("format") != CaptureHeader::kFormat)
+      at.Fail("not a capture (format is not \"" + std::string(CaptureHeader::kFormat) + "\")");
+    auto version = header->find("version");
+    if (version == header->end() || !version->is_number_integer()) at.Fail("the header has no version");
+    if (version->get<std::int64_t>() != CaptureHeader::kVersion)
+      at.Fail("format version " + version->dump() + ", this program reads version " +
+              std::to_string(CaptureHeader::kVersion));
+    snap.header = CaptureHeader{text("captured"), text("program"), text("source"), text("machine_id")};
+    auto t = header->find("types");
+    if (t != header->end()) {
+      if (!t->is_object()) Place{source, "capture/types"}.Fail("expected an object of namespaces");
+      types = &*t;
+    }
+  }
   for (auto ns = nss->begin(); ns != nss->end(); ++ns) {
     Place at_ns{source, "namespaces/" + ns.key()};
     if (!ns->is_object()) at_ns.Fail("a namespace holds an object of classes");
@@ -275,6 +307,26 @@ Snapshot FromDocument(const Json& doc, const std::string& source) {
     }
     snap.namespaces.push_back(std::move(rns));
   }
+  // The types, each class's beside its instances; types of classes the
+  // capture does not hold are not kept.
+  if (types)
+    for (auto ns = types->begin(); ns != types->end(); ++ns) {
+      Place at_ns{source, "capture/types/" + ns.key()};
+      if (!ns->is_object()) at_ns.Fail("expected an object of classes");
+      for (auto cls = ns->begin(); cls != ns->end(); ++cls) {
+        Place at_cls{source, at_ns.path + "/" + cls.key()};
+        if (!cls->is_object()) at_cls.Fail("expected an object of property types");
+        RecordedClass* target = nullptr;
+        for (RecordedNamespace& rns : snap.namespaces)
+          if (EqualsIgnoreCase(rns.name, ns.key()))
+            for (RecordedClass& rc : rns.classes)
+              if (EqualsIgnoreCase(rc.name, cls.key())) target = &rc;
+        for (auto p = cls->begin(); p != cls->end(); ++p) {
+          if (!p->is_string()) Place{source, at_cls.path + "/" + p.key()}.Fail("a type is text");
+          if (target) target->types.emplace_back(p.key(), p->get<std::string>());
+        }
+      }
+    }
   return snap;
 }
 
@@ -325,6 +377,29 @@ std::string SerializeSnapshot(const Snapshot& snapshot) {
     nss[ns.name] = std::move(classes);
   }
   Json doc = Json::object();
+  if (snapshot.header) {
+    const CaptureHeader& h = *snapshot.header;
+    Json header = Json::object();
+    header["format"] = CaptureHeader::kFormat;
+    header["version"] = CaptureHeader::kVersion;
+    header["captured"] = h.captured;
+    header["program"] = h.program;
+    header["source"] = h.source;
+    header["machine_id"] = h.machine_id;
+    Json types = Json::object();
+    for (const auto& ns : snapshot.namespaces) {
+      Json classes = Json::object();
+      for (const auto& cls : ns.classes) {
+        if (cls.types.empty()) continue;
+        Json props = Json::object();
+        for (const auto& [name, type] : cls.types) props[name] = type;
+        classes[cls.name] = std::move(props);
+      }
+      if (!classes.empty()) types[ns.name] = std::move(classes);
+    }
+    header["types"] = std::move(types);
+    doc["capture"] = std::move(header);
+  }
   doc["namespaces"] = std::move(nss);
   // Invalid UTF-8 from a live source is replaced rather than refused.
   return doc.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";

@@ -1,7 +1,15 @@
 // Recorded snapshots: the instances of a machine's WMI classes captured in a
 // JSON file, answered as a provider. Format:
-//   {"namespaces": {"root\\cimv2": {"Win32_DiskDrive": [ {"Caption": "Disk 0", ...} ],
+//   {"capture": {"format": "pcinfo-capture", "version": 1,
+//                "captured": "2026-01-15T00:30:00Z", "program": "pcinfo-cli 1.0.0",
+//                "source": "linux", "machine_id": "4c4c4544-...",
+//                "types": {"root\\cimv2": {"Win32_DiskDrive": {"Size": "uint64", ...}}}},
+//    "namespaces": {"root\\cimv2": {"Win32_DiskDrive": [ {"Caption": "Disk 0", ...} ],
 //                                   "Win32_Fan": []}}}
+// The "capture" header is optional: files written before it existed hold the
+// namespaces alone and load as before. Its types are CIM type names (string,
+// uint8 ... uint64, sint8 ... sint64, real32, real64, boolean, datetime,
+// reference, object), "[]" appended for arrays.
 // Namespace and class names match without regard to case. A class listed with
 // [] exists with no instances; a class not listed does not exist; a namespace
 // not listed cannot be connected to. Property order is the file's order.
@@ -9,9 +17,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "wmi/provider.h"
@@ -21,6 +31,11 @@ namespace wmi {
 struct RecordedClass {
   std::string name;
   std::vector<Instance> instances;
+  // The CIM type of each property, when the capture says; in any order.
+  std::vector<std::pair<std::string, std::string>> types = {};
+
+  // The property's CIM type ("uint64", "string[]"), case ignored; "" when not known.
+  const std::string& TypeOf(std::string_view property) const;
 };
 
 struct RecordedNamespace {
@@ -28,7 +43,18 @@ struct RecordedNamespace {
   std::vector<RecordedClass> classes;
 };
 
+// What a capture says about itself.
+struct CaptureHeader {
+  static constexpr const char* kFormat = "pcinfo-capture";
+  static constexpr int kVersion = 1;
+  std::string captured;    // the time of capture, UTC, "YYYY-MM-DDThh:mm:ssZ"
+  std::string program;     // "pcinfo-cli 1.0.0"
+  std::string source;      // "wmi", "linux", "tree" or "capture" (a capture of a capture)
+  std::string machine_id;  // the firmware UUID where real, else the OS's machine id
+};
+
 struct Snapshot {
+  std::optional<CaptureHeader> header;  // none in captures made before headers
   std::vector<RecordedNamespace> namespaces;
 
   const RecordedNamespace* FindNamespace(std::string_view name) const;

@@ -195,4 +195,41 @@ TEST(SnapshotFiles, SerializedSnapshotReadsBackTheSame) {
   EXPECT_TRUE(again.FindClass("root\\cimv2", "Win32_Fan")->instances.empty());
 }
 
+// A capture's header reads back as written; one without a header (kSnapshot)
+// has none and loads as before.
+TEST(SnapshotFiles, TheHeaderReadsBackAndIsChecked) {
+  wmi::Snapshot s = wmi::ParseSnapshot(kSnapshot, "in.json");
+  EXPECT_FALSE(s.header);
+  s.header = wmi::CaptureHeader{"2026-01-15T00:30:00Z", "pcinfo-cli 1.0.0", "tree", "4c4c4544-0042"};
+  s.namespaces[0].classes[0].types = {{"Size", "uint64"}, {"Capabilities", "uint16[]"}};
+  const std::string text = wmi::SerializeSnapshot(s);
+  wmi::Snapshot again = wmi::ParseSnapshot(text, "out.json");
+  ASSERT_TRUE(again.header);
+  EXPECT_EQ(again.header->captured, "2026-01-15T00:30:00Z");
+  EXPECT_EQ(again.header->program, "pcinfo-cli 1.0.0");
+  EXPECT_EQ(again.header->source, "tree");
+  EXPECT_EQ(again.header->machine_id, "4c4c4544-0042");
+  const auto* disks = again.FindClass("root\\cimv2", "win32_diskdrive");
+  EXPECT_EQ(disks->TypeOf("size"), "uint64");
+  EXPECT_EQ(disks->TypeOf("Capabilities"), "uint16[]");
+  EXPECT_EQ(disks->TypeOf("Caption"), "");
+  EXPECT_EQ(wmi::SerializeSnapshot(again), text);
+
+  auto error = [](const std::string& header) {
+    try {
+      wmi::ParseSnapshot(R"({"capture": )" + header + R"(, "namespaces": {}})", "h.json");
+    } catch (const wmi::SnapshotError& e) {
+      return std::string(e.what());
+    }
+    return std::string("loaded");
+  };
+  EXPECT_EQ(error(R"({"format": "pcinfo-capture", "version": 1})"), "loaded");
+  EXPECT_EQ(error(R"({"format": "other", "version": 1})"),
+            "h.json: at capture: not a capture (format is not \"pcinfo-capture\")");
+  EXPECT_EQ(error(R"({"format": "pcinfo-capture", "version": 2})"),
+            "h.json: at capture: format version 2, this program reads version 1");
+  EXPECT_EQ(error(R"({"format": "pcinfo-capture", "version": 1, "types": {"root\\cimv2": {"X": {"P": 3}}}})"),
+            "h.json: at capture/types/root\\cimv2/X/P: a type is text");
+}
+
 }  // namespace
