@@ -1,9 +1,11 @@
 // Win32_Product from dpkg's database: the installed packages of
 // /var/lib/dpkg/status, each with the time dpkg last unpacked it (the
-// modification time of its file list in /var/lib/dpkg/info).
+// modification time of its file list in /var/lib/dpkg/info). The packages of
+// rpm's database follow (rpm.cpp).
 #include <cctype>
 
 #include "wmi/linux/backend.h"
+#include "wmi/linux/rpm.h"
 
 namespace wmi::lx {
 
@@ -80,6 +82,7 @@ InstanceList BuildProducts(const ClassDef& def, Context& ctx) {
     }
     out.push_back(b.Build());
   }
+  for (Instance& i : RpmProducts(def, ctx)) out.push_back(std::move(i));
   return out;
 }
 
