@@ -15,6 +15,11 @@
 //   probe close-during CONTROL [CLASS]  selects CLASS, starts a batch and
 //                             closes the window once it runs: waits for the
 //                             program to end
+//   probe captions [CONTROL]  gives the focus to every captioned control in
+//                             turn: the status line's first line must be the
+//                             control's whole caption where the window has a
+//                             tooltip for it (at least one; CONTROL among
+//                             them when named), and no other caption
 //   probe close               closes the window: waits for the program to end
 //   probe time CONTROL [INDEX]  with auto-clear off and the class at INDEX
 //                             (0) selected, clicks a batch button: prints the
@@ -32,10 +37,13 @@
 #include <string>
 #include <vector>
 
+#include "front/captions.h"
 #include "front/layout.h"
 #include "win/form_window.h"
 #include "win/utf16.h"
 #include "win/win32.h"
+// After windows.h.
+#include <commctrl.h>
 
 namespace {
 
@@ -240,6 +248,55 @@ bool WaitForStatus(const std::string& start, int tenths) {
   return false;
 }
 
+// The tooltip control the window owns.
+HWND Tooltips() {
+  struct Search {
+    HWND owner, found;
+  } search{g_window, nullptr};
+  EnumWindows(
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        wchar_t cls[32] = {};
+        GetClassNameW(h, cls, 32);
+        if (GetWindow(h, GW_OWNER) == s->owner && lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0) s->found = h;
+        return s->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int Captions(const std::string& must) {
+  // Focus moves only within one input queue: share the window's.
+  AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(g_window, nullptr), TRUE);
+  SetForegroundWindow(g_window);
+  std::vector<std::string> captions;
+  for (const front::CaptionPlace& p : front::CaptionPlaces()) captions.emplace_back(p.caption);
+  int focused = 0, shown = 0, wrong = 0;
+  bool must_shown = must.empty();
+  for (const front::CaptionPlace& p : front::CaptionPlaces()) {
+    if (p.kind == front::CaptionPlace::Kind::Label) continue;
+    HWND control = Named(std::string(p.control));
+    SetFocus(control);
+    if (GetFocus() != control) continue;
+    ++focused;
+    const std::string status = Text(Named("lblStatus"));
+    const std::string first = status.substr(0, status.find('\r'));
+    if (first == Text(control)) {
+      ++shown;
+      must_shown = must_shown || p.control == must;
+      std::printf("shown whole: %s \"%s\"\n", std::string(p.control).c_str(), first.c_str());
+    } else if (std::find(captions.begin(), captions.end(), first) != captions.end()) {
+      ++wrong;
+      std::printf("WRONG on %s: \"%s\"\n", std::string(p.control).c_str(), first.c_str());
+    }
+  }
+  HWND tips = Tooltips();
+  const int tools = tips ? static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0)) : 0;
+  std::printf("%d controls focused, %d cut captions shown whole in the status line, %d tooltips, %d wrong\n", focused,
+              shown, tools, wrong);
+  return focused > 60 && shown > 0 && shown < focused && must_shown && wrong == 0 && tools >= shown ? 0 : 1;
+}
+
 int AutoSaveEsc(const std::string& cls) {
   const int from = Select(cls, true);
   if (from < 0) return 1;
@@ -327,6 +384,7 @@ int main(int argc, char** argv) {
   }
   if (action == "autosave-esc" && argc == 3) return AutoSaveEsc(argv[2]);
   if (action == "close-during" && argc >= 3) return CloseDuring(argv[2], argc > 3 ? argv[3] : "");
+  if (action == "captions") return Captions(argc > 2 ? argv[2] : "");
   if (action == "close") return CloseAndWait("", nullptr) ? 0 : 1;
   if (action == "time" && argc >= 3) return Time(argv[2], argc > 3 ? std::atoi(argv[3]) : 0);
   return 2;
