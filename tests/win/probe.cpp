@@ -11,7 +11,8 @@
 //   probe title               prints the window's title
 //   probe selected            prints the text selected in the pane
 //   probe autosave-esc CLASS  selects CLASS, starts AutoSave and presses Esc:
-//                             prints the entry the walk stopped at
+//                             prints the entry the walk stopped at and the
+//                             status line, which tells where
 //   probe close-during CONTROL [CLASS]  selects CLASS, starts a batch and
 //                             closes the window once it runs: waits for the
 //                             program to end
@@ -290,6 +291,7 @@ int Captions(const std::string& must) {
       std::printf("WRONG on %s: \"%s\"\n", std::string(p.control).c_str(), first.c_str());
     }
   }
+  AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(g_window, nullptr), FALSE);
   HWND tips = Tooltips();
   const int tools = tips ? static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0)) : 0;
   std::printf("%d controls focused, %d cut captions shown whole in the status line, %d tooltips, %d wrong\n", focused,
@@ -310,10 +312,15 @@ int AutoSaveEsc(const std::string& cls) {
   // Answered once the walk has ended.
   DWORD_PTR ignored;
   SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
-  const bool idle = WaitForStatus("", 1) && Text(Named("lblStatus")).find("AutoSave") == std::string::npos;
   const int at = static_cast<int>(SendMessageW(Named("List1"), LB_GETCURSEL, 0, 0));
   const int count = static_cast<int>(SendMessageW(Named("List1"), LB_GETCOUNT, 0, 0));
-  std::printf("from %d stopped at %d of %d\n", from, at, count);
+  // No batch runs any more, and the status line tells where AutoSave stopped.
+  const std::string status = Text(Named("lblStatus"));
+  const bool idle = status.find("Esc で中止") == std::string::npos &&
+                    status.find("中止しています") == std::string::npos &&
+                    status.find("AutoSave: ") != std::string::npos &&
+                    status.find(" / " + std::to_string(count) + " で中止") != std::string::npos;
+  std::printf("from %d stopped at %d of %d, status \"%s\"\n", from, at, count, status.c_str());
   return idle && at == from + 1 ? 0 : 1;
 }
 
