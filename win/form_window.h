@@ -1,6 +1,8 @@
 // frmWMIInfo drawn with Windows' own controls: BUTTON, STATIC, EDIT, LISTBOX,
 // the RichEdit pane and a progress bar, each at the form's place scaled by
-// the window's DPI. What the window does apart from drawing is front::Form.
+// the window's DPI; a caption its control cuts is a tooltip and, focused, the
+// status line (front/captions.h decides). What the window does apart from
+// drawing is front::Form.
 #pragma once
 
 #include "win/win32.h"
