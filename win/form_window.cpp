@@ -141,7 +141,8 @@ void FormWindow::BuildControls() {
   for (const front::Group& g : front::Groups()) {
     HWND frame = Make(kFrameClass, "", WS_CLIPSIBLINGS, hwnd_, front::ControlId(g.frame), WS_EX_CONTROLPARENT);
     frames_.emplace_back(frame, &g);
-    Make(L"STATIC", std::string(g.caption), SS_LEFT | SS_NOPREFIX, frame, front::ControlId(g.label));
+    // SS_NOTIFY: the label takes the mouse, for its tooltip.
+    Make(L"STATIC", std::string(g.caption), SS_LEFT | SS_NOPREFIX | SS_NOTIFY, frame, front::ControlId(g.label));
     for (const front::GroupButton& b : g.buttons) {
       const queries::Button* row = queries::FindButton(b.control);
       const int id = front::ControlId(b.control);
@@ -164,6 +165,14 @@ void FormWindow::BuildControls() {
   prg_batch_ = Make(PROGRESS_CLASSW, "", 0, hwnd_, kProgressId);
   ShowWindow(prg_batch_, SW_HIDE);
   lbl_status_ = Make(L"STATIC", "", SS_LEFT | SS_NOPREFIX, hwnd_, kStatusId);
+
+  tips_ =
+      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  // The focus on a captioned control shows its caption when cut.
+  for (const front::CaptionPlace& p : front::CaptionPlaces())
+    if (p.kind != front::CaptionPlace::Kind::Label)
+      SetWindowSubclass(Control(p.control), CaptionProc, 1, reinterpret_cast<DWORD_PTR>(this));
   Layout();
 }
 
@@ -197,7 +206,65 @@ void FormWindow::Layout() {
   Place(lbl_status_, Status().text_rect);
   for (const auto& [id, h] : controls_)
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(h == text2_ || h == pane_.hwnd() ? gothic_ : ui_font_), TRUE);
+  MarkCutCaptions();
   StatusChanged();
+}
+
+int FormWindow::MeasureCaption(const front::CaptionPlace& place) const {
+  HWND control = Control(place.control);
+  const std::wstring text = Wide(place.caption);
+  HDC dc = GetDC(control);
+  const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  SelectObject(dc, old);
+  ReleaseDC(control, dc);
+  return size.cx;
+}
+
+int FormWindow::CaptionRoom(const front::CaptionPlace& place) const {
+  RECT r{};
+  GetClientRect(Control(place.control), &r);
+  // What the BUTTON class keeps for itself: a push button's edge and focus
+  // rectangle on each side, a check box's box and the gap after it.
+  const int dpi = static_cast<int>(dpi_);
+  switch (place.kind) {
+    case front::CaptionPlace::Kind::Button:
+      return r.right - 2 * MulDiv(3, dpi, 96);
+    case front::CaptionPlace::Kind::CheckBox:
+      return r.right - MulDiv(16, dpi, 96);
+    case front::CaptionPlace::Kind::Label:
+      break;
+  }
+  return r.right;
+}
+
+void FormWindow::MarkCutCaptions() {
+  const front::CaptionRoom room = [this](const front::CaptionPlace& p) { return CaptionRoom(p); };
+  const front::MeasureCaption measure = [this](const front::CaptionPlace& p) { return MeasureCaption(p); };
+  for (const auto& [control, caption] : cut_captions_) {
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = GetParent(control);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
+  cut_captions_.clear();
+  for (const front::CaptionPlace& p : front::CutCaptions(room, measure)) {
+    HWND control = Control(p.control);
+    std::wstring text = Wide(p.caption);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_SUBCLASS | TTF_IDISHWND;
+    tool.hwnd = GetParent(control);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    tool.lpszText = text.data();  // the tooltip keeps its own copy
+    SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    cut_captions_[control] = p.caption;
+  }
+  // A change of DPI can cut or mend the focused control's caption.
+  const auto focused = cut_captions_.find(GetFocus());
+  ShowFocusedCaption(focused == cut_captions_.end() ? std::string_view() : focused->second);
 }
 
 HWND FormWindow::Control(std::string_view name) const {
@@ -344,6 +411,18 @@ LRESULT CALLBACK FormWindow::List1Proc(HWND hwnd, UINT message, WPARAM wparam, L
     }
   }
   return result;
+}
+
+LRESULT CALLBACK FormWindow::CaptionProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                         DWORD_PTR data) {
+  auto* self = reinterpret_cast<FormWindow*>(data);
+  if (message == WM_SETFOCUS) {
+    const auto it = self->cut_captions_.find(hwnd);
+    self->ShowFocusedCaption(it == self->cut_captions_.end() ? std::string_view() : it->second);
+  } else if (message == WM_KILLFOCUS) {
+    self->ShowFocusedCaption({});
+  }
+  return DefSubclassProc(hwnd, message, wparam, lparam);
 }
 
 LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {

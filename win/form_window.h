@@ -1,6 +1,8 @@
 // frmWMIInfo drawn with Windows' own controls: BUTTON, STATIC, EDIT, LISTBOX,
 // the RichEdit pane and a progress bar, each at the form's place scaled by
-// the window's DPI. What the window does apart from drawing is front::Form.
+// the window's DPI; a caption its control cuts is a tooltip and, focused, the
+// status line (front/captions.h decides). What the window does apart from
+// drawing is front::Form.
 #pragma once
 
 #include "win/win32.h"
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "front/captions.h"
 #include "front/form.h"
 #include "queries/buttons.h"
 #include "win/rich_pane.h"
@@ -67,6 +70,8 @@ class FormWindow : public front::Form {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK List1Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK CaptionProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
+                                      DWORD_PTR self);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
   // Keys the window takes before the controls: Ctrl+S, Ctrl+F, F3, Esc, and
   // the dialog keys (Tab, Enter). True when the message was used.
@@ -79,6 +84,12 @@ class FormWindow : public front::Form {
   HWND Make(const wchar_t* cls, const std::string& text, DWORD style, HWND parent, int id, DWORD ex_style = 0);
   void MakeFonts();
   void Layout();
+  // Measures every caption in its control's font at the window's DPI: a cut
+  // one gets its whole text as the control's tooltip, and the status line
+  // while the control has the focus.
+  void MarkCutCaptions();
+  int CaptionRoom(const front::CaptionPlace& place) const;
+  int MeasureCaption(const front::CaptionPlace& place) const;
   void Place(HWND control, const front::Rect& twips);
   int Px(int twips) const { return front::TwipsToPixels(twips, dpi_); }
   HWND Control(std::string_view name) const;
@@ -98,7 +109,9 @@ class FormWindow : public front::Form {
   std::vector<std::pair<HWND, const front::Group*>> frames_;
   HWND text2_ = nullptr, list1_ = nullptr, list2_ = nullptr, chk_clear_ = nullptr;
   HWND prg_batch_ = nullptr, lbl_status_ = nullptr;
-  std::wstring status_text_;  // what lbl_status_ shows
+  std::wstring status_text_;                  // what lbl_status_ shows
+  HWND tips_ = nullptr;                       // the tooltips of the cut captions
+  std::map<HWND, std::string> cut_captions_;  // by control
   HFONT gothic_ = nullptr, ui_font_ = nullptr;
   HBRUSH green_ = nullptr;
   bool busy_ = false;

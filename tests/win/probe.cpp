@@ -11,10 +11,16 @@
 //   probe title               prints the window's title
 //   probe selected            prints the text selected in the pane
 //   probe autosave-esc CLASS  selects CLASS, starts AutoSave and presses Esc:
-//                             prints the entry the walk stopped at
+//                             prints the entry the walk stopped at and the
+//                             status line, which tells where
 //   probe close-during CONTROL [CLASS]  selects CLASS, starts a batch and
 //                             closes the window once it runs: waits for the
 //                             program to end
+//   probe captions [CONTROL]  gives the focus to every captioned control in
+//                             turn: the status line's first line must be the
+//                             control's whole caption where the window has a
+//                             tooltip for it (at least one; CONTROL among
+//                             them when named), and no other caption
 //   probe close               closes the window: waits for the program to end
 //   probe time CONTROL [INDEX]  with auto-clear off and the class at INDEX
 //                             (0) selected, clicks a batch button: prints the
@@ -32,10 +38,13 @@
 #include <string>
 #include <vector>
 
+#include "front/captions.h"
 #include "front/layout.h"
 #include "win/form_window.h"
 #include "win/utf16.h"
 #include "win/win32.h"
+// After windows.h.
+#include <commctrl.h>
 
 namespace {
 
@@ -240,6 +249,56 @@ bool WaitForStatus(const std::string& start, int tenths) {
   return false;
 }
 
+// The tooltip control the window owns.
+HWND Tooltips() {
+  struct Search {
+    HWND owner, found;
+  } search{g_window, nullptr};
+  EnumWindows(
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        wchar_t cls[32] = {};
+        GetClassNameW(h, cls, 32);
+        if (GetWindow(h, GW_OWNER) == s->owner && lstrcmpiW(cls, TOOLTIPS_CLASSW) == 0) s->found = h;
+        return s->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int Captions(const std::string& must) {
+  // Focus moves only within one input queue: share the window's.
+  AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(g_window, nullptr), TRUE);
+  SetForegroundWindow(g_window);
+  std::vector<std::string> captions;
+  for (const front::CaptionPlace& p : front::CaptionPlaces()) captions.emplace_back(p.caption);
+  int focused = 0, shown = 0, wrong = 0;
+  bool must_shown = must.empty();
+  for (const front::CaptionPlace& p : front::CaptionPlaces()) {
+    if (p.kind == front::CaptionPlace::Kind::Label) continue;
+    HWND control = Named(std::string(p.control));
+    SetFocus(control);
+    if (GetFocus() != control) continue;
+    ++focused;
+    const std::string status = Text(Named("lblStatus"));
+    const std::string first = status.substr(0, status.find('\r'));
+    if (first == Text(control)) {
+      ++shown;
+      must_shown = must_shown || p.control == must;
+      std::printf("shown whole: %s \"%s\"\n", std::string(p.control).c_str(), first.c_str());
+    } else if (std::find(captions.begin(), captions.end(), first) != captions.end()) {
+      ++wrong;
+      std::printf("WRONG on %s: \"%s\"\n", std::string(p.control).c_str(), first.c_str());
+    }
+  }
+  AttachThreadInput(GetCurrentThreadId(), GetWindowThreadProcessId(g_window, nullptr), FALSE);
+  HWND tips = Tooltips();
+  const int tools = tips ? static_cast<int>(SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0)) : 0;
+  std::printf("%d controls focused, %d cut captions shown whole in the status line, %d tooltips, %d wrong\n", focused,
+              shown, tools, wrong);
+  return focused > 60 && shown > 0 && shown < focused && must_shown && wrong == 0 && tools >= shown ? 0 : 1;
+}
+
 int AutoSaveEsc(const std::string& cls) {
   const int from = Select(cls, true);
   if (from < 0) return 1;
@@ -253,10 +312,15 @@ int AutoSaveEsc(const std::string& cls) {
   // Answered once the walk has ended.
   DWORD_PTR ignored;
   SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
-  const bool idle = WaitForStatus("", 1) && Text(Named("lblStatus")).find("AutoSave") == std::string::npos;
   const int at = static_cast<int>(SendMessageW(Named("List1"), LB_GETCURSEL, 0, 0));
   const int count = static_cast<int>(SendMessageW(Named("List1"), LB_GETCOUNT, 0, 0));
-  std::printf("from %d stopped at %d of %d\n", from, at, count);
+  // No batch runs any more, and the status line tells where AutoSave stopped.
+  const std::string status = Text(Named("lblStatus"));
+  const bool idle = status.find("Esc で中止") == std::string::npos &&
+                    status.find("中止しています") == std::string::npos &&
+                    status.find("AutoSave: ") != std::string::npos &&
+                    status.find(" / " + std::to_string(count) + " で中止") != std::string::npos;
+  std::printf("from %d stopped at %d of %d, status \"%s\"\n", from, at, count, status.c_str());
   return idle && at == from + 1 ? 0 : 1;
 }
 
@@ -327,6 +391,7 @@ int main(int argc, char** argv) {
   }
   if (action == "autosave-esc" && argc == 3) return AutoSaveEsc(argv[2]);
   if (action == "close-during" && argc >= 3) return CloseDuring(argv[2], argc > 3 ? argv[3] : "");
+  if (action == "captions") return Captions(argc > 2 ? argv[2] : "");
   if (action == "close") return CloseAndWait("", nullptr) ? 0 : 1;
   if (action == "time" && argc >= 3) return Time(argv[2], argc > 3 ? std::atoi(argv[3]) : 0);
   return 2;
