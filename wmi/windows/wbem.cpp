@@ -285,10 +285,6 @@ HRESULT ConnectWithin(IWbemLocator& locator, const std::wstring& path, IWbemServ
                                out);
 }
 
-}  // namespace
-
-namespace {
-
 // Whether a connection to `ns` given up earlier is still waiting on the
 // service; one that has its answer by now is forgotten.
 bool EarlierConnectionHangs(const std::string& ns) {

@@ -617,7 +617,7 @@ TEST(Connect, TheConsolesConnectionGivesUpAfterTheWaitLimitAndNamesIt) {
   std::thread console([&] {
     wmi::windows::ComStart com(wmi::windows::Apartment::Multithreaded, wmi::windows::Security::ProxyBlankets);
     wmi::windows::CallSettings settings = wmi::windows::SettingsForSecurity(S_OK);
-    EXPECT_TRUE(settings.connect_on_worker);
+    ASSERT_TRUE(settings.connect_on_worker);  // else the connection would hang
     auto provider = fake.Provider(settings);
     const auto connect = [&] { provider->Connect("winmgmts:\\\\.\\root\\cimv2"); };
     EXPECT_EQ(FailureOf(connect), wmi::ErrorCode::ConnectFailed);
