@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -15,10 +16,27 @@ namespace wmi::windows {
 
 namespace {
 
-struct ProcessWaitLimit {
+// What a worker's connection and its caller share. The worker holds it (and
+// its own locator reference) to the end: a caller that gave up leaves it
+// behind safely.
+struct ConnectJob {
   std::mutex mutex;
+  std::condition_variable changed;
+  bool done = false;      // the worker has its answer
+  bool finished = false;  // the caller took it, or went away
+  HRESULT connect = E_PENDING;
+  HRESULT marshal = E_PENDING;
+  IStream* stream = nullptr;  // the services object, marshalled for the caller
+};
+
+struct ProcessWaitLimit {
+  std::mutex mutex;  // taken before a job's own mutex, never while holding it
   std::chrono::milliseconds limit{0};
   std::shared_ptr<const std::function<void(const std::string&)>> on_give_up;
+  // The connections given up for the limit, by namespace, while their worker
+  // still waits on the service: a later connection there fails at once
+  // rather than waiting the limit again and leaving another thread behind.
+  std::map<std::string, std::shared_ptr<ConnectJob>> given_up;
 };
 
 ProcessWaitLimit& TheWaitLimit() {
@@ -210,10 +228,13 @@ CallSettings SettingsForSecurity(HRESULT security) {
   settings.blanket_on_enumerators = security != S_OK;
   APTTYPE type;
   APTTYPEQUALIFIER qualifier;
-  settings.connect_on_worker =
-      SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && (type == APTTYPE_STA || type == APTTYPE_MAINSTA);
   std::lock_guard lock(TheWaitLimit().mutex);
   settings.wait_limit = TheWaitLimit().limit;
+  // A single-threaded apartment keeps its pump running; the console's
+  // connection waits no longer than its limit.
+  settings.connect_on_worker =
+      (SUCCEEDED(CoGetApartmentType(&type, &qualifier)) && (type == APTTYPE_STA || type == APTTYPE_MAINSTA)) ||
+      settings.wait_limit.count() > 0;
   return settings;
 }
 
@@ -264,20 +285,38 @@ HRESULT ConnectWithin(IWbemLocator& locator, const std::wstring& path, IWbemServ
                                out);
 }
 
-// What a worker's connection and its caller share.
-struct ConnectJob {
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool done = false;      // the worker has its answer
-  bool finished = false;  // the caller took it, or went away
-  HRESULT connect = E_PENDING;
-  HRESULT marshal = E_PENDING;
-  IStream* stream = nullptr;  // the services object, marshalled for the caller
-};
+// Whether a connection to `ns` given up earlier is still waiting on the
+// service; one that has its answer by now is forgotten.
+bool EarlierConnectionHangs(const std::string& ns) {
+  std::lock_guard lock(TheWaitLimit().mutex);
+  auto& given_up = TheWaitLimit().given_up;
+  auto it = given_up.find(ns);
+  if (it == given_up.end()) return false;
+  {
+    std::lock_guard job_lock(it->second->mutex);
+    if (!it->second->done) return true;
+  }
+  given_up.erase(it);
+  return false;
+}
 
 }  // namespace
 
 ComPtr<IWbemServices> WbemProvider::ConnectOnWorker(const std::string& ns, const CallSettings& settings) {
+  const std::string what = "ConnectServer(" + ns + ")";
+  std::shared_ptr<const std::function<void(const std::string&)>> on_give_up;
+  {
+    std::lock_guard lock(TheWaitLimit().mutex);
+    on_give_up = TheWaitLimit().on_give_up;
+  }
+  const auto give_up = [&] {
+    if (on_give_up && *on_give_up) (*on_give_up)(what);
+    throw Error(ErrorCode::ConnectFailed,
+                what + ": no answer within " + std::to_string(settings.wait_limit.count() / 1000) + " s");
+  };
+  const bool bounded = settings.wait_limit.count() > 0;
+  if (bounded && EarlierConnectionHangs(ns)) give_up();
+
   auto job = std::make_shared<ConnectJob>();
   IWbemLocator* given = locator_.get();  // a test's locator; else the worker makes its own
   if (given) given->AddRef();
@@ -319,7 +358,24 @@ ComPtr<IWbemServices> WbemProvider::ConnectOnWorker(const std::string& ns, const
 
   std::unique_lock lock(job->mutex);
   const auto slice = std::chrono::milliseconds(std::max<LONG>(settings.next_timeout_ms, 1));
+  const auto started = std::chrono::steady_clock::now();
+  std::chrono::milliseconds waited{0};
   while (!job->changed.wait_for(lock, slice, [&] { return job->done; })) {
+    // Each slice counts whole, as a timed-out Next does.
+    waited =
+        std::max(waited + slice,
+                 std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started));
+    if (bounded && waited >= settings.wait_limit) {
+      // The worker releases what it gets when the service answers.
+      job->finished = true;
+      job->changed.notify_all();
+      lock.unlock();
+      {
+        std::lock_guard limit_lock(TheWaitLimit().mutex);
+        TheWaitLimit().given_up[ns] = job;
+      }
+      give_up();
+    }
     lock.unlock();
     const bool keep_waiting = wait_hook()->KeepWaiting();
     lock.lock();

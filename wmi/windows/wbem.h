@@ -50,19 +50,25 @@ struct CallSettings {
   // the service's own bound) does not hold the window and Esc stops it. The
   // services object comes back marshalled; where it cannot be, the
   // connection is made again on the calling thread. For a single-threaded
-  // apartment (the window's thread).
+  // apartment (the window's thread), and wherever there is a wait_limit: a
+  // connection without an answer for that long is given up
+  // (Error(ConnectFailed), and the wait limit's report runs with
+  // "ConnectServer(root\cimv2)"), its worker left to release what comes; a
+  // later connection to that namespace while the worker still waits is
+  // given up at once.
   bool connect_on_worker = false;
 };
 
 // The settings for a process whose CoInitializeSecurity gave `security`
 // (ProcessSecurity()), with the process's wait limit; a calling thread in a
-// single-threaded apartment connects on a worker.
+// single-threaded apartment, or any under a wait limit, connects on a worker.
 CallSettings SettingsForSecurity(HRESULT security);
 
 // The process's bound on a query that gets no answer (`pcinfo-cli --timeout`):
-// every connection made afterwards gives up a result set that waits `limit`
-// for its next object, and calls `on_give_up` with what it was running
-// ("ExecQuery(Select * from Win32_Printer) in root\cimv2") first. Zero, the
+// every connection made afterwards gives up a connect or a result set that
+// waits `limit` for its answer or next object, and calls `on_give_up` with what
+// it was running ("ExecQuery(Select * from Win32_Printer) in root\cimv2",
+// "ConnectServer(root\cimv2)") first. Zero, the
 // default: no bound (the window, where Esc stops a wait). Set it before the
 // first connection, on the thread that uses the provider.
 void SetWaitLimit(std::chrono::milliseconds limit, std::function<void(const std::string& what)> on_give_up);

@@ -604,6 +604,43 @@ TEST_P(WorkerConnect, TheWindowsPumpRunsWhileTheServiceHangsAndEscStopsIt) {
 INSTANTIATE_TEST_SUITE_P(Connect, WorkerConnect, testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Esc" : "Answered"; });
 
+// The console (multithreaded) connects on a worker too, under its wait limit:
+// a service that does not answer is given up and named, a second connection
+// while it still hangs is given up at once, and once it answers the next
+// connection works.
+TEST(Connect, TheConsolesConnectionGivesUpAfterTheWaitLimitAndNamesIt) {
+  FakeService fake({FakeEnum::Object(kDisk)});
+  fake.services->free_threaded = true;
+  fake.locator->gate_open = false;  // the service hangs
+  std::vector<std::string> named;
+  wmi::windows::SetWaitLimit(std::chrono::milliseconds(300), [&](const std::string& what) { named.push_back(what); });
+  std::thread console([&] {
+    wmi::windows::ComStart com(wmi::windows::Apartment::Multithreaded, wmi::windows::Security::ProxyBlankets);
+    wmi::windows::CallSettings settings = wmi::windows::SettingsForSecurity(S_OK);
+    ASSERT_TRUE(settings.connect_on_worker);  // else the connection would hang
+    auto provider = fake.Provider(settings);
+    const auto connect = [&] { provider->Connect("winmgmts:\\\\.\\root\\cimv2"); };
+    EXPECT_EQ(FailureOf(connect), wmi::ErrorCode::ConnectFailed);
+    EXPECT_EQ(FailureOf(connect), wmi::ErrorCode::ConnectFailed);
+    EXPECT_EQ(fake.locator->paths.size(), 1u);  // the second did not ask the hanging service again
+    fake.locator->OpenGate();                   // the service answers after all: the worker lets go
+    std::optional<wmi::ErrorCode> failure = wmi::ErrorCode::ConnectFailed;
+    for (int i = 0; i < 5000 && failure; ++i) {
+      if (!fake.locator->returned)
+        Sleep(1);
+      else
+        failure = FailureOf(connect);
+    }
+    EXPECT_FALSE(failure);
+    EXPECT_EQ(fake.locator->paths.size(), 2u);
+  });
+  console.join();
+  wmi::windows::SetWaitLimit(std::chrono::seconds(0), nullptr);
+  ASSERT_GE(named.size(), 2u);
+  EXPECT_EQ(named[0], "ConnectServer(root\\cimv2)");
+  EXPECT_EQ(named[1], "ConnectServer(root\\cimv2)");
+}
+
 struct SecurityCase {
   const char* name;
   HRESULT security;  // what CoInitializeSecurity gave
