@@ -10,8 +10,9 @@
 
 namespace cli {
 
-// Fills in the CIM type of every property of every class that has none yet:
-// from the Linux backend's schema where this build has it and it knows the
+// Fills in the CIM type of every property of every class that has none yet
+// (a capture of a provider that reports types, the Windows backend's, has
+// them already and keeps them): from the Linux backend's schema where this build has it and it knows the
 // class, else from the values themselves (an integer as sint64, text that
 // reads as a CIM datetime as datetime, ...). Types a class has are kept.
 void FillTypes(wmi::Snapshot& snapshot);

@@ -179,6 +179,10 @@ int ExportCommand(const ExportArguments& args, std::ostream& out, std::ostream& 
       } catch (const UsageError& e) {
         err << "pcinfo-cli: " << (e.message.starts_with(path) ? "" : path + ": ") << e.message << "; skipped\n";
         status = 1;
+      } catch (const WriteError& e) {
+        // The database itself failed (the server went away, the disk is
+        // full): say at which capture, and load no more.
+        throw WriteError{path + ": " + e.message + "; the load stops here"};
       }
     }
     db->Commit();

@@ -213,6 +213,9 @@ class PostgresInventory : public Inventory {
     conn_ = Pq().PQconnectdb(uri.c_str());
     if (Pq().PQstatus(conn_) != CONNECTION_OK) Fail("cannot connect");
     Exec("SET client_min_messages = warning");
+    // A capture reported loaded stays loaded when the server goes down right
+    // after (a crash, an immediate restart), whatever the server's default.
+    Exec("SET synchronous_commit = on");
     // Made once, by the first loader with the rights to (an administrator
     // may have made it for loaders that may only insert).
     Result view(Query("SELECT to_regclass('machines') IS NOT NULL AND to_regclass('capture_summary') IS NOT NULL"));
@@ -278,7 +281,9 @@ class PostgresInventory : public Inventory {
     std::string message = Pq().PQerrorMessage(conn_);
     while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
     for (char& c : message)
-      if (c == '\n') c = ' ';
+      if (c == '\n' || c == '\t') c = ' ';
+    for (std::size_t at = message.find("  "); at != std::string::npos; at = message.find("  ", at))
+      message.erase(at, 1);
     throw WriteError{"database " + uri_ + ": " + what + (message.empty() ? "" : ": " + message)};
   }
   void Exec(const std::string& sql) {

@@ -14,7 +14,12 @@ namespace wmi {
 struct Property {
   std::string name;
   Value value;
-  bool operator==(const Property&) const = default;
+  // The CIM type the provider reports for the property ("uint64", "string[]",
+  // the names a capture's types use), "" when it does not say. What the
+  // provider says about the property, not what it holds: properties compare
+  // by name and value.
+  std::string type = {};
+  bool operator==(const Property& other) const { return name == other.name && value == other.value; }
 };
 
 class Instance {

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "tests/support/cli_runner.h"
+#include "wmi/recorded/capture.h"
 
 namespace {
 
@@ -25,6 +26,32 @@ TEST(CaptureHeader, OnlyARealFirmwareUuidIdentifies) {
   EXPECT_EQ(cli::RealUuid("FFFFFFFF-FFFF-FFFF-FFFF-FFFFFFFFFFFF"), "");
   EXPECT_EQ(cli::RealUuid("03000200-0400-0500-0006-000700080009"), "");
   EXPECT_EQ(cli::RealUuid("Not Settable"), "");
+}
+
+// The types a provider reports with the properties (the Windows backend's
+// CIMTYPE) go into the header ahead of the schema and of what the values show.
+TEST(CaptureHeader, TheTypesTheProviderReportsComeFirst) {
+  auto source = std::make_shared<wmi::Snapshot>();
+  source->namespaces.push_back(wmi::RecordedNamespace{
+      "root\\cimv2",
+      {wmi::RecordedClass{
+          "Win32_DiskDrive",
+          {wmi::Instance({{"Capabilities", wmi::Value::Null(), "uint16[]"},
+                          {"Signature", wmi::Value::Null(), "uint32"},
+                          {"Size", wmi::Value("500107862016"), "uint64"},
+                          {"Index", wmi::Value(0)}}),
+           wmi::Instance({{"capabilities", wmi::Value(std::vector<wmi::Value>{3, 4}), "uint16[]"}})}}}});
+  wmi::RecordedProvider provider(source);
+  wmi::Snapshot s = wmi::CaptureSnapshot(provider, "root\\cimv2", {"Win32_DiskDrive"});
+  cli::FillTypes(s);
+  const wmi::RecordedClass& disks = s.namespaces[0].classes[0];
+  EXPECT_EQ(disks.TypeOf("Capabilities"), "uint16[]");  // the schema has uint32[]
+  EXPECT_EQ(disks.TypeOf("Signature"), "uint32");       // Null: the values tell nothing
+  EXPECT_EQ(disks.TypeOf("Size"), "uint64");            // text, as uint64 arrives
+  EXPECT_NE(disks.TypeOf("Index"), "");                 // the schema's or the value's
+  int capabilities = 0;
+  for (const auto& [name, type] : disks.types) capabilities += wmi::EqualsIgnoreCase(name, "Capabilities");
+  EXPECT_EQ(capabilities, 1);
 }
 
 // A tree's capture tells the tree's machine: its firmware UUID when real,

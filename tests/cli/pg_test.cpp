@@ -59,8 +59,8 @@ class PgTest : public ::testing::Test {
   static std::string Uri() { return "postgresql:///" + *database_ + "?host=" + *host_ + "&user=pcinfo"; }
 
   // The rows of a query, each as its columns' text joined by "|".
-  std::vector<std::string> Run(const std::string& sql) {
-    PGconn* c = PQconnectdb(Uri().c_str());
+  std::vector<std::string> Run(const std::string& sql, const std::string& uri = Uri()) {
+    PGconn* c = PQconnectdb(uri.c_str());
     PQclear(PQexec(c, "SET TimeZone = 'UTC'"));
     PGresult* r = PQexec(c, sql.c_str());
     std::vector<std::string> rows;
@@ -85,16 +85,18 @@ class PgTest : public ::testing::Test {
     return path;
   }
 
-  // pcinfo-cli export --db URI FILES..., started and not waited for.
-  static pid_t StartLoader(const std::vector<std::string>& files) {
-    std::vector<std::string> args = {PCINFO_CLI, "export", "--db", Uri()};
+  // pcinfo-cli export --db URI FILES..., started and not waited for; its
+  // stderr to the file `err`.
+  static pid_t StartLoader(const std::vector<std::string>& files, const std::string& uri = Uri(),
+                           const std::string& err = "/dev/null") {
+    std::vector<std::string> args = {PCINFO_CLI, "export", "--db", uri};
     args.insert(args.end(), files.begin(), files.end());
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     pid_t pid = 0;
     EXPECT_EQ(posix_spawn(&pid, PCINFO_CLI, &actions, nullptr, argv.data(), environ), 0);
     posix_spawn_file_actions_destroy(&actions);
@@ -217,6 +219,63 @@ TEST_F(PgTest, AKilledLoaderLeavesNoHalfCapture) {
             std::vector<std::string>{"0"});
   EXPECT_EQ(Run("SELECT COUNT(*) FROM win32_physicalmemory WHERE capture_id NOT IN (SELECT capture_id FROM captures)"),
             std::vector<std::string>{"0"});
+}
+
+// The server restarted under a loader (an immediate shutdown, as a crash or
+// a failover gives): the loader stops with a failure that says why, and each
+// capture is whole or out. On a server of its own, which this test restarts.
+TEST_F(PgTest, AServerRestartedMidwayFailsTheLoadAndLeavesNoHalfCapture) {
+  const std::string own = (*dir_ / "restarted").string();
+  const std::string as = ::getuid() == 0 ? "runuser -u postgres -- " : "";
+  const std::string pg_ctl =
+      as + "$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -1)/pg_ctl -D " + own + "/data -m immediate -w ";
+  ASSERT_EQ(std::system((std::string(PCINFO_START_POSTGRES) + " " + own + " > " + own + ".env").c_str()), 0);
+  struct Stop {
+    std::string command;
+    ~Stop() { EXPECT_EQ(std::system(command.c_str()), 0); }
+  } stop{pg_ctl + "stop > /dev/null"};
+  const std::string uri = "postgresql:///pcinfo?host=" + own + "&user=pcinfo";
+  std::vector<std::string> files;
+  for (int n = 300; n < 340; ++n) files.push_back(File(n));
+  const std::string err = (*dir_ / "restarted.err").string();
+  pid_t pid = StartLoader(files, uri, err);
+  for (int i = 0; i < 500; ++i) {
+    if (Run("SELECT COUNT(*) FROM pg_tables WHERE tablename = 'captures'", uri) == std::vector<std::string>{"1"} &&
+        Run("SELECT COUNT(*) FROM captures", uri) != std::vector<std::string>{"0"})
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(std::system((pg_ctl + "-l " + own + "/restart.log restart > /dev/null").c_str()), 0);
+  EXPECT_EQ(Wait(pid), 1);
+  std::ifstream in(err);
+  const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The last line names the capture it stopped at, the database and the server's words.
+  const std::string last = said.substr(said.rfind('\n', said.size() - 2) + 1);
+  EXPECT_TRUE(last.starts_with("pcinfo-cli: " + dir_->string() + "/PC-03")) << said;
+  EXPECT_NE(last.find(".json: database " + uri + ": failed: "), std::string::npos) << said;
+  EXPECT_NE(last.find("server"), std::string::npos) << said;
+  EXPECT_TRUE(last.ends_with("; the load stops here\n")) << said;
+  const std::vector<std::string> loaded = Run("SELECT COUNT(*) FROM captures", uri);
+  ASSERT_FALSE(loaded.empty());
+  EXPECT_NE(loaded[0], "0");
+  EXPECT_NE(loaded[0], "40");
+  // Every capture the loader reported loaded stayed; the one in flight too
+  // when the server took its COMMIT but went down before it answered.
+  int reported = 0;
+  for (std::size_t at = said.find(": a new machine\n"); at != std::string::npos;
+       at = said.find(": a new machine\n", at + 1))
+    ++reported;
+  EXPECT_TRUE(loaded[0] == std::to_string(reported) || loaded[0] == std::to_string(reported + 1)) << said;
+  EXPECT_EQ(Run("SELECT COUNT(*) FROM captures c WHERE (SELECT COUNT(*) FROM win32_processor p WHERE p.capture_id = "
+                "c.capture_id) <> 1 OR NOT EXISTS (SELECT 1 FROM capture_summary s WHERE s.capture_id = c.capture_id)",
+                uri),
+            std::vector<std::string>{"0"});
+  EXPECT_EQ(
+      Run("SELECT COUNT(*) FROM win32_physicalmemory WHERE capture_id NOT IN (SELECT capture_id FROM captures)", uri),
+      std::vector<std::string>{"0"});
+  // Loading again finishes the job, each capture once.
+  EXPECT_EQ(Wait(StartLoader(files, uri)), 0);
+  EXPECT_EQ(Run("SELECT COUNT(*), COUNT(DISTINCT machine_id) FROM captures", uri), std::vector<std::string>{"40|40"});
 }
 
 }  // namespace

@@ -26,6 +26,14 @@ RecordedNamespace CaptureNamespace(Provider& provider, const std::string& ns, co
     } catch (const Error&) {
       continue;
     }
+    // The types the provider reports, each property's first.
+    for (const Instance& i : cls.instances)
+      for (const Property& p : i.Properties()) {
+        if (p.type.empty()) continue;
+        bool known = false;
+        for (const auto& [name, type] : cls.types) known = known || EqualsIgnoreCase(name, p.name);
+        if (!known) cls.types.emplace_back(p.name, p.type);
+      }
     out.classes.push_back(std::move(cls));
   }
   return out;

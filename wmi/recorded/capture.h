@@ -15,7 +15,8 @@ namespace wmi {
 // class whose query or first enumeration step fails is left out, so that the
 // snapshot answers it as the service did (no such class); one that fails
 // later keeps the instances delivered before the failure. A class named twice
-// is recorded once. Throws Error(ConnectFailed) when `ns` cannot be connected.
+// is recorded once. The CIM types the provider reports with the properties
+// (Property::type) become the class's types. Throws Error(ConnectFailed) when `ns` cannot be connected.
 RecordedNamespace CaptureNamespace(Provider& provider, const std::string& ns, const std::vector<std::string>& classes);
 
 // The snapshot of one namespace, ready for SerializeSnapshot.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <system_error>
+#include <utility>
 
 namespace wmi::windows {
 
@@ -204,6 +205,18 @@ Value FromVariant(const VARIANT& v, CIMTYPE type) {
     return FromArray(V_ARRAY(&v), static_cast<VARTYPE>(vt & VT_TYPEMASK), base);
   }
   return FromScalarVariant(v, base);
+}
+
+std::string CimTypeName(CIMTYPE type) {
+  // A char16 is read as the character's code, an integer: uint16.
+  static constexpr std::pair<CIMTYPE, const char*> kNames[] = {
+      {CIM_SINT8, "sint8"},   {CIM_UINT8, "uint8"},       {CIM_SINT16, "sint16"},       {CIM_UINT16, "uint16"},
+      {CIM_CHAR16, "uint16"}, {CIM_SINT32, "sint32"},     {CIM_UINT32, "uint32"},       {CIM_SINT64, "sint64"},
+      {CIM_UINT64, "uint64"}, {CIM_REAL32, "real32"},     {CIM_REAL64, "real64"},       {CIM_BOOLEAN, "boolean"},
+      {CIM_STRING, "string"}, {CIM_DATETIME, "datetime"}, {CIM_REFERENCE, "reference"}, {CIM_OBJECT, "object"}};
+  for (const auto& [cim, name] : kNames)
+    if ((type & ~CIM_FLAG_ARRAY) == cim) return (type & CIM_FLAG_ARRAY) ? std::string(name) + "[]" : name;
+  return "";
 }
 
 }  // namespace wmi::windows

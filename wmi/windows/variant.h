@@ -17,4 +17,8 @@ namespace wmi::windows {
 // unusual VARIANT type: it becomes an object value, which has no text.
 Value FromVariant(const VARIANT& v, CIMTYPE type);
 
+// The name a capture gives CIM type `type` ("uint64", "string[]" with
+// CIM_FLAG_ARRAY), "" for CIM_EMPTY and types it does not know.
+std::string CimTypeName(CIMTYPE type);
+
 }  // namespace wmi::windows

@@ -217,7 +217,7 @@ Instance InstanceFromObject(IWbemClassObject& object) {
     }
     std::string n = Utf8FromBstr(name.get());
     if (IsSystemProperty(n)) continue;
-    properties.push_back(Property{std::move(n), FromVariant(value.get(), type)});
+    properties.push_back(Property{std::move(n), FromVariant(value.get(), type), CimTypeName(type)});
   }
   object.EndEnumeration();
   return Instance(std::move(properties));

@@ -106,6 +106,9 @@ class FakeObject final : public IWbemClassObject, public Security {
     std::wstring name;
     std::wstring text;  // CIM_STRING when `number` is negative
     long number = -1;   // CIM_UINT32 otherwise
+    // Another CIM type for the text, as uint64 and datetime arrive; with
+    // CIM_FLAG_ARRAY the value is Null.
+    CIMTYPE type = CIM_EMPTY;
   };
   explicit FakeObject(std::vector<Prop> props) : props_(std::move(props)) {}
   // A class object of a schema query: its __CLASS and __SUPERCLASS.
@@ -121,10 +124,13 @@ class FakeObject final : public IWbemClassObject, public Security {
     const Prop& p = props_[next_++];
     *name = SysAllocString(p.name.c_str());
     VariantInit(value);
-    if (p.number < 0) {
+    if (p.type & CIM_FLAG_ARRAY) {
+      V_VT(value) = VT_NULL;
+      *type = p.type;
+    } else if (p.number < 0) {
       V_VT(value) = VT_BSTR;
       V_BSTR(value) = SysAllocString(p.text.c_str());
-      *type = CIM_STRING;
+      *type = p.type != CIM_EMPTY ? p.type : static_cast<CIMTYPE>(CIM_STRING);
     } else {
       V_VT(value) = VT_I4;
       V_I4(value) = p.number;
@@ -522,6 +528,29 @@ TEST(WaitLimit, AResultSetWithoutAnAnswerForTheLimitIsGivenUpAndNamed) {
   EXPECT_FALSE(results->Next().has_value());
   wmi::windows::SetWaitLimit(std::chrono::seconds(0), nullptr);
   EXPECT_EQ(wmi::windows::SettingsForSecurity(S_OK).wait_limit.count(), 0);
+}
+
+// --- the CIM type of each property, as the service reports it ----------------
+
+TEST(Types, EachPropertyCarriesTheCimTypeTheServiceReports) {
+  FakeService fake({FakeEnum::Object({{L"Caption", L"Disk 0"},
+                                      {L"Index", L"", 0},
+                                      {L"Size", L"500107862016", -1, CIM_UINT64},
+                                      {L"InstallDate", L"20240131235959.000000+540", -1, CIM_DATETIME},
+                                      {L"Capabilities", L"", -1, CIM_UINT16 | CIM_FLAG_ARRAY}})});
+  auto provider = fake.Provider();
+  std::optional<wmi::Instance> disk =
+      provider->Connect("winmgmts:")->ExecQuery("Select * from Win32_DiskDrive")->Next();
+  ASSERT_TRUE(disk);
+  std::vector<std::pair<std::string, std::string>> types;
+  for (const wmi::Property& p : disk->Properties()) types.emplace_back(p.name, p.type);
+  EXPECT_EQ(types, (std::vector<std::pair<std::string, std::string>>{{"Caption", "string"},
+                                                                     {"Index", "uint32"},
+                                                                     {"Size", "uint64"},
+                                                                     {"InstallDate", "datetime"},
+                                                                     {"Capabilities", "uint16[]"}}));
+  EXPECT_EQ(disk->Get("Size"), wmi::Value("500107862016"));
+  EXPECT_TRUE(disk->Get("Capabilities").is_null());
 }
 
 // --- the schema: which class derives from which ----------------------------------
