@@ -124,6 +124,7 @@ void UniformEntrySize(QListWidget& list) {
 class FocusWatcher : public QObject {
  public:
   FocusWatcher(std::function<void(bool)> changed, QObject* parent) : QObject(parent), changed_(std::move(changed)) {
+    setObjectName(QStringLiteral("pcinfoFocusWatcher"));
     parent->installEventFilter(this);
   }
 
@@ -226,6 +227,9 @@ FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWid
 
 FrmWmiInfo::~FrmWmiInfo() {
   provider_.SetWaitHook(nullptr);
+  // The controls go after the form's own part: the focus moving among them
+  // then must tell the status line nothing.
+  for (QObject* watcher : findChildren<QObject*>(QStringLiteral("pcinfoFocusWatcher"))) delete watcher;
   if (BatchRunning()) QGuiApplication::restoreOverrideCursor();
 }
 
