@@ -22,12 +22,12 @@ for f in usr/bin/pcinfo-cli usr/share/man/man1/pcinfo-cli.1.gz usr/share/man/man
   [ -e "$tmp/root/$f" ] || fail "$f is not in the package"
 done
 if [ -e "$tmp/root/usr/bin/pcinfo" ]; then
-  for f in usr/share/applications/pcinfo.desktop usr/share/icons/hicolor/scalable/apps/pcinfo.svg; do
+  for f in usr/share/applications/pcinfo.desktop usr/share/icons/hicolor/scalable/apps/pcinfo.svg usr/share/mime/packages/pcinfo.xml; do
     [ -e "$tmp/root/$f" ] || fail "$f is not in the package"
   done
 fi
 bash -n "$tmp/root/usr/share/bash-completion/completions/pcinfo-cli" || fail "the bash completion does not parse"
-grep -q '^Exec=pcinfo$' "$tmp/root/usr/share/applications/pcinfo.desktop" 2>/dev/null || [ ! -e "$tmp/root/usr/bin/pcinfo" ] ||
+grep -q -E '^Exec=pcinfo( %[fFuU])?$' "$tmp/root/usr/share/applications/pcinfo.desktop" 2>/dev/null || [ ! -e "$tmp/root/usr/bin/pcinfo" ] ||
   fail "the desktop entry does not start pcinfo"
 # Library dependencies computed from the programs (shlibdeps).
 depends=$(dpkg-deb -f "$deb" Depends)
