@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <ostream>
 
-#include "cli/console.h"
 #include "cli/capture_header.h"
+#include "cli/console.h"
 #include "cli/export_command.h"
 #include "cli/inventory.h"
 #include "cli/sanitize.h"
