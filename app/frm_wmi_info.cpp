@@ -37,7 +37,6 @@
 #include "front/captions.h"
 #include "front/layout.h"
 #include "queries/buttons.h"
-#include "queries/summary.h"
 #include "wmi/recorded/snapshot.h"
 #include "wmi/utf8_path.h"
 
@@ -395,11 +394,11 @@ void FrmWmiInfo::BuildFindBar() {
   addAction(act_find_);
 
   // Ctrl+I and the pane's menu print the system summary like a button's output.
-  auto* summary = new QAction(QStringLiteral("概要(&O)"), this);
+  auto* summary = new QAction(QString::fromUtf8(front::kSummaryMenu), this);
   summary->setObjectName("actSummary");
   summary->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
   summary->setShortcutContext(Qt::WindowShortcut);
-  connect(summary, &QAction::triggered, this, [this] { queries::RunSummary(*this, queries::Language::Japanese); });
+  connect(summary, &QAction::triggered, this, [this] { ShowSummary(); });
   addAction(summary);
 
   rtxt_msg_->SetMenuActions({act_save_, act_find_, summary});

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "queries/summary.h"
 #include "wmi/recorded/snapshot.h"
 #include "wmi/utf8_path.h"
 
@@ -82,6 +83,8 @@ void Form::ShowFocusedCaption(std::string_view caption) {
   focused_caption_ = caption;
   StatusChanged();
 }
+
+void Form::ShowSummary() { queries::RunSummary(*this, queries::Language::Japanese); }
 
 void Form::ShowNotice(std::string_view text) {
   notice_ = text;

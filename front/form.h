@@ -35,6 +35,7 @@ inline constexpr char kSaveFailed[] = "保存できません: ";
 inline constexpr char kSaveDefaultName[] = "pcinfo.txt";
 inline constexpr char kSaveMenu[] = "名前を付けて保存(&S)...";
 inline constexpr char kFindMenu[] = "検索(&F)...";
+inline constexpr char kSummaryMenu[] = "概要(&O)";  // with Ctrl+I
 inline constexpr char kFindCaption[] = "検索:";
 inline constexpr char kFindPrevious[] = "前へ";
 inline constexpr char kFindNext[] = "次へ";
@@ -70,6 +71,10 @@ class Form : public browser::Window {
   // the focus leaves it: the status line shows it while no batch runs.
   void ShowFocusedCaption(std::string_view caption);
   StatusLine Status() const;
+
+  // Ctrl+I and the pane's menu: the system summary in the pane, headed "概要"
+  // like a button's output.
+  void ShowSummary();
 
   bool BatchRunning() const { return batch_depth_ > 0; }
   // Esc: stops the running batch after the class or button at hand. False

@@ -318,6 +318,10 @@ bool FormWindow::PreTranslate(MSG& msg) {
       ShowFind();
       return true;
     }
+    if (ctrl && msg.wParam == 'I') {
+      ShowSummary();
+      return true;
+    }
     if (msg.wParam == VK_F3) {
       FindAgain(shift);
       return true;
@@ -617,14 +621,15 @@ void FormWindow::BusyChanged(bool busy) {
 }
 
 void FormWindow::PaneMenu(LPARAM at) {
-  // Copy and select all, then the window's save and find with their keys.
-  enum : UINT { kCopy = 1, kSelectAll, kSave, kFind };
+  // Copy and select all, then the window's save, find and summary with their keys.
+  enum : UINT { kCopy = 1, kSelectAll, kSave, kFind, kSummary };
   HMENU menu = CreatePopupMenu();
   AppendMenuW(menu, MF_STRING, kCopy, L"コピー(&C)\tCtrl+C");
   AppendMenuW(menu, MF_STRING, kSelectAll, L"すべて選択(&A)\tCtrl+A");
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu, MF_STRING, kSave, (Wide(front::kSaveMenu) + L"\tCtrl+S").c_str());
   AppendMenuW(menu, MF_STRING, kFind, (Wide(front::kFindMenu) + L"\tCtrl+F").c_str());
+  AppendMenuW(menu, MF_STRING, kSummary, (Wide(front::kSummaryMenu) + L"\tCtrl+I").c_str());
   POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
   if (p.x == -1 && p.y == -1) {  // from the keyboard: at the pane's corner
     p = {0, 0};
@@ -644,6 +649,9 @@ void FormWindow::PaneMenu(LPARAM at) {
       break;
     case kFind:
       ShowFind();
+      break;
+    case kSummary:
+      ShowSummary();
       break;
     default:
       break;

@@ -380,6 +380,10 @@ int main(int argc, char** argv) {
   const std::string action = argv[1];
   if (action == "layout" && argc == 3) return Layout(argv[2]);
   if (action == "click" && argc == 4) return Click(argv[2], argv[3]);
+  if (action == "pane" && argc == 3) {
+    std::ofstream(argv[2], std::ios::binary) << PaneText();
+    return 0;
+  }
   if (action == "select" && argc == 3) return Select(argv[2], true) >= 0 ? 0 : 1;
   if (action == "selected") {
     std::printf("%s\n", Selected().c_str());

@@ -142,6 +142,17 @@ if [[ -s $work/cli-Command60.txt ]] && cmp -s <(tr '\r' '\n' < "$work/probe-sele
 else
   fail "the pane's context menu" "see $work/probe-select-all.out"
 fi
+# Ctrl+I: the system summary at the end of the pane, as pcinfo-cli summary
+# prints it in Japanese.
+LC_ALL=ja_JP.UTF-8 "$linux_cli" --from "$capture" summary > "$work/cli-summary.txt" 2> /dev/null < /dev/null
+focus "PC情報収集プログラム" && xdotool key ctrl+i && sleep 1
+probe summary pane "$work/pane-summary.txt"
+if [[ -s $work/cli-summary.txt ]] &&
+  cmp -s <(tail -c "$(stat -c %s "$work/cli-summary.txt")" "$work/pane-summary.txt") "$work/cli-summary.txt"; then
+  pass "Ctrl+I prints the summary into the pane, headed 概要, as pcinfo-cli summary prints it"
+else
+  fail "Ctrl+I" "the end of $work/pane-summary.txt is not $work/cli-summary.txt"
+fi
 
 # Under Wine's Japanese UI font some captions do not fit their buttons:
 # Command48's, the longest, among them. The focus on each shows it whole.
