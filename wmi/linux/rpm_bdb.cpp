@@ -31,13 +31,11 @@ class HashDb {
   bool Open() {
     std::uint8_t meta[kMinPageSize];
     if (!read_(0, meta)) return false;
-    std::uint32_t magic = static_cast<std::uint32_t>(meta[12]) | meta[13] << 8 | meta[14] << 16 | meta[15] << 24;
-    if (magic == kHashMagic)
-      big_ = false;
-    else if (__builtin_bswap32(magic) == kHashMagic)
-      big_ = true;
-    else
-      return false;
+    // The magic number in the writer's byte order tells the order of every number after it.
+    big_ = false;
+    std::uint32_t magic = U32(meta, 12);
+    if (magic != kHashMagic && __builtin_bswap32(magic) != kHashMagic) return false;
+    big_ = magic != kHashMagic;
     std::uint32_t version = U32(meta, 16);
     page_size_ = U32(meta, 20);
     last_ = U32(meta, 32);
