@@ -1,17 +1,22 @@
-// Win32_Product from rpm's database (rpm 4.16 and later: rpmdb.sqlite). The
-// database is opened by SQLite, read-only and immutable, on the path the tree
-// resolves inside itself, so a link that leaves the tree reads as missing and
-// nothing is ever written beside it (no lock, journal or shared-memory file).
-// Immutable means a transaction rpm has not yet checkpointed from its
-// write-ahead log is not seen; rpm checkpoints when it closes the database.
-// librpm is not used: it opens the database files itself, by its own paths.
+// Win32_Product from rpm's database: rpmdb.sqlite (rpm 4.16 and later),
+// Packages.db (ndb, rpm_ndb.cpp) or Packages (Berkeley DB, rpm_bdb.cpp). Each
+// is opened read-only on the path the tree resolves inside itself, so a link
+// that leaves the tree reads as missing. SQLite opens its file immutable, so
+// nothing is ever written beside it (no lock, journal or shared-memory file);
+// a transaction rpm has not yet checkpointed from its write-ahead log is not
+// seen (rpm checkpoints when it closes the database). The other two are read
+// with pread, page by page. librpm is not used: it opens the database files
+// itself, by its own paths.
 #include "wmi/linux/rpm.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
-#include <set>
 #include <utility>
+#include <vector>
 
 #if defined(PCINFO_HAVE_SQLITE)
 #include <sqlite3.h>
@@ -55,6 +60,7 @@ std::optional<std::uint32_t> Int32At(std::span<const std::uint8_t> store, std::u
   return Be32(store, offset);
 }
 
+#if defined(PCINFO_HAVE_SQLITE)
 // Percent-escapes a host path for a file: URI (unreserved characters and '/' kept).
 std::string UriPath(const std::string& path) {
   static constexpr char kHex[] = "0123456789ABCDEF";
@@ -71,25 +77,64 @@ std::string UriPath(const std::string& path) {
   return out;
 }
 
+#endif
+
+// Each header blob of the rpmdb.sqlite at `host` (a regular file).
+void EachSqliteBlob(const std::string& host, const RpmEachBlob& fn) {
 #if defined(PCINFO_HAVE_SQLITE)
-// Each header blob of the database at `host` (a regular file), in the order rpm added them.
-void EachHeader(const std::string& host, const std::function<void(std::span<const std::uint8_t>)>& fn) {
   sqlite3* db = nullptr;
   std::string uri = "file:" + UriPath(host) + "?immutable=1";
   if (sqlite3_open_v2(uri.c_str(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr) == SQLITE_OK) {
     sqlite3_stmt* rows = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT blob FROM Packages ORDER BY hnum", -1, &rows, nullptr) == SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, "SELECT hnum, blob FROM Packages", -1, &rows, nullptr) == SQLITE_OK) {
       while (sqlite3_step(rows) == SQLITE_ROW) {
-        const void* data = sqlite3_column_blob(rows, 0);
-        int size = sqlite3_column_bytes(rows, 0);
-        if (data && size > 0) fn({static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)});
+        sqlite3_int64 hnum = sqlite3_column_int64(rows, 0);
+        const void* data = sqlite3_column_blob(rows, 1);
+        int size = sqlite3_column_bytes(rows, 1);
+        if (hnum > 0 && hnum <= 0xffffffff && data && size > 0)
+          fn(static_cast<std::uint32_t>(hnum),
+             {static_cast<const std::uint8_t*>(data), static_cast<std::size_t>(size)});
       }
     }
     sqlite3_finalize(rows);
   }
   sqlite3_close(db);  // also after a failed open, which still gives a handle
-}
+#else
+  (void)host;
+  (void)fn;
 #endif
+}
+
+// Opens `host` read-only when it is a regular file (never a FIFO or device); -1 otherwise.
+int OpenRegular(const std::string& host) {
+  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  struct stat st {};
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// The file's bytes at `offset`, all of them or false.
+RpmReadAt ReadFd(int fd) {
+  return [fd](std::uint64_t offset, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+      if (offset + done > static_cast<std::uint64_t>(INT64_MAX)) return false;
+      ssize_t n = ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+      if (n <= 0) return false;
+      done += static_cast<std::size_t>(n);
+    }
+    return true;
+  };
+}
+
+// rpm's folders, the current one first, and its database files, the newest format first.
+constexpr const char* kFolders[] = {"/usr/lib/sysimage/rpm", "/var/lib/rpm"};
+enum class Format { kSqlite, kNdb, kBdb };
+constexpr std::pair<const char*, Format> kFiles[] = {
+    {"rpmdb.sqlite", Format::kSqlite}, {"Packages.db", Format::kNdb}, {"Packages", Format::kBdb}};
 
 }  // namespace
 
@@ -122,42 +167,54 @@ std::optional<RpmPackage> DecodeRpmHeader(std::span<const std::uint8_t> blob) {
 }
 
 InstanceList RpmProducts(const ClassDef& def, Context& ctx) {
-  InstanceList out;
-#if defined(PCINFO_HAVE_SQLITE)
   const Tree& tree = ctx.tree();
-  std::set<std::string> read;  // /var/lib/rpm is often a link to /usr/lib/sysimage/rpm
-  for (const char* path : {"/usr/lib/sysimage/rpm/rpmdb.sqlite", "/var/lib/rpm/rpmdb.sqlite"}) {
-    auto inside = tree.Resolve(path);
-    if (!inside || !read.insert(*inside).second) continue;
-    std::string host = tree.HostPath(*inside);
-    struct stat st {};
-    if (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;  // never open a FIFO or device
-    EachHeader(host, [&](std::span<const std::uint8_t> blob) {
-      auto p = DecodeRpmHeader(blob);
-      // The keys imported to check signatures are kept as packages named gpg-pubkey: no software.
-      if (!p || !p->name || p->name->empty() || *p->name == "gpg-pubkey") return;
-      std::optional<std::string> version;
-      if (p->version) {
-        version = (p->epoch ? std::to_string(*p->epoch) + ":" : "") + *p->version;
-        if (p->release) *version += "-" + *p->release;
-      }
-      Builder b(def, ctx);
-      b.Text("Name", p->name).Text("Caption", p->name).Text("Description", p->summary).Text("Version", version);
-      b.Text("IdentifyingNumber", p->arch ? *p->name + "." + *p->arch : *p->name);  // rpm's name.arch
-      b.Text("Vendor", p->vendor).Text("URLInfoAbout", p->url);
-      b.Int("InstallState", 5);  // installed
-      if (p->install_time) {
-        auto when = ctx.DateTime(*p->install_time);
-        b.Text("InstallDate2", when);
-        if (when) b.Text("InstallDate", when->substr(0, 8));  // yyyymmdd, as Windows Installer writes it
-      }
-      out.push_back(b.Build());
-    });
+  std::vector<std::pair<std::uint32_t, RpmPackage>> packages;
+  auto add = [&](std::uint32_t instance, std::span<const std::uint8_t> blob) {
+    auto p = DecodeRpmHeader(blob);
+    // The keys imported to check signatures are kept as packages named gpg-pubkey: no software.
+    if (p && p->name && !p->name->empty() && *p->name != "gpg-pubkey") packages.emplace_back(instance, std::move(*p));
+  };
+  // One database: the first file found. A folder is often a link to the other, and a
+  // file left over from an older format is not rpm's database once a newer one is there.
+  bool found = false;
+  for (const char* folder : kFolders) {
+    for (auto [name, format] : kFiles) {
+      auto inside = tree.Resolve(std::string(folder) + "/" + name);
+      if (!inside) continue;
+      std::string host = tree.HostPath(*inside);
+      int fd = OpenRegular(host);
+      if (fd < 0) continue;
+      found = true;
+      if (format == Format::kSqlite) EachSqliteBlob(host, add);
+      if (format == Format::kNdb) EachNdbBlob(ReadFd(fd), add);
+      if (format == Format::kBdb) EachBdbValue(ReadFd(fd), add);
+      ::close(fd);
+      break;
+    }
+    if (found) break;
   }
-#else
-  (void)def;
-  (void)ctx;
-#endif
+  // In the order rpm added them (its instance numbers), whatever order the file keeps.
+  std::stable_sort(packages.begin(), packages.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+
+  InstanceList out;
+  for (const auto& [instance, p] : packages) {
+    std::optional<std::string> version;
+    if (p.version) {
+      version = (p.epoch ? std::to_string(*p.epoch) + ":" : "") + *p.version;
+      if (p.release) *version += "-" + *p.release;
+    }
+    Builder b(def, ctx);
+    b.Text("Name", p.name).Text("Caption", p.name).Text("Description", p.summary).Text("Version", version);
+    b.Text("IdentifyingNumber", p.arch ? *p.name + "." + *p.arch : *p.name);  // rpm's name.arch
+    b.Text("Vendor", p.vendor).Text("URLInfoAbout", p.url);
+    b.Int("InstallState", 5);  // installed
+    if (p.install_time) {
+      auto when = ctx.DateTime(*p.install_time);
+      b.Text("InstallDate2", when);
+      if (when) b.Text("InstallDate", when->substr(0, 8));  // yyyymmdd, as Windows Installer writes it
+    }
+    out.push_back(b.Build());
+  }
   return out;
 }
 

@@ -29,9 +29,9 @@ def copy_link(p):
     return absolute
 
 
-def copy(p, follow_final=True):
-    """Copies p (a file, or a directory as an empty directory), with every
-    symbolic link on its way recreated and followed."""
+def copy(p, follow_final=True, limit=1 << 20):
+    """Copies p (a file, up to limit bytes, or a directory as an empty
+    directory), with every symbolic link on its way recreated and followed."""
     if p in done:
         return
     done.add(p)
@@ -45,14 +45,14 @@ def copy(p, follow_final=True):
             if last and not follow_final:
                 return
             rest = "/".join(parts[i + 1:])
-            copy(os.path.join(target, rest) if rest else target, follow_final)
+            copy(os.path.join(target, rest) if rest else target, follow_final, limit)
             return
     if os.path.isdir(p):
         os.makedirs(dest(p), exist_ok=True)
     elif os.path.isfile(p):
         try:
             with open(p, "rb") as f:
-                data = f.read(1 << 20)
+                data = f.read(limit) if limit else f.read()
         except OSError:
             return
         os.makedirs(os.path.dirname(dest(p)), exist_ok=True)
@@ -92,6 +92,11 @@ for p in sorted(glob.glob("/var/lib/dpkg/info/*.list")):
     os.makedirs(os.path.dirname(dest(p)), exist_ok=True)
     open(dest(p), "w").close()
     os.utime(dest(p), (os.stat(p).st_mtime, os.stat(p).st_mtime))
+# rpm's database, in whichever format the machine keeps it, whole (tens of
+# megabytes on a large install); /var/lib/rpm is often a link to the other.
+for folder in ["/usr/lib/sysimage/rpm", "/var/lib/rpm"]:
+    for f in ["rpmdb.sqlite", "Packages.db", "Packages"]:
+        copy(folder + "/" + f, limit=None)
 copy("/run/systemd/resolve/resolv.conf")
 each("/run/systemd/sessions/*")
 each("/run/systemd/netif/leases/*")

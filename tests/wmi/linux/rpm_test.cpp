@@ -1,11 +1,15 @@
 // Installed software from rpm's database: a small rpmdb.sqlite written with
-// SQLite, holding headers built here byte by byte, read through a tree; and
-// the header decoder on blobs cut short or lying about their sizes.
+// SQLite, holding headers built here byte by byte, read through a tree; the
+// same packages from each format of the database (tests/data/rpm, made by
+// rpm and Berkeley DB's own tools); the header decoder on blobs cut short or
+// lying about their sizes, and the file readers on files cut or corrupted.
 #include "wmi/linux/rpm.h"
 
 #include <sqlite3.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "tests/wmi/linux/temp_tree.h"
 
@@ -146,6 +150,79 @@ TEST(RpmHeader, CutOrLyingBlobsGiveFewerFields) {
   ASSERT_TRUE(no_time);
   EXPECT_EQ(no_time->name, "bash");
   EXPECT_FALSE(no_time->install_time);
+}
+
+std::string Fixture(const std::string& name) {
+  std::ifstream in(std::string(PCINFO_TEST_DATA) + "/rpm/" + name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// rpm's two packages of tests/data/rpm: installed by rpm into rpmdb.sqlite, and
+// the same header blobs in Berkeley DB (both byte orders) and ndb files.
+TEST(RpmProducts, EveryFormatOfTheDatabaseGivesTheSamePackages) {
+  TempTree sqlite;
+  sqlite.File("/var/lib/rpm/rpmdb.sqlite", Fixture("rpmdb.sqlite"));
+  sqlite.File("/var/lib/rpm/Packages", Fixture("Packages"));  // left from before a conversion: not listed again
+  auto expected = sqlite.All("Win32_Product");
+  ASSERT_EQ(expected.size(), 2u);
+  EXPECT_PROP(expected[0], "Name", "manyfiles");  // rpm's first instance
+  EXPECT_PROP(expected[1], "Name", "hello");
+  EXPECT_PROP(expected[1], "Version", "2:2.12.1-4.fc40");
+  EXPECT_PROP(expected[1], "Description", "Prints a familiar, friendly greeting");
+  EXPECT_PROP(expected[1], "Vendor", "Fedora Project");
+  EXPECT_PROP(expected[1], "URLInfoAbout", "https://www.gnu.org/software/hello/");
+  EXPECT_PROP(expected[1], "IdentifyingNumber", "hello.noarch");
+  EXPECT_NE(expected[1].Get("InstallDate2"), wmi::Value());
+
+  for (auto [file, as] :
+       {std::pair{"Packages", "Packages"}, {"Packages.be", "Packages"}, {"Packages.db", "Packages.db"}}) {
+    TempTree tree;
+    tree.File(std::string("/usr/lib/sysimage/rpm/") + as, Fixture(file));
+    auto got = tree.All("Win32_Product");
+    ASSERT_EQ(got.size(), expected.size()) << file;
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i].Properties(), expected[i].Properties()) << file;
+  }
+}
+
+using Each = void (*)(const wmi::lx::RpmReadAt&, const wmi::lx::RpmEachBlob&);
+
+std::map<std::uint32_t, std::string> Blobs(Each each, const std::string& file) {
+  std::map<std::uint32_t, std::string> out;
+  each(wmi::lx::RpmReadBytes(Bytes(file)), [&](std::uint32_t instance, std::span<const std::uint8_t> blob) {
+    out[instance] = std::string(blob.begin(), blob.end());
+  });
+  return out;
+}
+
+TEST(RpmFiles, CutOrCorruptFilesGiveFewerPackagesNeverAWrongOne) {
+  for (auto [name, each] : {std::pair<const char*, Each>{"Packages", wmi::lx::EachBdbValue},
+                            {"Packages.be", wmi::lx::EachBdbValue},
+                            {"Packages.db", wmi::lx::EachNdbBlob}}) {
+    std::string file = Fixture(name);
+    auto whole = Blobs(each, file);
+    ASSERT_EQ(whole.size(), 2u) << name;
+    // Cut anywhere, each page or block the walk needs is missing: fewer blobs, each one whole.
+    std::vector<std::size_t> cuts{file.size() - 1};
+    for (std::size_t n = 0; n < file.size(); n += 97) cuts.push_back(n);
+    for (std::size_t n : cuts) {
+      auto cut = Blobs(each, file.substr(0, n));
+      EXPECT_LT(cut.size(), 2u) << name << " cut at " << n;
+      for (const auto& [instance, blob] : cut) EXPECT_EQ(blob, whole[instance]) << name << " cut at " << n;
+    }
+  }
+  // Every page of a Berkeley DB file chained to itself: the walk ends, no value is made up.
+  std::string looped = Fixture("Packages");
+  for (std::size_t page = 512; page + 512 <= looped.size(); page += 512)
+    looped.replace(page + 16, 4, looped.substr(page + 8, 4));  // next page := this page
+  EXPECT_LT(Blobs(wmi::lx::EachBdbValue, looped).size(), 2u);
+  // A byte of ndb's second blob changed: its checksum fails, the first stays.
+  std::string changed = Fixture("Packages.db");
+  changed[changed.size() - 100] ^= 1;
+  auto left = Blobs(wmi::lx::EachNdbBlob, changed);
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left.begin()->second, Blobs(wmi::lx::EachNdbBlob, Fixture("Packages.db")).begin()->second);
 }
 
 }  // namespace
