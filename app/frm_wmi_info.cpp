@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
@@ -138,15 +139,29 @@ class FocusWatcher : public QObject {
   std::function<void(bool)> changed_;
 };
 
+#ifndef _WIN32
+// The first installed face of `families`, alone; all of them when none is. A
+// font of one family loads that face and asks the font configuration for
+// fallbacks only when a character is missing from it; a font of several asks
+// at once for every script its text has.
+QStringList FirstInstalled(const QStringList& families) {
+  for (const QString& family : families)
+    if (QFontDatabase::hasFamily(family)) return {family};
+  return families;
+}
+#endif
+
 }  // namespace
 
 QFont UiFont() {
 #ifdef _WIN32
   return QApplication::font();  // the system's own
 #else
+  static const QStringList families =
+      FirstInstalled({QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")});
   QFont font;
-  font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Noto Sans CJK JP"),
-                    QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")});
+  font.setFamilies(families);
   font.setStyleHint(QFont::SansSerif);
   font.setPointSize(front::kGothicPoints);
   return font;
@@ -155,14 +170,13 @@ QFont UiFont() {
 
 QFont GothicFont() {
   QFont font;
-  // The installed faces first: a family that is missing costs a font
-  // configuration query before the next is tried.
 #ifdef _WIN32
   font.setFamilies({QString::fromUtf8(front::kGothicFace), QStringLiteral("MS Gothic")});
 #else
-  font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
-                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"),
-                    QString::fromUtf8(front::kGothicFace)});
+  static const QStringList families = FirstInstalled(
+      {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+       QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"), QString::fromUtf8(front::kGothicFace)});
+  font.setFamilies(families);
 #endif
   font.setStyleHint(QFont::TypeWriter);
   font.setPointSize(front::kGothicPoints);
@@ -214,6 +228,10 @@ FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWid
     : QWidget(parent), front::Form(provider, std::move(info)), provider_(provider) {
   setObjectName("frmWMIInfo");
   setWindowTitle(QString::fromUtf8(kWindowCaption));
+  // The program's one window gives its face to everything it opens (dialogs,
+  // menus, tooltips), and Qt's default face is then never loaded: an empty
+  // text document lays itself out in the application's font once.
+  if (QApplication::font() != UiFont()) QApplication::setFont(UiFont());
   setFont(UiFont());
   setAcceptDrops(true);
   BuildControls();
