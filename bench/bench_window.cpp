@@ -30,10 +30,13 @@
 #include <vector>
 
 #include "app/frm_wmi_info.h"
+#include "app/qt_start.h"
 #include "app/result_pane.h"
 #include "browser/browser.h"
 #include "browser/catalogue.h"
+#include "front/no_service.h"
 #include "queries/pane.h"
+#include "wmi/error.h"
 #include "wmi/live.h"
 #include "wmi/recorded/snapshot.h"
 
@@ -225,20 +228,25 @@ int CasePane(const std::string& kind, long present, long batch) {
   return 0;
 }
 
-// Start-up to the window shown (1211 entries loaded, first dump done), or a
-// bare window of the given size. Prints the moment it was shown (the
-// monotonic clock, which the parent shares): the parent times from the fork
-// to that moment, so that tearing the window down at exit does not count.
+// Start-up to the window shown (1211 entries loaded, first dump done), as
+// `pcinfo [--from FILE]` opens it, or a bare window of the given size. Prints
+// the moment it was shown (the monotonic clock, which the parent shares): the
+// parent times from the fork to that moment, so that tearing the window down
+// at exit does not count.
 int CaseStartup(const std::vector<std::string>& a) {
   App();
   std::unique_ptr<wmi::Provider> provider;
   std::unique_ptr<QWidget> window;
   fs::path info = InfoDir();
   if (a[0] == "app") {
-    provider = ProviderFor(a[1]);
-    auto w = std::make_unique<app::FrmWmiInfo>(*provider, info);
-    w->Load();
-    window = std::move(w);
+    try {
+      provider = wmi::MakeLiveProvider();
+    } catch (const wmi::Error&) {
+      provider = std::make_unique<front::NoServiceProvider>();
+    }
+    std::optional<fs::path> capture;
+    if (a[1] != "live") capture = fs::path(a[1]);
+    window = app::OpenWindow(*provider, front::InfoFolder{info, false}, capture);
   } else {
     window = std::make_unique<QWidget>();
     window->resize(std::atoi(a[1].c_str()), std::atoi(a[2].c_str()));
