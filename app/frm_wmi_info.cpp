@@ -95,9 +95,10 @@ std::string EntryText(QListWidget* list) {
 // of asking each of its entries for its own size when it is first shown.
 void UniformEntrySize(QListWidget& list) {
   if (list.count() == 0) return;
-  // Sizing every entry lays out its text; the sum of the characters'
-  // advances, kept per character, finds the few widest entries, and only
-  // those are sized as the list would size them.
+  // Sizing an entry lays out its text. The sums of the characters' advances,
+  // kept per character, find the few entries near the widest (hinted advances
+  // add up to the laid-out width but for kerning); the widest of those by its
+  // laid-out text is the one entry sized as the list would size it.
   const QFontMetrics metrics(list.font());
   std::map<char16_t, int> advance;
   std::vector<std::pair<int, int>> rough;  // sum of advances, row
@@ -112,9 +113,15 @@ void UniformEntrySize(QListWidget& list) {
     rough.emplace_back(sum, i);
   }
   const int rough_widest = std::max_element(rough.begin(), rough.end())->first;
-  QSize size;
+  int widest_row = -1, widest = -1;
   for (const auto& [sum, row] : rough)
-    if (sum * 10 >= rough_widest * 9) size = size.expandedTo(list.sizeHintForIndex(list.model()->index(row, 0)));
+    if (sum * 20 >= rough_widest * 19) {
+      if (const int w = metrics.horizontalAdvance(list.item(row)->text()); w > widest) {
+        widest = w;
+        widest_row = row;
+      }
+    }
+  const QSize size = list.sizeHintForIndex(list.model()->index(widest_row, 0));
   // Qt takes the one size from the last entry.
   list.item(list.count() - 1)->setSizeHint(size);
   list.setUniformItemSizes(true);
@@ -145,8 +152,9 @@ class FocusWatcher : public QObject {
 // fallbacks only when a character is missing from it; a font of several asks
 // at once for every script its text has.
 QStringList FirstInstalled(const QStringList& families) {
+  const QStringList installed = QFontDatabase::families();
   for (const QString& family : families)
-    if (QFontDatabase::hasFamily(family)) return {family};
+    if (installed.contains(family, Qt::CaseInsensitive)) return {family};
   return families;
 }
 #endif
@@ -254,7 +262,9 @@ int FrmWmiInfo::TwipsX(int twips) const { return front::TwipsToPixels(twips, log
 int FrmWmiInfo::TwipsY(int twips) const { return front::TwipsToPixels(twips, logicalDpiY()); }
 
 QRect FrmWmiInfo::Place(int left, int top, int width, int height) const {
-  return QRect(TwipsX(left), TwipsY(top), TwipsX(width), TwipsY(height));
+  const int dpi_x = logicalDpiX(), dpi_y = logicalDpiY();
+  return QRect(front::TwipsToPixels(left, dpi_x), front::TwipsToPixels(top, dpi_y), front::TwipsToPixels(width, dpi_x),
+               front::TwipsToPixels(height, dpi_y));
 }
 
 void FrmWmiInfo::BuildControls() {
