@@ -96,15 +96,15 @@ std::string EntryText(QListWidget* list) {
 void UniformEntrySize(QListWidget& list) {
   if (list.count() == 0) return;
   // Sizing an entry lays out its text. The sums of the characters' advances,
-  // kept per character, find the few entries near the widest (hinted advances
-  // add up to the laid-out width but for kerning); the widest of those by its
+  // kept per character, find the few entries near the widest (the advances add
+  // up to the laid-out width but for kerning); the widest of those by its
   // laid-out text is the one entry sized as the list would size it.
-  const QFontMetrics metrics(list.font());
-  std::map<char16_t, int> advance;
-  std::vector<std::pair<int, int>> rough;  // sum of advances, row
+  const QFontMetricsF metrics(list.font());
+  std::map<char16_t, qreal> advance;
+  std::vector<std::pair<qreal, int>> rough;  // sum of advances, row
   rough.reserve(static_cast<std::size_t>(list.count()));
   for (int i = 0; i < list.count(); ++i) {
-    int sum = 0;
+    qreal sum = 0;
     for (QChar c : list.item(i)->text()) {
       auto [it, added] = advance.try_emplace(c.unicode(), 0);
       if (added) it->second = metrics.horizontalAdvance(c);
@@ -112,11 +112,12 @@ void UniformEntrySize(QListWidget& list) {
     }
     rough.emplace_back(sum, i);
   }
-  const int rough_widest = std::max_element(rough.begin(), rough.end())->first;
-  int widest_row = -1, widest = -1;
+  const qreal rough_widest = std::max_element(rough.begin(), rough.end())->first;
+  int widest_row = -1;
+  qreal widest = -1;
   for (const auto& [sum, row] : rough)
-    if (sum * 20 >= rough_widest * 19) {
-      if (const int w = metrics.horizontalAdvance(list.item(row)->text()); w > widest) {
+    if (sum >= rough_widest * 0.95) {
+      if (const qreal w = metrics.horizontalAdvance(list.item(row)->text()); w > widest) {
         widest = w;
         widest_row = row;
       }
