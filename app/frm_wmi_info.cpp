@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QKeyEvent>
@@ -94,15 +95,16 @@ std::string EntryText(QListWidget* list) {
 // of asking each of its entries for its own size when it is first shown.
 void UniformEntrySize(QListWidget& list) {
   if (list.count() == 0) return;
-  // Sizing every entry lays out its text; the sum of the characters'
-  // advances, kept per character, finds the few widest entries, and only
-  // those are sized as the list would size them.
-  const QFontMetrics metrics(list.font());
-  std::map<char16_t, int> advance;
-  std::vector<std::pair<int, int>> rough;  // sum of advances, row
+  // Sizing an entry lays out its text. The sums of the characters' advances,
+  // kept per character, find the few entries near the widest (the advances add
+  // up to the laid-out width but for kerning); the widest of those by its
+  // laid-out text is the one entry sized as the list would size it.
+  const QFontMetricsF metrics(list.font());
+  std::map<char16_t, qreal> advance;
+  std::vector<std::pair<qreal, int>> rough;  // sum of advances, row
   rough.reserve(static_cast<std::size_t>(list.count()));
   for (int i = 0; i < list.count(); ++i) {
-    int sum = 0;
+    qreal sum = 0;
     for (QChar c : list.item(i)->text()) {
       auto [it, added] = advance.try_emplace(c.unicode(), 0);
       if (added) it->second = metrics.horizontalAdvance(c);
@@ -110,10 +112,17 @@ void UniformEntrySize(QListWidget& list) {
     }
     rough.emplace_back(sum, i);
   }
-  const int rough_widest = std::max_element(rough.begin(), rough.end())->first;
-  QSize size;
+  const qreal rough_widest = std::max_element(rough.begin(), rough.end())->first;
+  int widest_row = -1;
+  qreal widest = -1;
   for (const auto& [sum, row] : rough)
-    if (sum * 10 >= rough_widest * 9) size = size.expandedTo(list.sizeHintForIndex(list.model()->index(row, 0)));
+    if (sum >= rough_widest * 0.95) {
+      if (const qreal w = metrics.horizontalAdvance(list.item(row)->text()); w > widest) {
+        widest = w;
+        widest_row = row;
+      }
+    }
+  const QSize size = list.sizeHintForIndex(list.model()->index(widest_row, 0));
   // Qt takes the one size from the last entry.
   list.item(list.count() - 1)->setSizeHint(size);
   list.setUniformItemSizes(true);
@@ -138,15 +147,30 @@ class FocusWatcher : public QObject {
   std::function<void(bool)> changed_;
 };
 
+#ifndef _WIN32
+// The first installed face of `families`, alone; all of them when none is. A
+// font of one family loads that face and asks the font configuration for
+// fallbacks only when a character is missing from it; a font of several asks
+// at once for every script its text has.
+QStringList FirstInstalled(const QStringList& families) {
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : families)
+    if (installed.contains(family, Qt::CaseInsensitive)) return {family};
+  return families;
+}
+#endif
+
 }  // namespace
 
 QFont UiFont() {
 #ifdef _WIN32
   return QApplication::font();  // the system's own
 #else
+  static const QStringList families =
+      FirstInstalled({QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")});
   QFont font;
-  font.setFamilies({QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("Noto Sans CJK JP"),
-                    QStringLiteral("VL PGothic"), QStringLiteral("TakaoPGothic")});
+  font.setFamilies(families);
   font.setStyleHint(QFont::SansSerif);
   font.setPointSize(front::kGothicPoints);
   return font;
@@ -155,14 +179,13 @@ QFont UiFont() {
 
 QFont GothicFont() {
   QFont font;
-  // The installed faces first: a family that is missing costs a font
-  // configuration query before the next is tried.
 #ifdef _WIN32
   font.setFamilies({QString::fromUtf8(front::kGothicFace), QStringLiteral("MS Gothic")});
 #else
-  font.setFamilies({QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
-                    QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"),
-                    QString::fromUtf8(front::kGothicFace)});
+  static const QStringList families = FirstInstalled(
+      {QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Noto Sans Mono CJK JP"),
+       QStringLiteral("Noto Sans CJK JP"), QStringLiteral("VL Gothic"), QString::fromUtf8(front::kGothicFace)});
+  font.setFamilies(families);
 #endif
   font.setStyleHint(QFont::TypeWriter);
   font.setPointSize(front::kGothicPoints);
@@ -214,6 +237,10 @@ FrmWmiInfo::FrmWmiInfo(wmi::Provider& provider, std::filesystem::path info, QWid
     : QWidget(parent), front::Form(provider, std::move(info)), provider_(provider) {
   setObjectName("frmWMIInfo");
   setWindowTitle(QString::fromUtf8(kWindowCaption));
+  // The program's one window gives its face to everything it opens (dialogs,
+  // menus, tooltips), and Qt's default face is then never loaded: an empty
+  // text document lays itself out in the application's font once.
+  if (QApplication::font() != UiFont()) QApplication::setFont(UiFont());
   setFont(UiFont());
   setAcceptDrops(true);
   BuildControls();
@@ -236,7 +263,9 @@ int FrmWmiInfo::TwipsX(int twips) const { return front::TwipsToPixels(twips, log
 int FrmWmiInfo::TwipsY(int twips) const { return front::TwipsToPixels(twips, logicalDpiY()); }
 
 QRect FrmWmiInfo::Place(int left, int top, int width, int height) const {
-  return QRect(TwipsX(left), TwipsY(top), TwipsX(width), TwipsY(height));
+  const int dpi_x = logicalDpiX(), dpi_y = logicalDpiY();
+  return QRect(front::TwipsToPixels(left, dpi_x), front::TwipsToPixels(top, dpi_y), front::TwipsToPixels(width, dpi_x),
+               front::TwipsToPixels(height, dpi_y));
 }
 
 void FrmWmiInfo::BuildControls() {

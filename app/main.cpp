@@ -67,11 +67,10 @@ int main(int argc, char** argv) {
       std::filesystem::path(QCoreApplication::applicationDirPath().toStdU16String()) / "info";
   const front::InfoFolder info = front::ChooseInfoFolder(beside, front::PerUserInfoFolder());
 
-  app::FrmWmiInfo window(*provider, info.path);
-  window.TellInfoFolder(info);
-  if (line.from)
-    window.OpenCapture(wmi::PathFromUtf8(*line.from));  // a bad file is told once; the window then shows this machine
-  window.Load();
-  window.show();
+  // A bad capture is told once; the window then shows this machine.
+  std::optional<std::filesystem::path> capture;
+  if (line.from) capture = wmi::PathFromUtf8(*line.from);
+  const std::unique_ptr<app::FrmWmiInfo> window = app::OpenWindow(*provider, info, capture);
+  window->show();
   return application.exec();
 }

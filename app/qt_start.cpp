@@ -5,7 +5,10 @@
 #include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 namespace app {
@@ -45,6 +48,24 @@ bool InstallQtTranslations(QCoreApplication& application, const QLocale& locale)
   }
   QCoreApplication::installTranslator(qt);
   return true;
+}
+
+std::unique_ptr<FrmWmiInfo> OpenWindow(wmi::Provider& provider, const front::InfoFolder& info,
+                                       const std::optional<std::filesystem::path>& capture) {
+  std::future<std::unique_ptr<wmi::Provider>> reading;
+  if (capture) {
+    auto read = [file = *capture] { return front::Form::ReadCapture(file); };
+    try {
+      reading = std::async(std::launch::async, read);
+    } catch (const std::system_error&) {  // no thread to be had: read it when it is opened
+      reading = std::async(std::launch::deferred, read);
+    }
+  }
+  auto window = std::make_unique<FrmWmiInfo>(provider, info.path);
+  window->TellInfoFolder(info);
+  if (capture) window->OpenCapture(*capture, [&reading] { return reading.get(); });
+  window->Load();
+  return window;
 }
 
 }  // namespace app

@@ -3,6 +3,13 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "app/frm_wmi_info.h"
+#include "front/info_folder.h"
+#include "wmi/provider.h"
 
 namespace app {
 
@@ -26,5 +33,13 @@ inline constexpr char kNoDisplay[] =
 // user's languages Qt has them for; where it has none (the C locale), in
 // Japanese, the window's own language. False when no translation was found.
 bool InstallQtTranslations(QCoreApplication& application, const QLocale& locale = QLocale());
+
+// The window as the program opens it, not yet shown: on `provider` (this
+// machine's WMI), dump files going to `info` (which the status line tells when
+// it is the user's own), the capture in `capture` opened (a bad one told
+// once, the window then showing this machine), the class list loaded. The
+// capture is read on a thread of its own while the window is built.
+std::unique_ptr<FrmWmiInfo> OpenWindow(wmi::Provider& provider, const front::InfoFolder& info,
+                                       const std::optional<std::filesystem::path>& capture);
 
 }  // namespace app

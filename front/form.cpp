@@ -51,7 +51,15 @@ bool SaveTextFile(const std::filesystem::path& file, std::string_view bytes, std
 
 Form::Form(wmi::Provider& provider, std::filesystem::path info) : provider_(provider), info_(std::move(info)) {}
 
+std::unique_ptr<wmi::Provider> Form::ReadCapture(const std::filesystem::path& file) {
+  return wmi::RecordedProvider::FromFile(wmi::Utf8FromPath(file));
+}
+
 bool Form::OpenCapture(const std::filesystem::path& file) {
+  return OpenCapture(file, [&file] { return ReadCapture(file); });
+}
+
+bool Form::OpenCapture(const std::filesystem::path& file, const std::function<std::unique_ptr<wmi::Provider>()>& read) {
   if (yield_depth_ > 0 || batch_depth_ > 0) {
     message_ = kRefusedWhileBusy + FileNameOf(file);
     StatusChanged();
@@ -59,7 +67,7 @@ bool Form::OpenCapture(const std::filesystem::path& file) {
   }
   std::unique_ptr<wmi::Provider> opened;
   try {
-    opened = wmi::RecordedProvider::FromFile(wmi::Utf8FromPath(file));
+    opened = read();
   } catch (const std::exception& e) {
     ShowError(kOpenFailed + std::string(e.what()));
     return false;

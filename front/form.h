@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,6 +58,12 @@ class Form : public browser::Window {
   // cannot be read gives one error and changes nothing. Refused while an
   // operation runs (from inside its yield), which the status line says.
   bool OpenCapture(const std::filesystem::path& file);
+  // The same, the capture's provider given by `read`, which throws as
+  // ReadCapture does (a reading begun earlier, on a thread of its own).
+  bool OpenCapture(const std::filesystem::path& file, const std::function<std::unique_ptr<wmi::Provider>()>& read);
+  // Reads the capture in `file`; throws std::exception with the reason when
+  // it cannot.
+  static std::unique_ptr<wmi::Provider> ReadCapture(const std::filesystem::path& file);
   // The file name of the capture shown (UTF-8), "" for this machine.
   const std::string& CaptureName() const { return capture_name_; }
   // The window's title: the caption, and the capture's name when one is open.

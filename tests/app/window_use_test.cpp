@@ -26,7 +26,9 @@
 #include <sstream>
 
 #include "app/frm_wmi_info.h"
+#include "app/qt_start.h"
 #include "browser/catalogue.h"
+#include "front/no_service.h"
 #include "queries/buttons.h"
 #include "tests/app/window_support.h"
 #include "tests/support/test_host.h"
@@ -592,6 +594,37 @@ TEST_F(WindowUse, ADroppedCaptureIsWhatEveryButtonDumpAndBatchReads) {
   Click("cmdAllGet");
   EXPECT_NE(PaneText().find("i7-9700"), std::string::npos);
   EXPECT_EQ(PaneText().find("Core A"), std::string::npos);  // nothing of the machine before
+}
+
+// This machine's WMI answering nothing, counting the connections asked of it.
+class CountingMachine : public front::NoServiceProvider {
+ public:
+  int connections = 0;
+
+ protected:
+  std::unique_ptr<wmi::Connection> ConnectNamespace(const std::string& ns) override {
+    ++connections;
+    return NoServiceProvider::ConnectNamespace(ns);
+  }
+};
+
+// The window as `pcinfo --from FILE` opens it: the capture, read while the
+// window is built, is open before the first dump, which reads it and not this
+// machine; a bad one is told once, and the window shows this machine.
+TEST_F(WindowUse, TheProgramOpensItsCommandLinesCaptureBeforeTheFirstDump) {
+  CountingMachine machine;
+  std::unique_ptr<app::FrmWmiInfo> w =
+      app::OpenWindow(machine, front::InfoFolder{info_, false}, std::filesystem::path(Data("desktop.json")));
+  EXPECT_EQ(w->windowTitle(), QString::fromUtf8("PC情報収集プログラム - desktop.json"));
+  EXPECT_EQ(machine.connections, 0);
+  w.reset();
+
+  ModalAnswerer answerer;
+  w = app::OpenWindow(machine, front::InfoFolder{info_, false}, dir_ / "missing.json");
+  ASSERT_EQ(answerer.messages.size(), 1u);
+  EXPECT_TRUE(answerer.messages[0].contains("missing.json")) << answerer.messages[0].toStdString();
+  EXPECT_EQ(w->windowTitle(), QString::fromUtf8("PC情報収集プログラム"));
+  EXPECT_EQ(machine.connections, 1);
 }
 
 struct BadFile {
