@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <functional>
 #include <utility>
 
 #include "browser/browser.h"
@@ -72,13 +73,11 @@ std::wstring WithCrLf(const std::string& text) {
 
 class ListAdapter : public browser::ClassListBox {
  public:
-  explicit ListAdapter(HWND list) : list_(list) {}
-  void AddItem(std::string_view name) override {
-    SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
-  }
+  explicit ListAdapter(std::function<void(std::string_view)> add) : add_(std::move(add)) {}
+  void AddItem(std::string_view name) override { add_(name); }
 
  private:
-  HWND list_;
+  std::function<void(std::string_view)> add_;
 };
 
 }  // namespace
@@ -273,7 +272,7 @@ HWND FormWindow::Control(std::string_view name) const {
 }
 
 void FormWindow::Load() {
-  ListAdapter adapter(list1_);
+  ListAdapter adapter([this](std::string_view name) { AddEntry(list1_, name); });
   SendMessageW(list1_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list1_, LB_INITSTORAGE, browser::ClassCatalogue().size(), 40 * sizeof(wchar_t));
   browser::LoadClassList(adapter);
@@ -282,7 +281,7 @@ void FormWindow::Load() {
   SelectClass(0);  // dumps the first entry; List2 is still empty
   --handler_depth_;
   pane_.Flush();
-  SendMessageW(list2_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(front::kNamespace).c_str()));
+  AddEntry(list2_, front::kNamespace);
   SendMessageW(list2_, LB_SETCURSEL, 0, 0);
   ApplyStartWidth();
 }
@@ -334,8 +333,23 @@ bool FormWindow::PreTranslate(MSG& msg) {
   return ours && IsDialogMessageW(hwnd_, &msg);
 }
 
-void FormWindow::PumpMessages() {
+void FormWindow::Refresh(bool force) {
+  const ULONGLONG now = GetTickCount64();
+  if (!force && now - refreshed_at_ < kRefreshMs) return;
+  refreshed_at_ = now;
+  ApplyEnabled();
   pane_.Flush();
+  if (status_due_) ShowStatus();
+  if (list1_frozen_) {
+    list1_frozen_ = false;
+    SendMessageW(list1_, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list1_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  }
+}
+
+void FormWindow::PumpMessages() {
+  ApplyEnabled();
+  Refresh(false);
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -364,7 +378,10 @@ bool FormWindow::KeepWaiting() {
 
 void FormWindow::EscapePressed() {
   if (waiting_) wait_escape_ = true;
-  if (!Escape() && find_dialog_) DestroyWindow(find_dialog_);
+  if (Escape())
+    ShowStatus();  // the batch's "stopping" at once
+  else if (find_dialog_)
+    DestroyWindow(find_dialog_);
 }
 
 LRESULT CALLBACK FormWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -444,7 +461,11 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       Command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
       return 0;
     case kFlushMessage:
-      pane_.Flush();
+      // Inside a handler, with the rest of what it shows.
+      if (handler_depth_ > 0)
+        Refresh(false);
+      else
+        pane_.Flush();
       return 0;
     case WM_CTLCOLORSTATIC: {
       const HWND control = reinterpret_cast<HWND>(lparam);
@@ -542,25 +563,36 @@ void FormWindow::Command(int id, int code, HWND control) {
     browser::List1Click(*this);
   }
   --handler_depth_;
-  pane_.Flush();
+  Refresh(true);
   if (handler_depth_ == 0 && destroy_pending_ && hwnd_) DestroyWindow(hwnd_);
 }
 
-std::string FormWindow::ListText(HWND list, int index) const {
-  if (index < 0) return {};
-  const LRESULT n = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (n == LB_ERR) return {};
-  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()))));
-  return Narrow(text);
+void FormWindow::AddEntry(HWND list, std::string_view text) {
+  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  entries_[list].emplace_back(text);
 }
 
-int FormWindow::ClassCount() { return static_cast<int>(SendMessageW(list1_, LB_GETCOUNT, 0, 0)); }
+std::string FormWindow::ListText(HWND list, int index) const {
+  // From the entries as added (the lists are not sorted): a batch reads its
+  // class at every step.
+  const auto it = entries_.find(list);
+  if (index < 0 || it == entries_.end() || static_cast<std::size_t>(index) >= it->second.size()) return {};
+  return it->second[static_cast<std::size_t>(index)];
+}
+
+int FormWindow::ClassCount() {
+  const auto it = entries_.find(list1_);
+  return it == entries_.end() ? 0 : static_cast<int>(it->second.size());
+}
 int FormWindow::SelectedClassIndex() { return static_cast<int>(SendMessageW(list1_, LB_GETCURSEL, 0, 0)); }
 void FormWindow::SelectClass(int index) {
   // Setting the selection from code raises List1's click, as the user's does.
   if (index == SelectedClassIndex()) return;
+  if (busy_ && !list1_frozen_) {
+    // A batch's walk: the list is drawn at the next refresh, not at each step.
+    list1_frozen_ = true;
+    SendMessageW(list1_, WM_SETREDRAW, FALSE, 0);
+  }
   SendMessageW(list1_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   if (index >= 0) browser::List1Click(*this);
 }
@@ -569,8 +601,14 @@ std::string FormWindow::SelectedNamespace() {
   return ListText(list2_, static_cast<int>(SendMessageW(list2_, LB_GETCURSEL, 0, 0)));
 }
 std::string FormWindow::ClassEntry(int index) { return ListText(list1_, index); }
-void FormWindow::SetNamespaceListEnabled(bool enabled) { EnableWindow(list2_, enabled); }
-void FormWindow::SetTestButtonEnabled(bool enabled) { EnableWindow(Control("Command61"), enabled); }
+void FormWindow::SetNamespaceListEnabled(bool enabled) { namespace_enabled_ = enabled; }
+void FormWindow::SetTestButtonEnabled(bool enabled) { test_enabled_ = enabled; }
+void FormWindow::ApplyEnabled() {
+  // EnableWindow only on a change: each one redraws the control.
+  HWND test = Control("Command61");
+  if (static_cast<bool>(IsWindowEnabled(list2_)) != namespace_enabled_) EnableWindow(list2_, namespace_enabled_);
+  if (static_cast<bool>(IsWindowEnabled(test)) != test_enabled_) EnableWindow(test, test_enabled_);
+}
 void FormWindow::SetAllGetEnabled(bool enabled) {
   for (std::string_view name : front::kAllGetControls) EnableWindow(Control(name), enabled);
 }
@@ -589,8 +627,18 @@ void FormWindow::SetAutoClearValue(int value) {
 }
 
 void FormWindow::StatusChanged() {
+  status_due_ = true;
+  // A batch's steps show at the next refresh; its start, its end and
+  // anything outside a batch at once.
+  if (busy_ && status_batch_ && GetTickCount64() - refreshed_at_ < kRefreshMs) return;
+  ShowStatus();
+}
+
+void FormWindow::ShowStatus() {
+  status_due_ = false;
   if (!lbl_status_) return;
   const front::StatusLine line = Status();
+  status_batch_ = line.batch;
   if (line.batch) {
     SendMessageW(prg_batch_, PBM_SETRANGE32, 0, line.progress_max);
     SendMessageW(prg_batch_, PBM_SETPOS, static_cast<WPARAM>(line.progress_value), 0);
@@ -610,11 +658,13 @@ void FormWindow::StatusChanged() {
 void FormWindow::TitleChanged() { SetWindowTextW(hwnd_, Wide(Title()).c_str()); }
 
 void FormWindow::ShowError(const std::string& text) {
+  ApplyEnabled();  // the message box takes input
   MessageBoxW(hwnd_, WithCrLf(text).c_str(), Wide(front::kWindowCaption).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void FormWindow::BusyChanged(bool busy) {
   busy_ = busy;
+  if (!busy) Refresh(true);
   POINT p;
   GetCursorPos(&p);
   SetCursorPos(p.x, p.y);  // the cursor takes its new shape at once

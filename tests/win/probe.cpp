@@ -25,6 +25,8 @@
 //   probe time CONTROL [INDEX]  with auto-clear off and the class at INDEX
 //                             (0) selected, clicks a batch button: prints the
 //                             seconds its handler took and the pane's length
+//   probe startup EXE [ARG...]  starts EXE: prints the seconds from its start
+//                             to its window shown and answering, then closes it
 //
 // Exit status 0 when the action did what was asked, 1 otherwise, 2 when the
 // window was not found.
@@ -308,17 +310,24 @@ int AutoSaveEsc(const std::string& cls) {
   PostMessageW(button, BM_CLICK, 0, 0);
   PostMessageW(button, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   PostMessageW(button, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
-  Sleep(200);
-  // Answered once the walk has ended.
-  DWORD_PTR ignored;
-  SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+  // Until the walk has ended (a message sent now may be answered inside its
+  // first yield, on a slow machine): the status line no longer tells of a
+  // batch, for up to a minute.
+  const auto running = [](const std::string& status) {
+    return status.find("Esc で中止") != std::string::npos || status.find("中止しています") != std::string::npos;
+  };
+  std::string status;
+  for (int i = 0; i < 600; ++i) {
+    Sleep(100);
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+    status = Text(Named("lblStatus"));
+    if (!running(status)) break;
+  }
   const int at = static_cast<int>(SendMessageW(Named("List1"), LB_GETCURSEL, 0, 0));
   const int count = static_cast<int>(SendMessageW(Named("List1"), LB_GETCOUNT, 0, 0));
   // No batch runs any more, and the status line tells where AutoSave stopped.
-  const std::string status = Text(Named("lblStatus"));
-  const bool idle = status.find("Esc で中止") == std::string::npos &&
-                    status.find("中止しています") == std::string::npos &&
-                    status.find("AutoSave: ") != std::string::npos &&
+  const bool idle = !running(status) && status.find("AutoSave: ") != std::string::npos &&
                     status.find(" / " + std::to_string(count) + " で中止") != std::string::npos;
   std::printf("from %d stopped at %d of %d, status \"%s\"\n", from, at, count, status.c_str());
   return idle && at == from + 1 ? 0 : 1;
@@ -368,10 +377,64 @@ int Time(const std::string& control, int first) {
   return 0;
 }
 
+// The visible top-level window of process `pid`, if any.
+HWND ShownWindowOf(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search{pid, nullptr};
+  EnumWindows(
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(h, &owner);
+        if (owner != s->pid || !IsWindowVisible(h) || GetWindow(h, GW_OWNER)) return TRUE;
+        s->found = h;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int Startup(int argc, char** argv) {
+  std::wstring command;
+  for (int i = 0; i < argc; ++i) command += (i ? L" \"" : L"\"") + win::Wide(argv[i]) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return 1;
+  // Shown, then answering: its start-up is over and its message loop runs.
+  HWND shown = nullptr;
+  for (int i = 0; i < 60000 && !shown; ++i) {
+    shown = ShownWindowOf(process.dwProcessId);
+    if (!shown) Sleep(1);
+  }
+  DWORD_PTR ignored;
+  const bool answered = shown && SendMessageTimeoutW(shown, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+  QueryPerformanceCounter(&end);
+  if (shown) PostMessageW(shown, WM_CLOSE, 0, 0);
+  const bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
+  if (!ended) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (!answered) {
+    std::printf("not shown\n");
+    return 1;
+  }
+  std::printf("shown %.3f s\n",
+              static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+  return ended ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
+  if (std::string(argv[1]) == "startup" && argc >= 3) return Startup(argc - 2, argv + 2);
   g_window = FindForm();
   if (!g_window) {
     std::printf("no window\n");
