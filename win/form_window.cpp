@@ -153,6 +153,7 @@ void FormWindow::BuildControls() {
   controls_[front::ControlId("rtxtMsg")] = pane_.hwnd();
   Make(L"BUTTON", front::kAllGetCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("cmdAllGet"));
   chk_clear_ = Make(L"BUTTON", front::kClearCaption, BS_3STATE | WS_TABSTOP, hwnd_, front::ControlId("chkClear"));
+  SetWindowSubclass(chk_clear_, ClearProc, 2, reinterpret_cast<DWORD_PTR>(this));
   SetAutoClearValue(1);
   Make(L"BUTTON", front::kTestCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("Command61"));
   const DWORD list = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_BORDER;
@@ -340,10 +341,9 @@ void FormWindow::Refresh(bool force) {
   ApplyEnabled();
   pane_.Flush();
   if (status_due_) ShowStatus();
-  if (list1_frozen_) {
-    list1_frozen_ = false;
-    SendMessageW(list1_, WM_SETREDRAW, TRUE, 0);
-    RedrawWindow(list1_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  if (list1_pending_) {
+    list1_pending_ = false;
+    SendMessageW(list1_, LB_SETCURSEL, static_cast<WPARAM>(list1_selection_), 0);
   }
 }
 
@@ -418,8 +418,32 @@ LRESULT CALLBACK FormWindow::FrameProc(HWND hwnd, UINT message, WPARAM wparam, L
 LRESULT CALLBACK FormWindow::List1Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                        DWORD_PTR data) {
   auto* self = reinterpret_cast<FormWindow*>(data);
-  if (message == WM_LBUTTONDOWN) self->list1_press_ = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
+  if (message == WM_LBUTTONDOWN) self->list1_press_ = self->SelectedClassIndex();
+  // The selection the window knows is the list's until a message that could
+  // change it, or read it otherwise, reaches the list; a batch's selection
+  // the list has not taken yet, it takes first.
+  switch (message) {
+    case LB_GETCURSEL:
+      if (self->list1_selection_ != kSelectionUnknown) return self->list1_selection_;
+      break;
+    case LB_GETTEXT:
+    case LB_GETTEXTLEN:
+    case LB_GETCOUNT:
+    case WM_SETREDRAW:
+    case WM_PAINT:
+    case WM_NCPAINT:
+    case WM_ERASEBKGND:
+      break;
+    default:
+      if (self->list1_pending_) {
+        self->list1_pending_ = false;
+        DefSubclassProc(hwnd, LB_SETCURSEL, static_cast<WPARAM>(self->list1_selection_), 0);
+      }
+      self->list1_selection_ = kSelectionUnknown;
+  }
   const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == LB_GETCURSEL || (message == LB_SETCURSEL && result != LB_ERR))
+    self->list1_selection_ = static_cast<int>(message == LB_GETCURSEL ? result : static_cast<LRESULT>(wparam));
   if (message == WM_LBUTTONUP) {
     // A click on the entry already selected dumps it again (a change of
     // selection is the list's own notification).
@@ -431,6 +455,18 @@ LRESULT CALLBACK FormWindow::List1Proc(HWND hwnd, UINT message, WPARAM wparam, L
       self->Command(front::ControlId("List1"), LBN_SELCHANGE, hwnd);
     }
   }
+  return result;
+}
+
+LRESULT CALLBACK FormWindow::ClearProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                       DWORD_PTR data) {
+  // Its check changes only by BM_SETCHECK (a click on a three-state box does
+  // not tick it): known from the last answer until then.
+  auto* self = reinterpret_cast<FormWindow*>(data);
+  if (message == BM_GETCHECK && self->clear_check_ >= 0) return self->clear_check_;
+  const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == BM_GETCHECK) self->clear_check_ = result;
+  if (message == BM_SETCHECK) self->clear_check_ = -1;
   return result;
 }
 
@@ -584,16 +620,22 @@ int FormWindow::ClassCount() {
   const auto it = entries_.find(list1_);
   return it == entries_.end() ? 0 : static_cast<int>(it->second.size());
 }
-int FormWindow::SelectedClassIndex() { return static_cast<int>(SendMessageW(list1_, LB_GETCURSEL, 0, 0)); }
+int FormWindow::SelectedClassIndex() {
+  // A batch reads it several times a class: asked only when not known.
+  if (list1_selection_ == kSelectionUnknown) SendMessageW(list1_, LB_GETCURSEL, 0, 0);
+  return list1_selection_;
+}
 void FormWindow::SelectClass(int index) {
   // Setting the selection from code raises List1's click, as the user's does.
   if (index == SelectedClassIndex()) return;
-  if (busy_ && !list1_frozen_) {
-    // A batch's walk: the list is drawn at the next refresh, not at each step.
-    list1_frozen_ = true;
-    SendMessageW(list1_, WM_SETREDRAW, FALSE, 0);
+  if (busy_) {
+    // A batch's walk: the list takes the selection at the next refresh, not
+    // at each step (List1Proc gives it first to anything that asks).
+    list1_selection_ = index;
+    list1_pending_ = true;
+  } else {
+    SendMessageW(list1_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   }
-  SendMessageW(list1_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   if (index >= 0) browser::List1Click(*this);
 }
 std::string FormWindow::SelectedClass() { return ListText(list1_, SelectedClassIndex()); }
@@ -613,7 +655,8 @@ void FormWindow::SetAllGetEnabled(bool enabled) {
   for (std::string_view name : front::kAllGetControls) EnableWindow(Control(name), enabled);
 }
 int FormWindow::AutoClearValue() {
-  switch (SendMessageW(chk_clear_, BM_GETCHECK, 0, 0)) {
+  // Read at each dump: asked only when not known.
+  switch (clear_check_ >= 0 ? clear_check_ : SendMessageW(chk_clear_, BM_GETCHECK, 0, 0)) {
     case BST_CHECKED:
       return 1;
     case BST_INDETERMINATE:

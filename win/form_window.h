@@ -72,6 +72,7 @@ class FormWindow : public front::Form {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   static LRESULT CALLBACK List1Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR self);
+  static LRESULT CALLBACK ClearProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id, DWORD_PTR self);
   static LRESULT CALLBACK CaptionProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR id,
                                       DWORD_PTR self);
   LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
@@ -128,7 +129,7 @@ class FormWindow : public front::Form {
   std::wstring status_text_;                             // what lbl_status_ shows
   bool status_batch_ = false;                            // lbl_status_ shows a batch's progress
   bool status_due_ = false;                              // the form's state changed since
-  bool list1_frozen_ = false;                            // List1 moves without drawing
+  bool list1_pending_ = false;                           // List1 has not taken list1_selection_ yet
   ULONGLONG refreshed_at_ = 0;                           // GetTickCount64 of the last refresh
   bool namespace_enabled_ = true, test_enabled_ = true;  // as asked
   HWND tips_ = nullptr;                                  // the tooltips of the cut captions
@@ -141,6 +142,10 @@ class FormWindow : public front::Form {
   bool waiting_ = false;      // inside a wait on the provider
   bool wait_escape_ = false;  // Esc pressed during that wait
   int list1_press_ = -1;      // List1's selection when the mouse went down
+  // List1's selection as the window knows it (List1Proc keeps it true).
+  static constexpr int kSelectionUnknown = -2;
+  int list1_selection_ = kSelectionUnknown;
+  LRESULT clear_check_ = -1;  // chkClear's BM_GETCHECK, -1 when not known (ClearProc)
 
   // Ctrl+F: the system's find dialog.
   HWND find_dialog_ = nullptr;
