@@ -24,7 +24,9 @@
 //   probe close               closes the window: waits for the program to end
 //   probe time CONTROL [INDEX]  with auto-clear off and the class at INDEX
 //                             (0) selected, clicks a batch button: prints the
-//                             seconds its handler took and the pane's length
+//                             seconds its handler took and the pane's length,
+//                             then what putting that text into a RichEdit in
+//                             one piece costs here
 //   probe startup EXE [ARG...]  starts EXE: prints the seconds from its start
 //                             to its window shown and answering, then closes it
 //
@@ -47,6 +49,7 @@
 #include "win/win32.h"
 // After windows.h.
 #include <commctrl.h>
+#include <richedit.h>
 
 namespace {
 
@@ -361,6 +364,42 @@ int CloseDuring(const std::string& control, const std::string& cls) {
   return running && ended ? 0 : 1;
 }
 
+// Wine's own cost of showing `pane`'s text: the whole of it put into a
+// RichEdit of the pane's size, kind and font in this process, in one
+// EM_REPLACESEL; in seconds.
+double OneInsertion(HWND pane) {
+  const LRESULT n = SendMessageW(pane, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      SendMessageW(pane, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()))));
+  LoadLibraryW(L"Msftedit.dll");
+  RECT r{};
+  GetClientRect(pane, &r);
+  HWND host = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, r.right, r.bottom, nullptr, nullptr, nullptr, nullptr);
+  HWND edit = CreateWindowExW(0, MSFTEDIT_CLASS, L"",
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
+                                  ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
+                              0, 0, r.right, r.bottom, host, nullptr, nullptr, nullptr);
+  SendMessageW(edit, EM_SETTEXTMODE, TM_PLAINTEXT | TM_SINGLELEVELUNDO | TM_SINGLECODEPAGE, 0);
+  SendMessageW(edit, EM_SETUNDOLIMIT, 0, 0);
+  SendMessageW(edit, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  LOGFONTW face{};
+  face.lfHeight = -MulDiv(front::kGothicPoints, 96, 72);
+  face.lfCharSet = SHIFTJIS_CHARSET;
+  face.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  wcsncpy(face.lfFaceName, win::Wide(front::kGothicFace).c_str(), LF_FACESIZE - 1);
+  HFONT font = CreateFontIndirectW(&face);
+  SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  QueryPerformanceCounter(&end);
+  DestroyWindow(host);
+  DeleteObject(font);
+  return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 int Time(const std::string& control, int first) {
   HWND button = Named(control);
   if (!button) return 1;
@@ -374,6 +413,8 @@ int Time(const std::string& control, int first) {
   const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
   const LRESULT length = SendMessageW(Named("rtxtMsg"), WM_GETTEXTLENGTH, 0, 0);
   std::printf("%s %.2f s, pane %ld characters\n", control.c_str(), seconds, static_cast<long>(length));
+  std::printf("insertion-%s %.2f s, the pane's text into a RichEdit at once\n", control.c_str(),
+              OneInsertion(Named("rtxtMsg")));
   return 0;
 }
 
