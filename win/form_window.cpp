@@ -153,13 +153,11 @@ void FormWindow::BuildControls() {
   controls_[front::ControlId("rtxtMsg")] = pane_.hwnd();
   Make(L"BUTTON", front::kAllGetCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("cmdAllGet"));
   chk_clear_ = Make(L"BUTTON", front::kClearCaption, BS_3STATE | WS_TABSTOP, hwnd_, front::ControlId("chkClear"));
-  SetWindowSubclass(chk_clear_, ClearProc, 2, reinterpret_cast<DWORD_PTR>(this));
   SetAutoClearValue(1);
   Make(L"BUTTON", front::kTestCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("Command61"));
   const DWORD list = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_BORDER;
   list2_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List2"));
   list1_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List1"));
-  SetWindowSubclass(list1_, List1Proc, 1, reinterpret_cast<DWORD_PTR>(this));
   Make(L"BUTTON", front::kAutoSaveCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("Command62"));
 
   prg_batch_ = Make(PROGRESS_CLASSW, "", 0, hwnd_, kProgressId);
@@ -169,11 +167,14 @@ void FormWindow::BuildControls() {
   tips_ =
       CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  Layout();
+  // Subclassed once placed: under Wine every message to a subclassed control
+  // costs a round trip to its server (List1 too, once filled: Load).
+  SetWindowSubclass(chk_clear_, ClearProc, 2, reinterpret_cast<DWORD_PTR>(this));
   // The focus on a captioned control shows its caption when cut.
   for (const front::CaptionPlace& p : front::CaptionPlaces())
     if (p.kind != front::CaptionPlace::Kind::Label)
       SetWindowSubclass(Control(p.control), CaptionProc, 1, reinterpret_cast<DWORD_PTR>(this));
-  Layout();
 }
 
 void FormWindow::MakeFonts() {
@@ -278,6 +279,7 @@ void FormWindow::Load() {
   SendMessageW(list1_, LB_INITSTORAGE, browser::ClassCatalogue().size(), 40 * sizeof(wchar_t));
   browser::LoadClassList(adapter);
   SendMessageW(list1_, WM_SETREDRAW, TRUE, 0);
+  SetWindowSubclass(list1_, List1Proc, 1, reinterpret_cast<DWORD_PTR>(this));
   ++handler_depth_;
   SelectClass(0);  // dumps the first entry; List2 is still empty
   --handler_depth_;
@@ -622,8 +624,8 @@ int FormWindow::ClassCount() {
 }
 int FormWindow::SelectedClassIndex() {
   // A batch reads it several times a class: asked only when not known.
-  if (list1_selection_ == kSelectionUnknown) SendMessageW(list1_, LB_GETCURSEL, 0, 0);
-  return list1_selection_;
+  if (list1_selection_ != kSelectionUnknown) return list1_selection_;
+  return static_cast<int>(SendMessageW(list1_, LB_GETCURSEL, 0, 0));
 }
 void FormWindow::SelectClass(int index) {
   // Setting the selection from code raises List1's click, as the user's does.
