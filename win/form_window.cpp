@@ -541,11 +541,20 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_DPICHANGED: {
+      const UINT old = dpi_;
       dpi_ = HIWORD(wparam);
       MakeFonts();
-      const auto* r = reinterpret_cast<const RECT*>(lparam);
-      SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      // Windows suggests the window's new rectangle; without one it keeps its
+      // place and scales its size.
+      RECT r{};
+      if (lparam) {
+        r = *reinterpret_cast<const RECT*>(lparam);
+      } else {
+        GetWindowRect(hwnd_, &r);
+        r.right = r.left + MulDiv(r.right - r.left, static_cast<int>(dpi_), static_cast<int>(old));
+        r.bottom = r.top + MulDiv(r.bottom - r.top, static_cast<int>(dpi_), static_cast<int>(old));
+      }
+      SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
       Layout();
       return 0;
     }

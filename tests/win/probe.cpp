@@ -2,14 +2,16 @@
 // its child windows, their places and texts, and what a click or a selection
 // puts in the pane. One action per run:
 //
-//   probe layout GOLDEN       every control of the form (the Qt window's golden
-//                             layout, in twips) at its place within one pixel,
-//                             with its parent and caption, and in the form's
-//                             tab order
+//   probe layout GOLDEN [DPI] every control of the form (the Qt window's golden
+//                             layout, in twips) at its place within one pixel
+//                             at the window's DPI (or DPI), with its parent
+//                             and caption, and in the form's tab order
+//   probe dpi DPI             tells the window its DPI changed to DPI
 //   probe click CONTROL OUT   clicks a button; the pane's text into OUT (UTF-8)
 //   probe select CLASS        selects a class in List1 as the user does
 //   probe title               prints the window's title
-//   probe selected            prints the text selected in the pane
+//   probe selected [at]       prints the text selected in the pane (after
+//                             the position where it starts, with "at")
 //   probe autosave-esc CLASS  selects CLASS, starts AutoSave and presses Esc:
 //                             prints the entry the walk stopped at and the
 //                             status line, which tells where
@@ -108,13 +110,13 @@ UINT Dpi(HWND hwnd) {
   return fn && fn(hwnd) ? fn(hwnd) : 96;
 }
 
-int Layout(const char* golden) {
+int Layout(const char* golden, int asked_dpi) {
   std::ifstream in(golden, std::ios::binary);
   if (!in) {
     std::printf("cannot read %s\n", golden);
     return 1;
   }
-  const int dpi = static_cast<int>(Dpi(g_window));
+  const int dpi = asked_dpi ? asked_dpi : static_cast<int>(Dpi(g_window));
   const auto children = Children();
   int checked = 0, bad = 0;
   std::string line;
@@ -246,10 +248,14 @@ int Select(const std::string& cls, bool wait) {
 }
 
 bool WaitForStatus(const std::string& start, int tenths) {
+  // Asked again at once: a batch answers between two of its steps, and a
+  // short one (全自動収集 takes a tenth of a second) is over between two
+  // looks a tenth apart.
   HWND status = Named("lblStatus");
-  for (int i = 0; i < tenths; ++i) {
+  const ULONGLONG until = GetTickCount64() + 100ULL * static_cast<ULONGLONG>(tenths);
+  while (GetTickCount64() < until) {
     if (Text(status).rfind(start, 0) == 0) return true;
-    Sleep(100);
+    Sleep(1);
   }
   return false;
 }
@@ -482,7 +488,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string action = argv[1];
-  if (action == "layout" && argc == 3) return Layout(argv[2]);
+  if (action == "layout" && (argc == 3 || argc == 4)) return Layout(argv[2], argc == 4 ? std::atoi(argv[3]) : 0);
+  if (action == "dpi" && argc == 3) {
+    // As Windows tells a window moved to a monitor of another scale, without
+    // the suggested rectangle (a pointer does not cross to its process).
+    const int dpi = std::atoi(argv[2]);
+    SendMessageW(g_window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
+    return 0;
+  }
   if (action == "click" && argc == 4) return Click(argv[2], argv[3]);
   if (action == "pane" && argc == 3) {
     std::ofstream(argv[2], std::ios::binary) << PaneText();
@@ -490,6 +503,8 @@ int main(int argc, char** argv) {
   }
   if (action == "select" && argc == 3) return Select(argv[2], true) >= 0 ? 0 : 1;
   if (action == "selected") {
+    if (argc > 2 && std::string(argv[2]) == "at")  // where the selection starts, first
+      std::printf("%u ", LOWORD(static_cast<DWORD>(SendMessageW(Named("rtxtMsg"), EM_GETSEL, 0, 0))));
     std::printf("%s\n", Selected().c_str());
     return 0;
   }
