@@ -92,6 +92,18 @@ else
   fail "screenshot" "see $work/import.log"
 fi
 
+# A capture dropped on the window as a file manager drops it (XDND, which
+# Wine's X11 driver turns into WM_DROPFILES) opens, and the title names it.
+cp "$capture" "$capture_dir/落とした.json"
+drop_window=$(xdotool search --name "PC情報収集プログラム" 2> /dev/null | head -1)
+if [[ -n $drop_window ]] && /usr/bin/python3 tests/wine/xdnd-drop.py "$drop_window" "$capture_dir/落とした.json" \
+  > "$work/drop.out" 2>&1 && sleep 1 && probe drop-title title &&
+  [[ $(tr -d '\r' < "$work/probe-drop-title.out") == "PC情報収集プログラム - 落とした.json" ]]; then
+  pass "a capture in 記録 dropped on the window: opened, and the title names it"
+else
+  fail "a capture dropped on the window" "$(cat "$work/drop.out" "$work/probe-drop-title.out" 2> /dev/null | tr '\n' ' ')"
+fi
+
 # Keys, typed on the virtual display into the window that has the focus.
 # focus NAME: waits up to 10 s for a window titled NAME and gives it the focus.
 focus() {
