@@ -211,15 +211,13 @@ void FormWindow::Layout() {
   StatusChanged();
 }
 
-int FormWindow::MeasureCaption(const front::CaptionPlace& place) const {
+int FormWindow::MeasureCaption(const front::CaptionPlace& place, HDC dc) const {
   HWND control = Control(place.control);
   const std::wstring text = Wide(place.caption);
-  HDC dc = GetDC(control);
   const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   SelectObject(dc, old);
-  ReleaseDC(control, dc);
   return size.cx;
 }
 
@@ -242,7 +240,10 @@ int FormWindow::CaptionRoom(const front::CaptionPlace& place) const {
 
 void FormWindow::MarkCutCaptions() {
   const front::CaptionRoom room = [this](const front::CaptionPlace& p) { return CaptionRoom(p); };
-  const front::MeasureCaption measure = [this](const front::CaptionPlace& p) { return MeasureCaption(p); };
+  // One memory DC for every caption, in the control's font: the same widths
+  // as the control's own DC, without a DC of each control.
+  HDC dc = CreateCompatibleDC(nullptr);
+  const front::MeasureCaption measure = [this, dc](const front::CaptionPlace& p) { return MeasureCaption(p, dc); };
   for (const auto& [control, caption] : cut_captions_) {
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -251,7 +252,9 @@ void FormWindow::MarkCutCaptions() {
     SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   cut_captions_.clear();
-  for (const front::CaptionPlace& p : front::CutCaptions(room, measure)) {
+  const std::vector<front::CaptionPlace> cut = front::CutCaptions(room, measure);
+  DeleteDC(dc);
+  for (const front::CaptionPlace& p : cut) {
     HWND control = Control(p.control);
     std::wstring text = Wide(p.caption);
     TTTOOLINFOW tool{};

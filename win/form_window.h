@@ -103,7 +103,7 @@ class FormWindow : public front::Form {
   // while the control has the focus.
   void MarkCutCaptions();
   int CaptionRoom(const front::CaptionPlace& place) const;
-  int MeasureCaption(const front::CaptionPlace& place) const;
+  int MeasureCaption(const front::CaptionPlace& place, HDC dc) const;
   void Place(HWND control, const front::Rect& twips);
   int Px(int twips) const { return front::TwipsToPixels(twips, dpi_); }
   HWND Control(std::string_view name) const;
