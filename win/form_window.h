@@ -24,7 +24,7 @@ namespace win {
 // Control IDs beyond the form's (front::ControlId): the status line.
 inline constexpr int kProgressId = 1001;
 inline constexpr int kStatusId = 1002;
-// How often a running handler's output and progress are drawn, in ms.
+// At most how often a running handler's output and progress are drawn, in ms.
 inline constexpr ULONGLONG kRefreshMs = 100;
 // The window's class name, which the checks under Wine look for.
 inline constexpr wchar_t kWindowClass[] = L"pcinfo.frmWMIInfo";
@@ -128,7 +128,7 @@ class FormWindow : public front::Form {
   HWND prg_batch_ = nullptr, lbl_status_ = nullptr;
   std::wstring status_text_;                             // what lbl_status_ shows
   bool status_batch_ = false;                            // lbl_status_ shows a batch's progress
-  bool status_due_ = false;                              // the form's state changed since
+  bool status_due_ = false;                              // the status changed since it was shown
   bool list1_pending_ = false;                           // List1 has not taken list1_selection_ yet
   ULONGLONG refreshed_at_ = 0;                           // GetTickCount64 of the last refresh
   bool namespace_enabled_ = true, test_enabled_ = true;  // as asked
