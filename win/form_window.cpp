@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <windowsx.h>
 
+#include <functional>
 #include <utility>
 
 #include "browser/browser.h"
@@ -72,13 +73,11 @@ std::wstring WithCrLf(const std::string& text) {
 
 class ListAdapter : public browser::ClassListBox {
  public:
-  explicit ListAdapter(HWND list) : list_(list) {}
-  void AddItem(std::string_view name) override {
-    SendMessageW(list_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(name).c_str()));
-  }
+  explicit ListAdapter(std::function<void(std::string_view)> add) : add_(std::move(add)) {}
+  void AddItem(std::string_view name) override { add_(name); }
 
  private:
-  HWND list_;
+  std::function<void(std::string_view)> add_;
 };
 
 }  // namespace
@@ -159,7 +158,6 @@ void FormWindow::BuildControls() {
   const DWORD list = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_BORDER;
   list2_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List2"));
   list1_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List1"));
-  SetWindowSubclass(list1_, List1Proc, 1, reinterpret_cast<DWORD_PTR>(this));
   Make(L"BUTTON", front::kAutoSaveCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("Command62"));
 
   prg_batch_ = Make(PROGRESS_CLASSW, "", 0, hwnd_, kProgressId);
@@ -169,11 +167,14 @@ void FormWindow::BuildControls() {
   tips_ =
       CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
+  Layout();
+  // Subclassed once placed: under Wine every message to a subclassed control
+  // costs a round trip to its server (List1 too, once filled: Load).
+  SetWindowSubclass(chk_clear_, ClearProc, 2, reinterpret_cast<DWORD_PTR>(this));
   // The focus on a captioned control shows its caption when cut.
   for (const front::CaptionPlace& p : front::CaptionPlaces())
     if (p.kind != front::CaptionPlace::Kind::Label)
       SetWindowSubclass(Control(p.control), CaptionProc, 1, reinterpret_cast<DWORD_PTR>(this));
-  Layout();
 }
 
 void FormWindow::MakeFonts() {
@@ -210,15 +211,13 @@ void FormWindow::Layout() {
   StatusChanged();
 }
 
-int FormWindow::MeasureCaption(const front::CaptionPlace& place) const {
+int FormWindow::MeasureCaption(const front::CaptionPlace& place, HDC dc) const {
   HWND control = Control(place.control);
   const std::wstring text = Wide(place.caption);
-  HDC dc = GetDC(control);
   const HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
   SIZE size{};
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
   SelectObject(dc, old);
-  ReleaseDC(control, dc);
   return size.cx;
 }
 
@@ -241,7 +240,10 @@ int FormWindow::CaptionRoom(const front::CaptionPlace& place) const {
 
 void FormWindow::MarkCutCaptions() {
   const front::CaptionRoom room = [this](const front::CaptionPlace& p) { return CaptionRoom(p); };
-  const front::MeasureCaption measure = [this](const front::CaptionPlace& p) { return MeasureCaption(p); };
+  // One memory DC for every caption, in the control's font: the same widths
+  // as the control's own DC, without a DC of each control.
+  HDC dc = CreateCompatibleDC(nullptr);
+  const front::MeasureCaption measure = [this, dc](const front::CaptionPlace& p) { return MeasureCaption(p, dc); };
   for (const auto& [control, caption] : cut_captions_) {
     TTTOOLINFOW tool{};
     tool.cbSize = sizeof tool;
@@ -250,7 +252,9 @@ void FormWindow::MarkCutCaptions() {
     SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
   }
   cut_captions_.clear();
-  for (const front::CaptionPlace& p : front::CutCaptions(room, measure)) {
+  const std::vector<front::CaptionPlace> cut = front::CutCaptions(room, measure);
+  DeleteDC(dc);
+  for (const front::CaptionPlace& p : cut) {
     HWND control = Control(p.control);
     std::wstring text = Wide(p.caption);
     TTTOOLINFOW tool{};
@@ -273,16 +277,17 @@ HWND FormWindow::Control(std::string_view name) const {
 }
 
 void FormWindow::Load() {
-  ListAdapter adapter(list1_);
+  ListAdapter adapter([this](std::string_view name) { AddEntry(list1_, name); });
   SendMessageW(list1_, WM_SETREDRAW, FALSE, 0);
   SendMessageW(list1_, LB_INITSTORAGE, browser::ClassCatalogue().size(), 40 * sizeof(wchar_t));
   browser::LoadClassList(adapter);
   SendMessageW(list1_, WM_SETREDRAW, TRUE, 0);
+  SetWindowSubclass(list1_, List1Proc, 1, reinterpret_cast<DWORD_PTR>(this));
   ++handler_depth_;
   SelectClass(0);  // dumps the first entry; List2 is still empty
   --handler_depth_;
   pane_.Flush();
-  SendMessageW(list2_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(front::kNamespace).c_str()));
+  AddEntry(list2_, front::kNamespace);
   SendMessageW(list2_, LB_SETCURSEL, 0, 0);
   ApplyStartWidth();
 }
@@ -334,8 +339,22 @@ bool FormWindow::PreTranslate(MSG& msg) {
   return ours && IsDialogMessageW(hwnd_, &msg);
 }
 
-void FormWindow::PumpMessages() {
+void FormWindow::Refresh(bool force) {
+  const ULONGLONG now = GetTickCount64();
+  if (!force && now - refreshed_at_ < kRefreshMs) return;
+  refreshed_at_ = now;
+  ApplyEnabled();
   pane_.Flush();
+  if (status_due_) ShowStatus();
+  if (list1_pending_) {
+    list1_pending_ = false;
+    SendMessageW(list1_, LB_SETCURSEL, static_cast<WPARAM>(list1_selection_), 0);
+  }
+}
+
+void FormWindow::PumpMessages() {
+  ApplyEnabled();
+  Refresh(false);
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -364,7 +383,10 @@ bool FormWindow::KeepWaiting() {
 
 void FormWindow::EscapePressed() {
   if (waiting_) wait_escape_ = true;
-  if (!Escape() && find_dialog_) DestroyWindow(find_dialog_);
+  if (Escape())
+    ShowStatus();  // the batch's "stopping" at once
+  else if (find_dialog_)
+    DestroyWindow(find_dialog_);
 }
 
 LRESULT CALLBACK FormWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -401,8 +423,32 @@ LRESULT CALLBACK FormWindow::FrameProc(HWND hwnd, UINT message, WPARAM wparam, L
 LRESULT CALLBACK FormWindow::List1Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
                                        DWORD_PTR data) {
   auto* self = reinterpret_cast<FormWindow*>(data);
-  if (message == WM_LBUTTONDOWN) self->list1_press_ = static_cast<int>(SendMessageW(hwnd, LB_GETCURSEL, 0, 0));
+  if (message == WM_LBUTTONDOWN) self->list1_press_ = self->SelectedClassIndex();
+  // The selection the window knows is the list's until a message that could
+  // change it, or read it otherwise, reaches the list; a batch's selection
+  // the list has not taken yet, it takes first.
+  switch (message) {
+    case LB_GETCURSEL:
+      if (self->list1_selection_ != kSelectionUnknown) return self->list1_selection_;
+      break;
+    case LB_GETTEXT:
+    case LB_GETTEXTLEN:
+    case LB_GETCOUNT:
+    case WM_SETREDRAW:
+    case WM_PAINT:
+    case WM_NCPAINT:
+    case WM_ERASEBKGND:
+      break;
+    default:
+      if (self->list1_pending_) {
+        self->list1_pending_ = false;
+        DefSubclassProc(hwnd, LB_SETCURSEL, static_cast<WPARAM>(self->list1_selection_), 0);
+      }
+      self->list1_selection_ = kSelectionUnknown;
+  }
   const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == LB_GETCURSEL || (message == LB_SETCURSEL && result != LB_ERR))
+    self->list1_selection_ = static_cast<int>(message == LB_GETCURSEL ? result : static_cast<LRESULT>(wparam));
   if (message == WM_LBUTTONUP) {
     // A click on the entry already selected dumps it again (a change of
     // selection is the list's own notification).
@@ -414,6 +460,18 @@ LRESULT CALLBACK FormWindow::List1Proc(HWND hwnd, UINT message, WPARAM wparam, L
       self->Command(front::ControlId("List1"), LBN_SELCHANGE, hwnd);
     }
   }
+  return result;
+}
+
+LRESULT CALLBACK FormWindow::ClearProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                                       DWORD_PTR data) {
+  // Its check changes only by BM_SETCHECK (a click on a three-state box does
+  // not tick it): known from the last answer until then.
+  auto* self = reinterpret_cast<FormWindow*>(data);
+  if (message == BM_GETCHECK && self->clear_check_ >= 0) return self->clear_check_;
+  const LRESULT result = DefSubclassProc(hwnd, message, wparam, lparam);
+  if (message == BM_GETCHECK) self->clear_check_ = result;
+  if (message == BM_SETCHECK) self->clear_check_ = -1;
   return result;
 }
 
@@ -444,7 +502,11 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       Command(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
       return 0;
     case kFlushMessage:
-      pane_.Flush();
+      // Inside a handler, with the rest of what it shows.
+      if (handler_depth_ > 0)
+        Refresh(false);
+      else
+        pane_.Flush();
       return 0;
     case WM_CTLCOLORSTATIC: {
       const HWND control = reinterpret_cast<HWND>(lparam);
@@ -482,11 +544,20 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_DPICHANGED: {
+      const UINT old = dpi_;
       dpi_ = HIWORD(wparam);
       MakeFonts();
-      const auto* r = reinterpret_cast<const RECT*>(lparam);
-      SetWindowPos(hwnd_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      // Windows suggests the window's new rectangle; without one it keeps its
+      // place and scales its size.
+      RECT r{};
+      if (lparam) {
+        r = *reinterpret_cast<const RECT*>(lparam);
+      } else {
+        GetWindowRect(hwnd_, &r);
+        r.right = r.left + MulDiv(r.right - r.left, static_cast<int>(dpi_), static_cast<int>(old));
+        r.bottom = r.top + MulDiv(r.bottom - r.top, static_cast<int>(dpi_), static_cast<int>(old));
+      }
+      SetWindowPos(hwnd_, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
       Layout();
       return 0;
     }
@@ -542,26 +613,43 @@ void FormWindow::Command(int id, int code, HWND control) {
     browser::List1Click(*this);
   }
   --handler_depth_;
-  pane_.Flush();
+  Refresh(true);
   if (handler_depth_ == 0 && destroy_pending_ && hwnd_) DestroyWindow(hwnd_);
 }
 
-std::string FormWindow::ListText(HWND list, int index) const {
-  if (index < 0) return {};
-  const LRESULT n = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (n == LB_ERR) return {};
-  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
-  text.resize(static_cast<std::size_t>(
-      SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()))));
-  return Narrow(text);
+void FormWindow::AddEntry(HWND list, std::string_view text) {
+  SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(text).c_str()));
+  entries_[list].emplace_back(text);
 }
 
-int FormWindow::ClassCount() { return static_cast<int>(SendMessageW(list1_, LB_GETCOUNT, 0, 0)); }
-int FormWindow::SelectedClassIndex() { return static_cast<int>(SendMessageW(list1_, LB_GETCURSEL, 0, 0)); }
+std::string FormWindow::ListText(HWND list, int index) const {
+  // From the entries as added (the lists are not sorted): a batch reads its
+  // class at every step.
+  const auto it = entries_.find(list);
+  if (index < 0 || it == entries_.end() || static_cast<std::size_t>(index) >= it->second.size()) return {};
+  return it->second[static_cast<std::size_t>(index)];
+}
+
+int FormWindow::ClassCount() {
+  const auto it = entries_.find(list1_);
+  return it == entries_.end() ? 0 : static_cast<int>(it->second.size());
+}
+int FormWindow::SelectedClassIndex() {
+  // A batch reads it several times a class: asked only when not known.
+  if (list1_selection_ != kSelectionUnknown) return list1_selection_;
+  return static_cast<int>(SendMessageW(list1_, LB_GETCURSEL, 0, 0));
+}
 void FormWindow::SelectClass(int index) {
   // Setting the selection from code raises List1's click, as the user's does.
   if (index == SelectedClassIndex()) return;
-  SendMessageW(list1_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  if (busy_) {
+    // A batch's walk: the list takes the selection at the next refresh, not
+    // at each step (List1Proc gives it first to anything that asks).
+    list1_selection_ = index;
+    list1_pending_ = true;
+  } else {
+    SendMessageW(list1_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  }
   if (index >= 0) browser::List1Click(*this);
 }
 std::string FormWindow::SelectedClass() { return ListText(list1_, SelectedClassIndex()); }
@@ -569,13 +657,20 @@ std::string FormWindow::SelectedNamespace() {
   return ListText(list2_, static_cast<int>(SendMessageW(list2_, LB_GETCURSEL, 0, 0)));
 }
 std::string FormWindow::ClassEntry(int index) { return ListText(list1_, index); }
-void FormWindow::SetNamespaceListEnabled(bool enabled) { EnableWindow(list2_, enabled); }
-void FormWindow::SetTestButtonEnabled(bool enabled) { EnableWindow(Control("Command61"), enabled); }
+void FormWindow::SetNamespaceListEnabled(bool enabled) { namespace_enabled_ = enabled; }
+void FormWindow::SetTestButtonEnabled(bool enabled) { test_enabled_ = enabled; }
+void FormWindow::ApplyEnabled() {
+  // EnableWindow only on a change: each one redraws the control.
+  HWND test = Control("Command61");
+  if (static_cast<bool>(IsWindowEnabled(list2_)) != namespace_enabled_) EnableWindow(list2_, namespace_enabled_);
+  if (static_cast<bool>(IsWindowEnabled(test)) != test_enabled_) EnableWindow(test, test_enabled_);
+}
 void FormWindow::SetAllGetEnabled(bool enabled) {
   for (std::string_view name : front::kAllGetControls) EnableWindow(Control(name), enabled);
 }
 int FormWindow::AutoClearValue() {
-  switch (SendMessageW(chk_clear_, BM_GETCHECK, 0, 0)) {
+  // Read at each dump: asked only when not known.
+  switch (clear_check_ >= 0 ? clear_check_ : SendMessageW(chk_clear_, BM_GETCHECK, 0, 0)) {
     case BST_CHECKED:
       return 1;
     case BST_INDETERMINATE:
@@ -589,8 +684,18 @@ void FormWindow::SetAutoClearValue(int value) {
 }
 
 void FormWindow::StatusChanged() {
+  status_due_ = true;
+  // A batch's steps show at the next refresh; its start, its end and
+  // anything outside a batch at once.
+  if (busy_ && status_batch_ && GetTickCount64() - refreshed_at_ < kRefreshMs) return;
+  ShowStatus();
+}
+
+void FormWindow::ShowStatus() {
+  status_due_ = false;
   if (!lbl_status_) return;
   const front::StatusLine line = Status();
+  status_batch_ = line.batch;
   if (line.batch) {
     SendMessageW(prg_batch_, PBM_SETRANGE32, 0, line.progress_max);
     SendMessageW(prg_batch_, PBM_SETPOS, static_cast<WPARAM>(line.progress_value), 0);
@@ -610,11 +715,13 @@ void FormWindow::StatusChanged() {
 void FormWindow::TitleChanged() { SetWindowTextW(hwnd_, Wide(Title()).c_str()); }
 
 void FormWindow::ShowError(const std::string& text) {
+  ApplyEnabled();  // the message box takes input
   MessageBoxW(hwnd_, WithCrLf(text).c_str(), Wide(front::kWindowCaption).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 void FormWindow::BusyChanged(bool busy) {
   busy_ = busy;
+  if (!busy) Refresh(true);
   POINT p;
   GetCursorPos(&p);
   SetCursorPos(p.x, p.y);  // the cursor takes its new shape at once

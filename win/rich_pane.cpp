@@ -51,7 +51,6 @@ void RichPane::Clear() {
   length_ = 0;
   scroll_pending_ = false;
   if (hwnd_) SetWindowTextW(hwnd_, L"");
-  stale_ = true;
 }
 
 void RichPane::ScrollToEnd() {
@@ -64,20 +63,10 @@ void RichPane::ScrollToEnd() {
 }
 
 void RichPane::SetVisible(bool visible) {
-  // Hidden, the pane keeps its picture and draws nothing; shown again, it
-  // draws once, and only when what it shows has changed (a dump's lines
-  // usually land below the view).
-  if (!hwnd_ || visible == !hidden_) return;
-  if (visible) {
-    hidden_ = false;
-    Flush();
-    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-    if (stale_) InvalidateRect(hwnd_, nullptr, TRUE);
-    stale_ = false;
-  } else {
-    hidden_ = true;
-    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
-  }
+  // Hidden, the pane keeps its picture: the lines wait, the control is not
+  // touched (no redraw switched off and on again for every class of a batch),
+  // and they go in when the pane is next flushed after it is shown again.
+  hidden_ = !visible;
 }
 
 bool RichPane::InView(LONG cp) const {
@@ -98,6 +87,7 @@ bool RichPane::InView(LONG cp) const {
 }
 
 void RichPane::Flush() {
+  if (hidden_) return;
   queued_ = false;
   if (!hwnd_ || (pending_.empty() && !scroll_pending_)) return;
   if (!pending_.empty()) {
@@ -105,7 +95,7 @@ void RichPane::Flush() {
     POINT scroll{};
     SendMessageW(hwnd_, EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&selection));
     SendMessageW(hwnd_, EM_GETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
-    if (!hidden_) SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
     const LONG end = length_;
     // The view changes only where the new lines start inside it, or when it
     // moves to the end.
@@ -119,12 +109,8 @@ void RichPane::Flush() {
       Select(hwnd_, selection.cpMin, selection.cpMax);
       SendMessageW(hwnd_, EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&scroll));
     }
-    if (hidden_) {
-      stale_ = stale_ || seen;
-    } else {
-      SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
-      if (seen) InvalidateRect(hwnd_, nullptr, TRUE);
-    }
+    SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
+    if (seen) InvalidateRect(hwnd_, nullptr, TRUE);
   }
   if (scroll_pending_) {
     scroll_pending_ = false;

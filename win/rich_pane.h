@@ -1,11 +1,12 @@
 // rtxtMsg on Win32: the RichEdit control (MSFTEDIT_CLASS) used for plain text.
 // Its text limit is lifted (AutoSave's whole output is several MB). Appended
-// lines are kept and put at the end of the control in one piece when control
-// next returns to the message loop (a yield, the end of a handler): the
-// selection is set at the end and the lines replace it, with redrawing off
-// meanwhile, so that the control never takes back, or lays out again, what it
-// already holds; it is drawn again only where the new lines show. The pane's whole text is also kept as the query
-// procedures read it, UTF-8 with CR LF.
+// lines are kept and put at the end of the control in one piece when the
+// window flushes the pane (at most every tenth of a second while a handler
+// runs, and at its end), never while the pane is hidden: the selection is set
+// at the end and the lines replace it, with redrawing off meanwhile, so that
+// the control never takes back, or lays out again, what it already holds; it
+// is drawn again only where the new lines show. The pane's whole text is also
+// kept as the query procedures read it, UTF-8 with CR LF.
 #pragma once
 
 #include <string>
@@ -29,7 +30,8 @@ class RichPane : public queries::Pane {
   void SetVisible(bool visible) override;
   std::string Text() const override { return text_; }
 
-  // Puts the lines appended since the last flush into the control.
+  // Puts the lines appended since the last flush into the control, unless
+  // the pane is hidden.
   void Flush();
   void SelectAll();
   // The next match of `needle` after the selection (before it when
@@ -41,8 +43,7 @@ class RichPane : public queries::Pane {
   bool InView(LONG cp) const;
 
   HWND hwnd_ = nullptr;
-  bool hidden_ = false;  // drawing nothing (SetVisible(false))
-  bool stale_ = false;   // what it shows changed while hidden
+  bool hidden_ = false;  // lines wait while hidden (SetVisible(false))
   std::string text_;
   // Lines not yet in the control, each ended by CR, the control's own line
   // end (a CR LF would become one CR there).

@@ -2,14 +2,16 @@
 // its child windows, their places and texts, and what a click or a selection
 // puts in the pane. One action per run:
 //
-//   probe layout GOLDEN       every control of the form (the Qt window's golden
-//                             layout, in twips) at its place within one pixel,
-//                             with its parent and caption, and in the form's
-//                             tab order
+//   probe layout GOLDEN [DPI] every control of the form (the Qt window's golden
+//                             layout, in twips) at its place within one pixel
+//                             at the window's DPI (or DPI), with its parent
+//                             and caption, and in the form's tab order
+//   probe dpi DPI             tells the window its DPI changed to DPI
 //   probe click CONTROL OUT   clicks a button; the pane's text into OUT (UTF-8)
 //   probe select CLASS        selects a class in List1 as the user does
 //   probe title               prints the window's title
-//   probe selected            prints the text selected in the pane
+//   probe selected [at]       prints the text selected in the pane (after
+//                             the position where it starts, with "at")
 //   probe autosave-esc CLASS  selects CLASS, starts AutoSave and presses Esc:
 //                             prints the entry the walk stopped at and the
 //                             status line, which tells where
@@ -24,7 +26,11 @@
 //   probe close               closes the window: waits for the program to end
 //   probe time CONTROL [INDEX]  with auto-clear off and the class at INDEX
 //                             (0) selected, clicks a batch button: prints the
-//                             seconds its handler took and the pane's length
+//                             seconds its handler took and the pane's length,
+//                             then what putting that text into a RichEdit in
+//                             one piece costs here
+//   probe startup EXE [ARG...]  starts EXE: prints the seconds from its start
+//                             to its window shown and answering, then closes it
 //
 // Exit status 0 when the action did what was asked, 1 otherwise, 2 when the
 // window was not found.
@@ -45,6 +51,7 @@
 #include "win/win32.h"
 // After windows.h.
 #include <commctrl.h>
+#include <richedit.h>
 
 namespace {
 
@@ -103,13 +110,13 @@ UINT Dpi(HWND hwnd) {
   return fn && fn(hwnd) ? fn(hwnd) : 96;
 }
 
-int Layout(const char* golden) {
+int Layout(const char* golden, int asked_dpi) {
   std::ifstream in(golden, std::ios::binary);
   if (!in) {
     std::printf("cannot read %s\n", golden);
     return 1;
   }
-  const int dpi = static_cast<int>(Dpi(g_window));
+  const int dpi = asked_dpi ? asked_dpi : static_cast<int>(Dpi(g_window));
   const auto children = Children();
   int checked = 0, bad = 0;
   std::string line;
@@ -241,10 +248,14 @@ int Select(const std::string& cls, bool wait) {
 }
 
 bool WaitForStatus(const std::string& start, int tenths) {
+  // Asked again at once: a batch answers between two of its steps, and a
+  // short one (全自動収集 takes a tenth of a second) is over between two
+  // looks a tenth apart.
   HWND status = Named("lblStatus");
-  for (int i = 0; i < tenths; ++i) {
+  const ULONGLONG until = GetTickCount64() + 100ULL * static_cast<ULONGLONG>(tenths);
+  while (GetTickCount64() < until) {
     if (Text(status).rfind(start, 0) == 0) return true;
-    Sleep(100);
+    Sleep(1);
   }
   return false;
 }
@@ -308,17 +319,24 @@ int AutoSaveEsc(const std::string& cls) {
   PostMessageW(button, BM_CLICK, 0, 0);
   PostMessageW(button, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
   PostMessageW(button, WM_KEYUP, VK_ESCAPE, static_cast<LPARAM>(0xC0010001u));
-  Sleep(200);
-  // Answered once the walk has ended.
-  DWORD_PTR ignored;
-  SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+  // Until the walk has ended (a message sent now may be answered inside its
+  // first yield, on a slow machine): the status line no longer tells of a
+  // batch, for up to a minute.
+  const auto running = [](const std::string& status) {
+    return status.find("Esc で中止") != std::string::npos || status.find("中止しています") != std::string::npos;
+  };
+  std::string status;
+  for (int i = 0; i < 600; ++i) {
+    Sleep(100);
+    DWORD_PTR ignored;
+    SendMessageTimeoutW(g_window, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+    status = Text(Named("lblStatus"));
+    if (!running(status)) break;
+  }
   const int at = static_cast<int>(SendMessageW(Named("List1"), LB_GETCURSEL, 0, 0));
   const int count = static_cast<int>(SendMessageW(Named("List1"), LB_GETCOUNT, 0, 0));
   // No batch runs any more, and the status line tells where AutoSave stopped.
-  const std::string status = Text(Named("lblStatus"));
-  const bool idle = status.find("Esc で中止") == std::string::npos &&
-                    status.find("中止しています") == std::string::npos &&
-                    status.find("AutoSave: ") != std::string::npos &&
+  const bool idle = !running(status) && status.find("AutoSave: ") != std::string::npos &&
                     status.find(" / " + std::to_string(count) + " で中止") != std::string::npos;
   std::printf("from %d stopped at %d of %d, status \"%s\"\n", from, at, count, status.c_str());
   return idle && at == from + 1 ? 0 : 1;
@@ -352,6 +370,42 @@ int CloseDuring(const std::string& control, const std::string& cls) {
   return running && ended ? 0 : 1;
 }
 
+// Wine's own cost of showing `pane`'s text: the whole of it put into a
+// RichEdit of the pane's size, kind and font in this process, in one
+// EM_REPLACESEL; in seconds.
+double OneInsertion(HWND pane) {
+  const LRESULT n = SendMessageW(pane, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<std::size_t>(n) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(
+      SendMessageW(pane, WM_GETTEXT, static_cast<WPARAM>(text.size()), reinterpret_cast<LPARAM>(text.data()))));
+  LoadLibraryW(L"Msftedit.dll");
+  RECT r{};
+  GetClientRect(pane, &r);
+  HWND host = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, r.right, r.bottom, nullptr, nullptr, nullptr, nullptr);
+  HWND edit = CreateWindowExW(0, MSFTEDIT_CLASS, L"",
+                              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY |
+                                  ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
+                              0, 0, r.right, r.bottom, host, nullptr, nullptr, nullptr);
+  SendMessageW(edit, EM_SETTEXTMODE, TM_PLAINTEXT | TM_SINGLELEVELUNDO | TM_SINGLECODEPAGE, 0);
+  SendMessageW(edit, EM_SETUNDOLIMIT, 0, 0);
+  SendMessageW(edit, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+  LOGFONTW face{};
+  face.lfHeight = -MulDiv(front::kGothicPoints, 96, 72);
+  face.lfCharSet = SHIFTJIS_CHARSET;
+  face.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+  wcsncpy(face.lfFaceName, win::Wide(front::kGothicFace).c_str(), LF_FACESIZE - 1);
+  HFONT font = CreateFontIndirectW(&face);
+  SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  SendMessageW(edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+  QueryPerformanceCounter(&end);
+  DestroyWindow(host);
+  DeleteObject(font);
+  return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
 int Time(const std::string& control, int first) {
   HWND button = Named(control);
   if (!button) return 1;
@@ -365,20 +419,83 @@ int Time(const std::string& control, int first) {
   const double seconds = static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
   const LRESULT length = SendMessageW(Named("rtxtMsg"), WM_GETTEXTLENGTH, 0, 0);
   std::printf("%s %.2f s, pane %ld characters\n", control.c_str(), seconds, static_cast<long>(length));
+  std::printf("insertion-%s %.2f s, the pane's text into a RichEdit at once\n", control.c_str(),
+              OneInsertion(Named("rtxtMsg")));
   return 0;
+}
+
+// The visible top-level window of process `pid`, if any.
+HWND ShownWindowOf(DWORD pid) {
+  struct Search {
+    DWORD pid;
+    HWND found;
+  } search{pid, nullptr};
+  EnumWindows(
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(h, &owner);
+        if (owner != s->pid || !IsWindowVisible(h) || GetWindow(h, GW_OWNER)) return TRUE;
+        s->found = h;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+int Startup(int argc, char** argv) {
+  std::wstring command;
+  for (int i = 0; i < argc; ++i) command += (i ? L" \"" : L"\"") + win::Wide(argv[i]) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  LARGE_INTEGER frequency, start, end;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&start);
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return 1;
+  // Shown, then answering: its start-up is over and its message loop runs.
+  HWND shown = nullptr;
+  for (int i = 0; i < 60000 && !shown; ++i) {
+    shown = ShownWindowOf(process.dwProcessId);
+    if (!shown) Sleep(1);
+  }
+  DWORD_PTR ignored;
+  const bool answered = shown && SendMessageTimeoutW(shown, WM_NULL, 0, 0, SMTO_NORMAL, 60000, &ignored);
+  QueryPerformanceCounter(&end);
+  if (shown) PostMessageW(shown, WM_CLOSE, 0, 0);
+  const bool ended = WaitForSingleObject(process.hProcess, 30000) == WAIT_OBJECT_0;
+  if (!ended) TerminateProcess(process.hProcess, 1);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  if (!answered) {
+    std::printf("not shown\n");
+    return 1;
+  }
+  std::printf("shown %.3f s\n",
+              static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart));
+  return ended ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) return 2;
+  if (std::string(argv[1]) == "startup" && argc >= 3) return Startup(argc - 2, argv + 2);
   g_window = FindForm();
   if (!g_window) {
     std::printf("no window\n");
     return 2;
   }
   const std::string action = argv[1];
-  if (action == "layout" && argc == 3) return Layout(argv[2]);
+  if (action == "layout" && (argc == 3 || argc == 4)) return Layout(argv[2], argc == 4 ? std::atoi(argv[3]) : 0);
+  if (action == "dpi" && argc == 3) {
+    // As Windows tells a window moved to a monitor of another scale, without
+    // the suggested rectangle (a pointer does not cross to its process).
+    const int dpi = std::atoi(argv[2]);
+    SendMessageW(g_window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
+    return 0;
+  }
   if (action == "click" && argc == 4) return Click(argv[2], argv[3]);
   if (action == "pane" && argc == 3) {
     std::ofstream(argv[2], std::ios::binary) << PaneText();
@@ -386,6 +503,8 @@ int main(int argc, char** argv) {
   }
   if (action == "select" && argc == 3) return Select(argv[2], true) >= 0 ? 0 : 1;
   if (action == "selected") {
+    if (argc > 2 && std::string(argv[2]) == "at")  // where the selection starts, first
+      std::printf("%u ", LOWORD(static_cast<DWORD>(SendMessageW(Named("rtxtMsg"), EM_GETSEL, 0, 0))));
     std::printf("%s\n", Selected().c_str());
     return 0;
   }

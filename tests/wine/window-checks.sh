@@ -92,6 +92,18 @@ else
   fail "screenshot" "see $work/import.log"
 fi
 
+# A capture dropped on the window as a file manager drops it (XDND, which
+# Wine's X11 driver turns into WM_DROPFILES) opens, and the title names it.
+cp "$capture" "$capture_dir/落とした.json"
+drop_window=$(xdotool search --name "PC情報収集プログラム" 2> /dev/null | head -1)
+if [[ -n $drop_window ]] && /usr/bin/python3 tests/wine/xdnd-drop.py "$drop_window" "$capture_dir/落とした.json" \
+  > "$work/drop.out" 2>&1 && sleep 1 && probe drop-title title &&
+  [[ $(tr -d '\r' < "$work/probe-drop-title.out") == "PC情報収集プログラム - 落とした.json" ]]; then
+  pass "a capture in 記録 dropped on the window: opened, and the title names it"
+else
+  fail "a capture dropped on the window" "$(cat "$work/drop.out" "$work/probe-drop-title.out" 2> /dev/null | tr '\n' ' ')"
+fi
+
 # Keys, typed on the virtual display into the window that has the focus.
 # focus NAME: waits up to 10 s for a window titled NAME and gives it the focus.
 focus() {
@@ -119,16 +131,31 @@ if cmp -s "$saved" "$work/cli-Command60.txt"; then
 else
   fail "Ctrl+S" "no $saved like $work/cli-Command60.txt"
 fi
-# Ctrl+F: the find dialog selects the first match in the pane.
+# Ctrl+F: the find dialog selects a match in the pane ("Version" is there
+# three times: ServicePackMajorVersion, ServicePackMinorVersion, Version).
 focus "PC情報収集プログラム" && xdotool key ctrl+f && focus "検索" &&
-  xdotool type --delay 10 "BuildNumber" && xdotool key Return && sleep 1
-probe selected selected
-if [[ $(tr -d '\r' < "$work/probe-selected.out") == BuildNumber ]]; then
-  pass "Ctrl+F finds and selects \"BuildNumber\" in the pane"
+  xdotool type --delay 10 "Version" && xdotool key Return && sleep 1
+probe find selected at
+first=$(tr -d '\r' < "$work/probe-find.out")
+if [[ $first == *" Version" && $(grep -c Version "$work/cli-Command60.txt") -eq 3 ]]; then
+  pass "Ctrl+F finds and selects \"Version\" in the pane"
 else
-  fail "Ctrl+F" "selected: $(cat "$work/probe-selected.out")"
+  fail "Ctrl+F" "selected: $first"
 fi
 focus "検索" && xdotool key Escape && sleep 0.5
+# F3 and Shift+F3, with the dialog closed: the next match, then back to the
+# first (not on to the third).
+focus "PC情報収集プログラム" && xdotool key F3 && sleep 0.5
+probe find-next selected at
+focus "PC情報収集プログラム" && xdotool key shift+F3 && sleep 0.5
+probe find-previous selected at
+next=$(tr -d '\r' < "$work/probe-find-next.out")
+previous=$(tr -d '\r' < "$work/probe-find-previous.out")
+if [[ $next == *" Version" && ${next%% *} -ne ${first%% *} && $previous == "$first" ]]; then
+  pass "F3 selects the next \"Version\" (at ${next%% *}), Shift+F3 the one before (at ${first%% *})"
+else
+  fail "F3 and Shift+F3" "first \"$first\", F3 \"$next\", Shift+F3 \"$previous\""
+fi
 # The pane's context menu: すべて選択, the second entry, selects the whole text.
 if focus "PC情報収集プログラム"; then
   eval "$(xdotool getwindowgeometry --shell "$(xdotool search --name "PC情報収集プログラム" | head -1)")"
@@ -225,6 +252,16 @@ if probe captions-144 captions Command48; then
   pass "cut captions at 144 dpi: $(tail -1 "$work/probe-captions-144.out" | tr -d '\r')"
 else
   fail "cut captions at 144 dpi" "see $work/probe-captions-144.out"
+fi
+# Told while running that its DPI changed (a move to a monitor of another
+# scale), it lays out every control at the new one, and back.
+probe dpi-96 dpi 96
+probe layout-to-96 layout "$golden" 96
+probe dpi-144 dpi 144
+if grep -q "at 96 dpi, 0 differ" "$work/probe-layout-to-96.out" && probe layout-back-144 layout "$golden" 144; then
+  pass "a DPI change while running, 144 to 96 and back: $(head -1 "$work/probe-layout-to-96.out" | tr -d '\r'); $(head -1 "$work/probe-layout-back-144.out" | tr -d '\r')"
+else
+  fail "a DPI change while running" "see $work/probe-layout-to-96.out and $work/probe-layout-back-144.out"
 fi
 probe dpi-close close
 settle
