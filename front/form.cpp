@@ -112,10 +112,17 @@ StatusLine Form::Status() const {
     line.progress_value = std::clamp(batch_step_, 0, line.progress_max);
     line.text_rect = kStatusBatchRect;
     line.text = batches_.back();
-    if (batch_total_ > 0) line.text += " " + std::to_string(batch_step_) + " / " + std::to_string(batch_total_);
+    if (batch_total_ > 0) {
+      line.text += ' ';
+      line.text += std::to_string(batch_step_);
+      line.text += " / ";
+      line.text += std::to_string(batch_total_);
+    }
     Form& self = const_cast<Form&>(*this);  // reading the list changes nothing
-    if (batches_.back() == kAutoSaveCaption && batch_step_ >= 1 && batch_step_ <= self.ClassCount())
-      line.text += " " + self.ClassEntry(batch_step_ - 1);
+    if (batches_.back() == kAutoSaveCaption && batch_step_ >= 1 && batch_step_ <= self.ClassCount()) {
+      line.text += ' ';
+      line.text += self.ClassEntry(batch_step_ - 1);
+    }
     line.text += stop_requested_ ? kStopping : kEscStops;
   } else {
     line.text_rect = kStatusIdleRect;
