@@ -279,7 +279,10 @@ void FrmWmiInfo::BuildControls() {
   place(text2_, "Text2");
   text2_->setFont(GothicFont());
   text2_->setReadOnly(true);
-  text2_->setPlainText(QString::fromUtf8(front::kHint).remove(QChar('\r')));
+  // The text goes to the document alone: the widget would lay its first line
+  // out at once to show the caret, at a width it has not yet taken, and again
+  // when shown; the document lays it out when first painted.
+  text2_->document()->setPlainText(QString::fromUtf8(front::kHint).remove(QChar('\r')));
   text2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   text2_->setAcceptDrops(false);  // a dropped capture goes to the window
   FillBackground(text2_, kLightGreen);
@@ -432,6 +435,18 @@ void FrmWmiInfo::BuildFindBar() {
 
   rtxt_msg_->SetMenuActions({act_save_, act_find_, summary});
 
+  auto* f3 = new QShortcut(QKeySequence::FindNext, this);
+  connect(f3, &QShortcut::activated, this, [this] { FindInPane(false); });
+  auto* shift_f3 = new QShortcut(QKeySequence::FindPrevious, this);
+  connect(shift_f3, &QShortcut::activated, this, [this] { FindInPane(true); });
+}
+
+// The find bar is built, hidden, the first time it is wanted: its texts are
+// measured then, not while the window is first shown. It stands where it
+// would have stood had it been built with the window (the window's face and
+// the pane's place decide it).
+void FrmWmiInfo::BuildFindBarOnce() {
+  if (fra_find_) return;
   fra_find_ = new QFrame(this);
   fra_find_->setObjectName("fraFind");
   fra_find_->setFrameShape(QFrame::StyledPanel);
@@ -482,10 +497,6 @@ void FrmWmiInfo::BuildFindBar() {
     rtxt_msg_->setTextCursor(c);
     FindInPane(false);
   });
-  auto* f3 = new QShortcut(QKeySequence::FindNext, this);
-  connect(f3, &QShortcut::activated, this, [this] { FindInPane(false); });
-  auto* shift_f3 = new QShortcut(QKeySequence::FindPrevious, this);
-  connect(shift_f3, &QShortcut::activated, this, [this] { FindInPane(true); });
 }
 
 void FrmWmiInfo::Load() {
@@ -550,7 +561,7 @@ void FrmWmiInfo::closeEvent(QCloseEvent* event) {
 }
 
 void FrmWmiInfo::EscapePressed() {
-  if (!Escape() && fra_find_->isVisible()) HideFindBar();
+  if (!Escape() && fra_find_ && fra_find_->isVisible()) HideFindBar();
 }
 
 QString FrmWmiInfo::StatusText() const { return lbl_status_->text(); }
@@ -612,6 +623,7 @@ bool FrmWmiInfo::SavePaneTo(const QString& file, QString* error) {
 }
 
 void FrmWmiInfo::ShowFindBar() {
+  BuildFindBarOnce();
   if (!fra_find_->isVisible()) {
     const QRect pane = Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top, ControlRect("rtxtMsg")->width,
                              ControlRect("rtxtMsg")->height);
@@ -629,6 +641,7 @@ void FrmWmiInfo::ShowFindBar() {
 }
 
 void FrmWmiInfo::HideFindBar() {
+  BuildFindBarOnce();
   fra_find_->hide();
   rtxt_msg_->setGeometry(Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top, ControlRect("rtxtMsg")->width,
                                ControlRect("rtxtMsg")->height));
@@ -651,6 +664,7 @@ void FrmWmiInfo::HighlightMatches(const QString& needle) {
 }
 
 bool FrmWmiInfo::FindInPane(bool backward) {
+  BuildFindBarOnce();
   rtxt_msg_->Flush();  // every line appended so far is searched
   const QString needle = txt_find_->text();
   QPalette p = txt_find_->palette();

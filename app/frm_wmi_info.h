@@ -156,6 +156,7 @@ class FrmWmiInfo : public QWidget, public front::Form {
   void BuildControls();
   void BuildStatusLine();
   void BuildFindBar();
+  void BuildFindBarOnce();
   QRect Place(int left, int top, int width, int height) const;
   QRect Place(const front::Rect& r) const { return Place(r.left, r.top, r.width, r.height); }
   void ApplyStartWidth();

@@ -153,6 +153,11 @@ std::string LayoutDump(const QWidget& window) {
 
 TEST_F(Window, LayoutMatchesTheGoldenDump) {
   auto& w = OpenMachine();
+  // The find bar is built when first opened; closed again, it keeps its place.
+  EXPECT_EQ(w.findChild<QWidget*>("fraFind"), nullptr);
+  w.FindAction()->trigger();
+  w.findChild<QPushButton*>("cmdFindClose")->click();
+  ASSERT_FALSE(w.findChild<QWidget*>("fraFind")->isVisible());
   testing_support::ExpectMatchesGolden("app/window.layout.txt", LayoutDump(w));
 }
 
