@@ -93,8 +93,11 @@ std::string EntryText(QListWidget* list) {
 // Every entry of `list` is one line of text in the list's font: the list lays
 // them out by one size, as high as an entry and as wide as the widest, instead
 // of asking each of its entries for its own size when it is first shown.
+// Qt takes the one size from the last entry.
 void UniformEntrySize(QListWidget& list) {
   if (list.count() == 0) return;
+  QListWidgetItem* last = list.item(list.count() - 1);
+  last->setData(Qt::SizeHintRole, QVariant());  // the last entry is measured as the others
   // Sizing an entry lays out its text. The sums of the characters' advances,
   // kept per character, find the few entries near the widest (the advances add
   // up to the laid-out width but for kerning); the widest of those by its
@@ -122,8 +125,27 @@ void UniformEntrySize(QListWidget& list) {
         widest_row = row;
       }
     }
-  const QSize size = list.sizeHintForIndex(list.model()->index(widest_row, 0));
-  // Qt takes the one size from the last entry.
+  last->setSizeHint(list.sizeHintForIndex(list.model()->index(widest_row, 0)));
+  list.setUniformItemSizes(true);
+  list.doItemsLayout();
+}
+
+// Until the list is measured: its entries as high as they will be (the
+// shortest name measured alone) and at least as wide (the longest name in the
+// font's widest character): entries stand where they will, and each shows
+// whole. Measuring every character of the names is then left until the window
+// has been drawn; the list lies beyond the window's width when it opens.
+void ProvisionalEntrySize(QListWidget& list) {
+  if (list.count() == 0) return;
+  int shortest = 0;
+  qsizetype longest = 0;
+  for (int i = 0; i < list.count(); ++i) {
+    const qsizetype length = list.item(i)->text().size();
+    if (length < list.item(shortest)->text().size()) shortest = i;
+    longest = std::max(longest, length);
+  }
+  QSize size = list.sizeHintForIndex(list.model()->index(shortest, 0));
+  size.rwidth() += static_cast<int>(longest) * QFontMetrics(list.font()).maxWidth();
   list.item(list.count() - 1)->setSizeHint(size);
   list.setUniformItemSizes(true);
 }
@@ -504,7 +526,7 @@ void FrmWmiInfo::Load() {
     ListAdapter adapter(*list1_);
     browser::LoadClassList(adapter);
   }
-  UniformEntrySize(*list1_);
+  ProvisionalEntrySize(*list1_);
   list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
   list2_->addItem(QString::fromUtf8(front::kNamespace));
   list2_->setCurrentRow(0);
@@ -524,8 +546,17 @@ void FrmWmiInfo::paintEvent(QPaintEvent* event) {
   // tooltips are wanted only once the user can point at something.
   if (!captions_marked_) {
     captions_marked_ = true;
-    QTimer::singleShot(0, this, [this] { MarkCutCaptions(); });
+    QTimer::singleShot(0, this, [this] {
+      SizeClassList();
+      MarkCutCaptions();
+    });
   }
+}
+
+void FrmWmiInfo::SizeClassList() {
+  if (class_list_sized_) return;
+  class_list_sized_ = true;
+  UniformEntrySize(*list1_);
 }
 
 void FrmWmiInfo::showEvent(QShowEvent* event) {
