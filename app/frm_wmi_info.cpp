@@ -138,10 +138,13 @@ void UniformEntrySize(QListWidget& list) {
 void ProvisionalEntrySize(QListWidget& list) {
   if (list.count() == 0) return;
   int shortest = 0;
-  qsizetype longest = 0;
-  for (int i = 0; i < list.count(); ++i) {
+  qsizetype shortest_length = list.item(0)->text().size(), longest = shortest_length;
+  for (int i = 1; i < list.count(); ++i) {
     const qsizetype length = list.item(i)->text().size();
-    if (length < list.item(shortest)->text().size()) shortest = i;
+    if (length < shortest_length) {
+      shortest = i;
+      shortest_length = length;
+    }
     longest = std::max(longest, length);
   }
   QSize size = list.sizeHintForIndex(list.model()->index(shortest, 0));
