@@ -93,8 +93,11 @@ std::string EntryText(QListWidget* list) {
 // Every entry of `list` is one line of text in the list's font: the list lays
 // them out by one size, as high as an entry and as wide as the widest, instead
 // of asking each of its entries for its own size when it is first shown.
+// Qt takes the one size from the last entry.
 void UniformEntrySize(QListWidget& list) {
   if (list.count() == 0) return;
+  QListWidgetItem* last = list.item(list.count() - 1);
+  last->setData(Qt::SizeHintRole, QVariant());  // the last entry is measured as the others
   // Sizing an entry lays out its text. The sums of the characters' advances,
   // kept per character, find the few entries near the widest (the advances add
   // up to the laid-out width but for kerning); the widest of those by its
@@ -122,8 +125,30 @@ void UniformEntrySize(QListWidget& list) {
         widest_row = row;
       }
     }
-  const QSize size = list.sizeHintForIndex(list.model()->index(widest_row, 0));
-  // Qt takes the one size from the last entry.
+  last->setSizeHint(list.sizeHintForIndex(list.model()->index(widest_row, 0)));
+  list.setUniformItemSizes(true);
+  list.doItemsLayout();
+}
+
+// Until the list is measured: its entries as high as they will be (the
+// shortest name measured alone) and at least as wide (the longest name in the
+// font's widest character): entries stand where they will, and each shows
+// whole. Measuring every character of the names is then left until the window
+// has been drawn; the list lies beyond the window's width when it opens.
+void ProvisionalEntrySize(QListWidget& list) {
+  if (list.count() == 0) return;
+  int shortest = 0;
+  qsizetype shortest_length = list.item(0)->text().size(), longest = shortest_length;
+  for (int i = 1; i < list.count(); ++i) {
+    const qsizetype length = list.item(i)->text().size();
+    if (length < shortest_length) {
+      shortest = i;
+      shortest_length = length;
+    }
+    longest = std::max(longest, length);
+  }
+  QSize size = list.sizeHintForIndex(list.model()->index(shortest, 0));
+  size.rwidth() += static_cast<int>(longest) * QFontMetrics(list.font()).maxWidth();
   list.item(list.count() - 1)->setSizeHint(size);
   list.setUniformItemSizes(true);
 }
@@ -279,7 +304,10 @@ void FrmWmiInfo::BuildControls() {
   place(text2_, "Text2");
   text2_->setFont(GothicFont());
   text2_->setReadOnly(true);
-  text2_->setPlainText(QString::fromUtf8(front::kHint).remove(QChar('\r')));
+  // The text goes to the document alone: the widget would lay its first line
+  // out at once to show the caret, at a width it has not yet taken, and again
+  // when shown; the document lays it out when first painted.
+  text2_->document()->setPlainText(QString::fromUtf8(front::kHint).remove(QChar('\r')));
   text2_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   text2_->setAcceptDrops(false);  // a dropped capture goes to the window
   FillBackground(text2_, kLightGreen);
@@ -432,6 +460,18 @@ void FrmWmiInfo::BuildFindBar() {
 
   rtxt_msg_->SetMenuActions({act_save_, act_find_, summary});
 
+  auto* f3 = new QShortcut(QKeySequence::FindNext, this);
+  connect(f3, &QShortcut::activated, this, [this] { FindInPane(false); });
+  auto* shift_f3 = new QShortcut(QKeySequence::FindPrevious, this);
+  connect(shift_f3, &QShortcut::activated, this, [this] { FindInPane(true); });
+}
+
+// The find bar is built, hidden, the first time it is wanted: its texts are
+// measured then, not while the window is first shown. It stands where it
+// would have stood had it been built with the window (the window's face and
+// the pane's place decide it).
+void FrmWmiInfo::BuildFindBarOnce() {
+  if (fra_find_) return;
   fra_find_ = new QFrame(this);
   fra_find_->setObjectName("fraFind");
   fra_find_->setFrameShape(QFrame::StyledPanel);
@@ -482,10 +522,6 @@ void FrmWmiInfo::BuildFindBar() {
     rtxt_msg_->setTextCursor(c);
     FindInPane(false);
   });
-  auto* f3 = new QShortcut(QKeySequence::FindNext, this);
-  connect(f3, &QShortcut::activated, this, [this] { FindInPane(false); });
-  auto* shift_f3 = new QShortcut(QKeySequence::FindPrevious, this);
-  connect(shift_f3, &QShortcut::activated, this, [this] { FindInPane(true); });
 }
 
 void FrmWmiInfo::Load() {
@@ -493,7 +529,7 @@ void FrmWmiInfo::Load() {
     ListAdapter adapter(*list1_);
     browser::LoadClassList(adapter);
   }
-  UniformEntrySize(*list1_);
+  ProvisionalEntrySize(*list1_);
   list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
   list2_->addItem(QString::fromUtf8(front::kNamespace));
   list2_->setCurrentRow(0);
@@ -513,8 +549,17 @@ void FrmWmiInfo::paintEvent(QPaintEvent* event) {
   // tooltips are wanted only once the user can point at something.
   if (!captions_marked_) {
     captions_marked_ = true;
-    QTimer::singleShot(0, this, [this] { MarkCutCaptions(); });
+    QTimer::singleShot(0, this, [this] {
+      SizeClassList();
+      MarkCutCaptions();
+    });
   }
+}
+
+void FrmWmiInfo::SizeClassList() {
+  if (class_list_sized_) return;
+  class_list_sized_ = true;
+  UniformEntrySize(*list1_);
 }
 
 void FrmWmiInfo::showEvent(QShowEvent* event) {
@@ -550,7 +595,7 @@ void FrmWmiInfo::closeEvent(QCloseEvent* event) {
 }
 
 void FrmWmiInfo::EscapePressed() {
-  if (!Escape() && fra_find_->isVisible()) HideFindBar();
+  if (!Escape() && fra_find_ && fra_find_->isVisible()) HideFindBar();
 }
 
 QString FrmWmiInfo::StatusText() const { return lbl_status_->text(); }
@@ -612,6 +657,7 @@ bool FrmWmiInfo::SavePaneTo(const QString& file, QString* error) {
 }
 
 void FrmWmiInfo::ShowFindBar() {
+  BuildFindBarOnce();
   if (!fra_find_->isVisible()) {
     const QRect pane = Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top, ControlRect("rtxtMsg")->width,
                              ControlRect("rtxtMsg")->height);
@@ -629,6 +675,7 @@ void FrmWmiInfo::ShowFindBar() {
 }
 
 void FrmWmiInfo::HideFindBar() {
+  BuildFindBarOnce();
   fra_find_->hide();
   rtxt_msg_->setGeometry(Place(ControlRect("rtxtMsg")->left, ControlRect("rtxtMsg")->top, ControlRect("rtxtMsg")->width,
                                ControlRect("rtxtMsg")->height));
@@ -651,6 +698,7 @@ void FrmWmiInfo::HighlightMatches(const QString& needle) {
 }
 
 bool FrmWmiInfo::FindInPane(bool backward) {
+  BuildFindBarOnce();
   rtxt_msg_->Flush();  // every line appended so far is searched
   const QString needle = txt_find_->text();
   QPalette p = txt_find_->palette();

@@ -110,6 +110,11 @@ class FrmWmiInfo : public QWidget, public front::Form {
   // (CaptionsMarked() is then true); again after a change of font.
   void MarkCutCaptions();
   bool CaptionsMarked() const { return captions_measured_; }
+  // Gives the class list's entries their one size, measured from the widest
+  // name. Run once the window has been drawn (ClassListSized() is then true);
+  // until then the entries are as high and at least as wide.
+  void SizeClassList();
+  bool ClassListSized() const { return class_list_sized_; }
 
   // Start-up: fills the class list, selects its first entry (which dumps it),
   // adds "cimv2" to the namespace list and selects it, sets the width.
@@ -156,6 +161,7 @@ class FrmWmiInfo : public QWidget, public front::Form {
   void BuildControls();
   void BuildStatusLine();
   void BuildFindBar();
+  void BuildFindBarOnce();
   QRect Place(int left, int top, int width, int height) const;
   QRect Place(const front::Rect& r) const { return Place(r.left, r.top, r.width, r.height); }
   void ApplyStartWidth();
@@ -177,6 +183,7 @@ class FrmWmiInfo : public QWidget, public front::Form {
   bool width_applied_on_show_ = false;
   bool captions_marked_ = false;    // marking asked for, after the first paint
   bool captions_measured_ = false;  // MarkCutCaptions has run
+  bool class_list_sized_ = false;   // SizeClassList has run
   int row_before_press_ = -1;       // List1's selection when the mouse went down
   WaitPump* wait_pump_ = nullptr;
 

@@ -808,6 +808,7 @@ TEST_F(WindowUse, ThePaneWorksLineByLineWhateverBlocksItKeepsTheLinesIn) {
       "Description:first\\r\\nsecond\nVolumeName:a\\u2028VolumeSerialNumber: DEADBEEF\\u2029\\u202e\nName:x\n"));
 
   // A selection of more than one line is not taken as the text to find.
+  window_->ShowFindBar();
   auto* box = Find<QLineEdit>("txtFind");
   box->setText("Name");
   QTextCursor two_lines(pane->document());
