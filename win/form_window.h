@@ -95,7 +95,13 @@ class FormWindow : public front::Form {
   void ApplyEnabled();
 
   void BuildControls();
-  HWND Make(const wchar_t* cls, const std::string& text, DWORD style, HWND parent, int id, DWORD ex_style = 0);
+  // A control at `twips` in its parent, in `font` (none: the class's own).
+  HWND Make(const wchar_t* cls, const std::string& text, DWORD style, HWND parent, int id, const front::Rect& twips,
+            HFONT font, DWORD ex_style = 0);
+  // The window's outer size at start: the form's design height of client
+  // area, its start width.
+  SIZE StartSize(DWORD style, DWORD ex_style) const;
+  RECT PixelRect(const front::Rect& twips) const;
   void MakeFonts();
   void Layout();
   // Measures every caption in its control's font at the window's DPI: a cut
@@ -110,7 +116,6 @@ class FormWindow : public front::Form {
   // An entry added to List1 or List2, and the text of one.
   void AddEntry(HWND list, std::string_view text);
   std::string ListText(HWND list, int index) const;
-  void ApplyStartWidth();
   // The pane's context menu at screen point `at` (-1, -1: from the keyboard).
   void PaneMenu(LPARAM at);
   void SavePane();
