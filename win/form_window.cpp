@@ -10,6 +10,7 @@
 #include "browser/browser.h"
 #include "browser/catalogue.h"
 #include "front/layout.h"
+#include "win/later_dll.h"
 #include "win/utf16.h"
 
 namespace win {
@@ -583,11 +584,13 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DROPFILES: {
       const auto drop = reinterpret_cast<HDROP>(wparam);
       std::wstring file;
-      if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        file.resize(DragQueryFileW(drop, 0, nullptr, 0) + 1);
-        file.resize(DragQueryFileW(drop, 0, file.data(), static_cast<UINT>(file.size())));
+      const auto query = LaterFunction<decltype(&DragQueryFileW)>(L"shell32.dll", "DragQueryFileW");
+      const auto finish = LaterFunction<decltype(&DragFinish)>(L"shell32.dll", "DragFinish");
+      if (query && query(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        file.resize(query(drop, 0, nullptr, 0) + 1);
+        file.resize(query(drop, 0, file.data(), static_cast<UINT>(file.size())));
       }
-      DragFinish(drop);
+      if (finish) finish(drop);
       if (!file.empty()) OpenCapture(std::filesystem::path(file));
       return 0;
     }
@@ -827,7 +830,8 @@ void FormWindow::SavePane() {
   ofn.lpstrTitle = title.c_str();
   ofn.lpstrDefExt = L"txt";
   ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-  if (!GetSaveFileNameW(&ofn)) return;
+  const auto save = LaterFunction<decltype(&GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
+  if (!save || !save(&ofn)) return;
   std::string error;
   if (!front::SaveTextFile(std::filesystem::path(file), pane_.Text(), &error))
     ShowError(front::kSaveFailed + Narrow(file) + "\n" + error);
@@ -844,7 +848,7 @@ void FormWindow::ShowFind() {
   find_.lpstrFindWhat = find_text_;
   find_.wFindWhatLen = static_cast<WORD>(std::size(find_text_));
   find_.Flags = FR_DOWN;
-  find_dialog_ = FindTextW(&find_);
+  if (const auto find = LaterFunction<decltype(&FindTextW)>(L"comdlg32.dll", "FindTextW")) find_dialog_ = find(&find_);
 }
 
 void FormWindow::FindAgain(bool backward) {
