@@ -212,10 +212,6 @@ void FormWindow::BuildControls() {
   ShowWindow(prg_batch_, SW_HIDE);
   lbl_status_ = Make(L"STATIC", "", SS_LEFT | SS_NOPREFIX, hwnd_, kStatusId, Status().text_rect, ui_font_);
 
-  tips_ =
-      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
-  MarkCutCaptions();
   StatusChanged();
   // Subclassed once made: under Wine every message to a subclassed control
   // costs a round trip to its server (List1 too, once filled: Load).
@@ -290,6 +286,10 @@ int FormWindow::CaptionRoom(const front::CaptionPlace& place) const {
 }
 
 void FormWindow::MarkCutCaptions() {
+  if (!tips_)
+    tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
   const front::CaptionRoom room = [this](const front::CaptionPlace& p) { return CaptionRoom(p); };
   // One memory DC for every caption, in the control's font: the same widths
   // as the control's own DC, without a DC of each control.
@@ -346,6 +346,10 @@ void FormWindow::Load() {
   pane_.Flush();
   AddEntry(list2_, front::kNamespace);
   SendMessageW(list2_, LB_SETCURSEL, 0, 0);
+  // The cut captions, their tooltips and their focus are marked once the
+  // window has shown, from its message loop: nothing of them shows before
+  // the user points at or tabs to a control.
+  PostMessageW(hwnd_, kCaptionsMessage, 0, 0);
 }
 
 int FormWindow::Run() {
@@ -556,6 +560,9 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
         Refresh(false);
       else
         pane_.Flush();
+      return 0;
+    case kCaptionsMessage:
+      MarkCutCaptions();
       return 0;
     case WM_CTLCOLORSTATIC: {
       const HWND control = reinterpret_cast<HWND>(lparam);

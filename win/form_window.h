@@ -24,6 +24,8 @@ namespace win {
 // Control IDs beyond the form's (front::ControlId): the status line.
 inline constexpr int kProgressId = 1001;
 inline constexpr int kStatusId = 1002;
+// The message the window posts itself to mark its cut captions once shown.
+inline constexpr UINT kCaptionsMessage = WM_APP + 2;
 // At most how often a running handler's output and progress are drawn, in ms.
 inline constexpr ULONGLONG kRefreshMs = 100;
 // The window's class name, which the checks under Wine look for.
@@ -39,7 +41,8 @@ class FormWindow : public front::Form {
   // Makes the window and its controls (not shown yet); false on failure.
   bool Create();
   // Start-up: fills the class list, selects its first entry (which dumps it),
-  // adds "cimv2" to the namespace list and selects it, sets the width.
+  // adds "cimv2" to the namespace list and selects it; the cut captions are
+  // marked once the message loop runs.
   void Load();
   HWND hwnd() const { return hwnd_; }
 
