@@ -70,6 +70,18 @@ median() {
   awk -v k="$1 $2" '$1 " " $2 == k {print $3}' "$work/figures" | sort -g |
     awk '{v[NR] = $1} END {if (NR) printf "%.2f s", v[int((NR + 1) / 2)]; else printf "-"}'
 }
+# The least and greatest of a figure.
+range() {
+  awk -v k="$1 $2" '$1 " " $2 == k {print $3}' "$work/figures" | sort -g |
+    awk 'NR == 1 {lo = $1} {hi = $1} END {if (NR) printf "%.2f-%.2f s", lo, hi; else printf "-"}'
+}
+# How many times the bare window's start-up the window's takes (medians).
+startup_ratio() {
+  local a b
+  a=$(median startup pcinfo | cut -d' ' -f1)
+  b=$(median startup pcinfo_bare_window | cut -d' ' -f1)
+  awk -v a="$a" -v b="$b" 'BEGIN {if (a != "-" && b != "-" && b > 0) printf "%.1f times the bare window", a / b; else printf "-"}'
+}
 # TEXT padded to WIDTH columns of the terminal (a Japanese character takes two).
 pad() { printf '%s%*s' "$1" $(($2 - $(printf '%s' "$1" | wc -L))) ""; }
 printf '%-28s %-22s %-22s %s\n' "" "Win32 window, Wine" "no window, Wine" "Qt window"
@@ -80,6 +92,8 @@ for c in "Command62:AutoSave, 1211 classes" "cmdAllGet:全自動収集, 60 butto
 done
 printf '%-28s %-22s\n' "the pane's text put into" "$(median window insertion-Command62), $(median window insertion-cmdAllGet)"
 printf '%-28s %-22s\n' "a RichEdit at once" "(Wine's own part of the two figures above)"
-printf '%-28s %-22s %-22s\n' "start-up, shown" "$(median startup pcinfo)" "$(median startup pcinfo_bare_window) (a bare window)"
+printf '%-28s %-22s %-22s %s\n' "start-up, shown" "$(median startup pcinfo)" "$(median startup pcinfo_bare_window) (a bare window)" \
+  "$(startup_ratio)"
+printf '%-28s %-22s %-22s\n' "  least-greatest" "$(range startup pcinfo)" "$(range startup pcinfo_bare_window)"
 echo "runs: $runs; a batch timed from the click to the end of its handler, start-up from the process made"
 echo "to its window shown and answering"

@@ -10,6 +10,7 @@
 #include "browser/browser.h"
 #include "browser/catalogue.h"
 #include "front/layout.h"
+#include "win/later_dll.h"
 #include "win/utf16.h"
 
 namespace win {
@@ -31,6 +32,18 @@ UINT WindowDpi(HWND hwnd) {
   HDC dc = GetDC(hwnd);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
   ReleaseDC(hwnd, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// The system's DPI, which a window on the main monitor takes.
+UINT SystemDpi() {
+  using Fn = UINT(WINAPI*)();
+  static const auto fn =
+      reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
+  if (fn) return fn();
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
@@ -109,72 +122,104 @@ bool FormWindow::Create() {
     RegisterClassExW(&cls);
   }
 
-  const DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  hwnd_ = CreateWindowExW(WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, kWindowClass, Wide(Title()).c_str(), style,
-                          CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, this);
+  // Made hidden at its start size for the DPI it will most likely have (the
+  // system's), its controls made in it at their places: nothing is moved
+  // or drawn before it shows.
+  constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  constexpr DWORD ex_style = WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT;
+  dpi_ = SystemDpi();
+  SIZE size = StartSize(style, ex_style);
+  hwnd_ = CreateWindowExW(ex_style, kWindowClass, Wide(Title()).c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, size.cx,
+                          size.cy, nullptr, nullptr, instance, this);
   if (!hwnd_) return false;
-  dpi_ = WindowDpi(hwnd_);
+  if (const UINT dpi = WindowDpi(hwnd_); dpi != dpi_) {
+    // On a monitor of another scale.
+    dpi_ = dpi;
+    size = StartSize(style, ex_style);
+    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   green_ = CreateSolidBrush(RGB(front::kLightGreen.red, front::kLightGreen.green, front::kLightGreen.blue));
   MakeFonts();
   BuildControls();
-  // The form's design client area.
-  const RECT outer = OuterForClient(Px(front::kDesignWidth), Px(front::kDesignHeight), style,
-                                    WS_EX_ACCEPTFILES | WS_EX_CONTROLPARENT, dpi_);
-  SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   find_message_ = RegisterWindowMessageW(FINDMSGSTRINGW);
   return true;
 }
 
-HWND FormWindow::Make(const wchar_t* cls, const std::string& text, DWORD style, HWND parent, int id, DWORD ex_style) {
-  HWND h = CreateWindowExW(ex_style, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, parent,
+SIZE FormWindow::StartSize(DWORD style, DWORD ex_style) const {
+  // The form's design height of client area, its start width outside.
+  const RECT outer = OuterForClient(Px(front::kDesignWidth), Px(front::kDesignHeight), style, ex_style, dpi_);
+  return {Px(front::kStartWidth), outer.bottom - outer.top};
+}
+
+HWND FormWindow::Make(const wchar_t* cls, const std::string& text, DWORD style, HWND parent, int id,
+                      const front::Rect& twips, HFONT font, DWORD ex_style) {
+  HWND h = CreateWindowExW(ex_style, cls, Wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, Px(twips.left),
+                           Px(twips.top), Px(twips.width), Px(twips.height), parent,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+  if (font) SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   controls_[id] = h;
   return h;
 }
 
+namespace {
+
+// A group's label and button in their frame.
+front::Rect LabelRect(const front::Group& g) {
+  return {front::kLabelOffset, front::kLabelOffset, g.rect.width, front::kLabelHeight};
+}
+front::Rect ButtonRect(const front::GroupButton& b) { return {b.left, b.top, b.width, front::kButtonHeight}; }
+const front::Rect& FormRect(std::string_view name) { return *front::ControlRect(name); }
+
+}  // namespace
+
 void FormWindow::BuildControls() {
-  // Made in the form's tab order: the order of creation is the order Tab walks.
-  text2_ = Make(L"EDIT", "", ES_MULTILINE | ES_READONLY, hwnd_, front::ControlId("Text2"));
+  // Made in the form's tab order: the order of creation is the order Tab
+  // walks. Each at its place in its font, so none is moved or laid out again;
+  // Text2 takes its text once it has its font and width (an edit control
+  // wraps its text again at every change of either).
+  text2_ = Make(L"EDIT", "", ES_MULTILINE | ES_READONLY, hwnd_, front::ControlId("Text2"), FormRect("Text2"), gothic_);
   SetWindowTextW(text2_, Wide(front::kHint).c_str());
   for (const front::Group& g : front::Groups()) {
-    HWND frame = Make(kFrameClass, "", WS_CLIPSIBLINGS, hwnd_, front::ControlId(g.frame), WS_EX_CONTROLPARENT);
+    HWND frame =
+        Make(kFrameClass, "", WS_CLIPSIBLINGS, hwnd_, front::ControlId(g.frame), g.rect, nullptr, WS_EX_CONTROLPARENT);
     frames_.emplace_back(frame, &g);
     // SS_NOTIFY: the label takes the mouse, for its tooltip.
-    Make(L"STATIC", std::string(g.caption), SS_LEFT | SS_NOPREFIX | SS_NOTIFY, frame, front::ControlId(g.label));
+    Make(L"STATIC", std::string(g.caption), SS_LEFT | SS_NOPREFIX | SS_NOTIFY, frame, front::ControlId(g.label),
+         LabelRect(g), ui_font_);
     for (const front::GroupButton& b : g.buttons) {
       const queries::Button* row = queries::FindButton(b.control);
       const int id = front::ControlId(b.control);
-      Make(L"BUTTON", std::string(row->caption), BS_PUSHBUTTON | WS_TABSTOP, frame, id);
+      Make(L"BUTTON", std::string(row->caption), BS_PUSHBUTTON | WS_TABSTOP, frame, id, ButtonRect(b), ui_font_);
       buttons_[id] = row;
     }
   }
-  pane_.Create(hwnd_, front::ControlId("rtxtMsg"));
+  pane_.Create(hwnd_, front::ControlId("rtxtMsg"), PixelRect(FormRect("rtxtMsg")), gothic_);
   controls_[front::ControlId("rtxtMsg")] = pane_.hwnd();
-  Make(L"BUTTON", front::kAllGetCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("cmdAllGet"));
-  chk_clear_ = Make(L"BUTTON", front::kClearCaption, BS_3STATE | WS_TABSTOP, hwnd_, front::ControlId("chkClear"));
+  const auto button = [this](const char* caption, DWORD style, std::string_view name) {
+    return Make(L"BUTTON", caption, style | WS_TABSTOP, hwnd_, front::ControlId(name), FormRect(name), ui_font_);
+  };
+  button(front::kAllGetCaption, BS_PUSHBUTTON, "cmdAllGet");
+  chk_clear_ = button(front::kClearCaption, BS_3STATE, "chkClear");
   SetAutoClearValue(1);
-  Make(L"BUTTON", front::kTestCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("Command61"));
+  button(front::kTestCaption, BS_PUSHBUTTON, "Command61");
   const DWORD list = LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | WS_BORDER;
-  list2_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List2"));
-  list1_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List1"));
-  Make(L"BUTTON", front::kAutoSaveCaption, BS_PUSHBUTTON | WS_TABSTOP, hwnd_, front::ControlId("Command62"));
+  list2_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List2"), FormRect("List2"), ui_font_);
+  list1_ = Make(L"LISTBOX", "", list, hwnd_, front::ControlId("List1"), FormRect("List1"), ui_font_);
+  button(front::kAutoSaveCaption, BS_PUSHBUTTON, "Command62");
 
-  prg_batch_ = Make(PROGRESS_CLASSW, "", 0, hwnd_, kProgressId);
+  // The progress bar shows during a batch only.
+  prg_batch_ = Make(PROGRESS_CLASSW, "", 0, hwnd_, kProgressId, front::kProgressRect, nullptr);
   ShowWindow(prg_batch_, SW_HIDE);
-  lbl_status_ = Make(L"STATIC", "", SS_LEFT | SS_NOPREFIX, hwnd_, kStatusId);
+  lbl_status_ = Make(L"STATIC", "", SS_LEFT | SS_NOPREFIX, hwnd_, kStatusId, Status().text_rect, ui_font_);
 
-  tips_ =
-      CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, GetModuleHandleW(nullptr), nullptr);
-  Layout();
-  // Subclassed once placed: under Wine every message to a subclassed control
+  StatusChanged();
+  // Subclassed once made: under Wine every message to a subclassed control
   // costs a round trip to its server (List1 too, once filled: Load).
   SetWindowSubclass(chk_clear_, ClearProc, 2, reinterpret_cast<DWORD_PTR>(this));
-  // The focus on a captioned control shows its caption when cut.
-  for (const front::CaptionPlace& p : front::CaptionPlaces())
-    if (p.kind != front::CaptionPlace::Kind::Label)
-      SetWindowSubclass(Control(p.control), CaptionProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+RECT FormWindow::PixelRect(const front::Rect& twips) const {
+  return {Px(twips.left), Px(twips.top), Px(twips.left) + Px(twips.width), Px(twips.top) + Px(twips.height)};
 }
 
 void FormWindow::MakeFonts() {
@@ -196,17 +241,19 @@ void FormWindow::Place(HWND control, const front::Rect& r) {
 }
 
 void FormWindow::Layout() {
+  // At a change of DPI: every control at its new place and in its new font,
+  // drawn again once all are.
   for (const front::Control& c : front::kControls) Place(Control(c.name), c.rect);
   for (const auto& [frame, g] : frames_) {
     Place(frame, g->rect);
-    Place(Control(g->label), {front::kLabelOffset, front::kLabelOffset, g->rect.width, front::kLabelHeight});
-    for (const front::GroupButton& b : g->buttons)
-      Place(Control(b.control), {b.left, b.top, b.width, front::kButtonHeight});
+    Place(Control(g->label), LabelRect(*g));
+    for (const front::GroupButton& b : g->buttons) Place(Control(b.control), ButtonRect(b));
   }
   Place(prg_batch_, front::kProgressRect);
   Place(lbl_status_, Status().text_rect);
   for (const auto& [id, h] : controls_)
-    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(h == text2_ || h == pane_.hwnd() ? gothic_ : ui_font_), TRUE);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(h == text2_ || h == pane_.hwnd() ? gothic_ : ui_font_), FALSE);
+  RedrawWindow(hwnd_, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
   MarkCutCaptions();
   StatusChanged();
 }
@@ -239,6 +286,10 @@ int FormWindow::CaptionRoom(const front::CaptionPlace& place) const {
 }
 
 void FormWindow::MarkCutCaptions() {
+  if (!tips_)
+    tips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
   const front::CaptionRoom room = [this](const front::CaptionPlace& p) { return CaptionRoom(p); };
   // One memory DC for every caption, in the control's font: the same widths
   // as the control's own DC, without a DC of each control.
@@ -250,6 +301,7 @@ void FormWindow::MarkCutCaptions() {
     tool.hwnd = GetParent(control);
     tool.uId = reinterpret_cast<UINT_PTR>(control);
     SendMessageW(tips_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    RemoveWindowSubclass(control, CaptionProc, 1);
   }
   cut_captions_.clear();
   const std::vector<front::CaptionPlace> cut = front::CutCaptions(room, measure);
@@ -265,6 +317,11 @@ void FormWindow::MarkCutCaptions() {
     tool.lpszText = text.data();  // the tooltip keeps its own copy
     SendMessageW(tips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
     cut_captions_[control] = p.caption;
+    // The focus on it shows its caption. Only the cut ones are subclassed:
+    // under Wine a subclassed control's every message, its painting's too,
+    // asks the server for its subclass.
+    if (p.kind != front::CaptionPlace::Kind::Label)
+      SetWindowSubclass(control, CaptionProc, 1, reinterpret_cast<DWORD_PTR>(this));
   }
   // A change of DPI can cut or mend the focused control's caption.
   const auto focused = cut_captions_.find(GetFocus());
@@ -289,14 +346,10 @@ void FormWindow::Load() {
   pane_.Flush();
   AddEntry(list2_, front::kNamespace);
   SendMessageW(list2_, LB_SETCURSEL, 0, 0);
-  ApplyStartWidth();
-}
-
-void FormWindow::ApplyStartWidth() {
-  RECT r;
-  GetWindowRect(hwnd_, &r);
-  SetWindowPos(hwnd_, nullptr, 0, 0, Px(front::kStartWidth), r.bottom - r.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  // The cut captions, their tooltips and their focus are marked once the
+  // window has shown, from its message loop: nothing of them shows before
+  // the user points at or tabs to a control.
+  PostMessageW(hwnd_, kCaptionsMessage, 0, 0);
 }
 
 int FormWindow::Run() {
@@ -508,6 +561,9 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       else
         pane_.Flush();
       return 0;
+    case kCaptionsMessage:
+      MarkCutCaptions();
+      return 0;
     case WM_CTLCOLORSTATIC: {
       const HWND control = reinterpret_cast<HWND>(lparam);
       const int id = GetDlgCtrlID(control);
@@ -535,11 +591,13 @@ LRESULT FormWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_DROPFILES: {
       const auto drop = reinterpret_cast<HDROP>(wparam);
       std::wstring file;
-      if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        file.resize(DragQueryFileW(drop, 0, nullptr, 0) + 1);
-        file.resize(DragQueryFileW(drop, 0, file.data(), static_cast<UINT>(file.size())));
+      const auto query = LaterFunction<decltype(&DragQueryFileW)>(L"shell32.dll", "DragQueryFileW");
+      const auto finish = LaterFunction<decltype(&DragFinish)>(L"shell32.dll", "DragFinish");
+      if (query && query(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        file.resize(query(drop, 0, nullptr, 0) + 1);
+        file.resize(query(drop, 0, file.data(), static_cast<UINT>(file.size())));
       }
-      DragFinish(drop);
+      if (finish) finish(drop);
       if (!file.empty()) OpenCapture(std::filesystem::path(file));
       return 0;
     }
@@ -779,7 +837,8 @@ void FormWindow::SavePane() {
   ofn.lpstrTitle = title.c_str();
   ofn.lpstrDefExt = L"txt";
   ofn.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-  if (!GetSaveFileNameW(&ofn)) return;
+  const auto save = LaterFunction<decltype(&GetSaveFileNameW)>(L"comdlg32.dll", "GetSaveFileNameW");
+  if (!save || !save(&ofn)) return;
   std::string error;
   if (!front::SaveTextFile(std::filesystem::path(file), pane_.Text(), &error))
     ShowError(front::kSaveFailed + Narrow(file) + "\n" + error);
@@ -796,7 +855,7 @@ void FormWindow::ShowFind() {
   find_.lpstrFindWhat = find_text_;
   find_.wFindWhatLen = static_cast<WORD>(std::size(find_text_));
   find_.Flags = FR_DOWN;
-  find_dialog_ = FindTextW(&find_);
+  if (const auto find = LaterFunction<decltype(&FindTextW)>(L"comdlg32.dll", "FindTextW")) find_dialog_ = find(&find_);
 }
 
 void FormWindow::FindAgain(bool backward) {

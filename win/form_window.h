@@ -24,6 +24,8 @@ namespace win {
 // Control IDs beyond the form's (front::ControlId): the status line.
 inline constexpr int kProgressId = 1001;
 inline constexpr int kStatusId = 1002;
+// The message the window posts itself to mark its cut captions once shown.
+inline constexpr UINT kCaptionsMessage = WM_APP + 2;
 // At most how often a running handler's output and progress are drawn, in ms.
 inline constexpr ULONGLONG kRefreshMs = 100;
 // The window's class name, which the checks under Wine look for.
@@ -39,7 +41,8 @@ class FormWindow : public front::Form {
   // Makes the window and its controls (not shown yet); false on failure.
   bool Create();
   // Start-up: fills the class list, selects its first entry (which dumps it),
-  // adds "cimv2" to the namespace list and selects it, sets the width.
+  // adds "cimv2" to the namespace list and selects it; the cut captions are
+  // marked once the message loop runs.
   void Load();
   HWND hwnd() const { return hwnd_; }
 
@@ -95,7 +98,13 @@ class FormWindow : public front::Form {
   void ApplyEnabled();
 
   void BuildControls();
-  HWND Make(const wchar_t* cls, const std::string& text, DWORD style, HWND parent, int id, DWORD ex_style = 0);
+  // A control at `twips` in its parent, in `font` (none: the class's own).
+  HWND Make(const wchar_t* cls, const std::string& text, DWORD style, HWND parent, int id, const front::Rect& twips,
+            HFONT font, DWORD ex_style = 0);
+  // The window's outer size at start: the form's design height of client
+  // area, its start width.
+  SIZE StartSize(DWORD style, DWORD ex_style) const;
+  RECT PixelRect(const front::Rect& twips) const;
   void MakeFonts();
   void Layout();
   // Measures every caption in its control's font at the window's DPI: a cut
@@ -110,7 +119,6 @@ class FormWindow : public front::Form {
   // An entry added to List1 or List2, and the text of one.
   void AddEntry(HWND list, std::string_view text);
   std::string ListText(HWND list, int index) const;
-  void ApplyStartWidth();
   // The pane's context menu at screen point `at` (-1, -1: from the keyboard).
   void PaneMenu(LPARAM at);
   void SavePane();

@@ -4,7 +4,6 @@
 #include "win/win32.h"
 // After windows.h.
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <filesystem>
 #include <memory>
@@ -46,12 +45,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   // extensions run in this process): every WMI proxy gets its own blanket.
   const wmi::windows::ComStart com(wmi::windows::Apartment::SingleThreaded, wmi::windows::Security::ProxyBlankets);
   browser::AdoptUserLocale();
+  // The C run time's arguments, split as pcinfo-cli's are (the shell's
+  // splitter would load the shell at start).
   std::vector<std::string> args;
-  int argc = 0;
-  if (LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc)) {
-    for (int i = 1; i < argc; ++i) args.push_back(win::Narrow(argv[i]));
-    LocalFree(argv);
-  }
+  for (int i = 1; i < __argc; ++i) args.push_back(win::Narrow(__wargv[i]));
   const front::CommandLine line = front::ParseCommandLine(args);
   // A window program has no terminal: --help and --version answer in a box.
   if (line.help || line.version) {

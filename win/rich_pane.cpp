@@ -20,11 +20,13 @@ void Select(HWND hwnd, LONG from, LONG to) {
 
 bool RichPane::LoadControl() { return ::LoadLibraryW(L"Msftedit.dll") != nullptr; }
 
-void RichPane::Create(HWND parent, int id) {
+void RichPane::Create(HWND parent, int id, const RECT& rect, HFONT font) {
   hwnd_ = CreateWindowExW(WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_MULTILINE | ES_READONLY |
                               ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
-                          0, 0, 10, 10, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+                          rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   // Plain text, no undo history, and room for any output (the default limit
   // is 32767 characters).
   SendMessageW(hwnd_, EM_SETTEXTMODE, TM_PLAINTEXT | TM_SINGLELEVELUNDO | TM_SINGLECODEPAGE, 0);

@@ -20,8 +20,9 @@ class RichPane : public queries::Pane {
  public:
   // Loads the RichEdit library; false when the system has none.
   static bool LoadControl();
-  // The control, made as a child of `parent` with control ID `id`.
-  void Create(HWND parent, int id);
+  // The control, made as a child of `parent` with control ID `id` at `rect`
+  // in `font`.
+  void Create(HWND parent, int id, const RECT& rect, HFONT font);
   HWND hwnd() const { return hwnd_; }
 
   void AppendMessage(const std::string& line) override;
