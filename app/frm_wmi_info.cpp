@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPalette>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QStandardPaths>
@@ -31,6 +32,8 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <initializer_list>
+#include <span>
 
 #include "app/class_list.h"
 #include "browser/browser.h"
@@ -364,6 +367,8 @@ void FrmWmiInfo::BuildControls() {
     if (row >= 0) browser::List1Click(*this);
   });
   list1_->viewport()->installEventFilter(this);
+  // The focus going into the class browser completes its list first.
+  for (QWidget* w : std::initializer_list<QWidget*>{list1_, filter, list2_}) w->installEventFilter(this);
   connect(list1_, &QListWidget::clicked, this, [this](const QModelIndex& index) {
     if (index.row() == row_before_press_ && index.row() == list1_->currentRow()) browser::List1Click(*this);
   });
@@ -536,6 +541,22 @@ void FrmWmiInfo::Load() {
   ApplyStartWidth();
 }
 
+void FrmWmiInfo::LoadForShow() {
+  const std::span<const std::string_view> names = browser::ClassCatalogue();
+  if (!names.empty()) {
+    list1_->addItem(FromUtf8(names.front()));
+    class_list_pending_ = names.size() > 1;
+  }
+  list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
+  list2_->addItem(QString::fromUtf8(front::kNamespace));
+  list2_->setCurrentRow(0);
+  ApplyStartWidth();
+}
+
+void FrmWmiInfo::CompleteClassList() {
+  if (class_list_pending_) SizeClassList();
+}
+
 void FrmWmiInfo::ApplyStartWidth() {
   // The outer width includes the frame the window manager draws, known once
   // the window is shown.
@@ -559,6 +580,14 @@ void FrmWmiInfo::paintEvent(QPaintEvent* event) {
 void FrmWmiInfo::SizeClassList() {
   if (class_list_sized_) return;
   class_list_sized_ = true;
+  if (class_list_pending_) {
+    class_list_pending_ = false;
+    const std::span<const std::string_view> names = browser::ClassCatalogue();
+    QStringList rest;
+    rest.reserve(static_cast<qsizetype>(names.size()) - 1);
+    for (std::size_t i = 1; i < names.size(); ++i) rest.push_back(FromUtf8(names[i]));
+    list1_->addItems(rest);
+  }
   UniformEntrySize(*list1_);
 }
 
@@ -570,7 +599,14 @@ void FrmWmiInfo::showEvent(QShowEvent* event) {
   }
 }
 
+void FrmWmiInfo::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  // Widened onto the class browser: its list is whole before it is seen.
+  if (class_list_pending_ && list1_->geometry().intersects(rect())) CompleteClassList();
+}
+
 bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn && class_list_pending_) CompleteClassList();
   if (watched == list1_->viewport() && event->type() == QEvent::MouseButtonPress)
     row_before_press_ = list1_->currentRow();
   return QWidget::eventFilter(watched, event);
@@ -578,7 +614,10 @@ bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
 
 void FrmWmiInfo::PumpMessages() { QCoreApplication::processEvents(); }
 
-std::string FrmWmiInfo::ClassEntry(int index) { return list1_->item(index)->text().toStdString(); }
+std::string FrmWmiInfo::ClassEntry(int index) {
+  CompleteClassList();
+  return list1_->item(index)->text().toStdString();
+}
 
 void FrmWmiInfo::BusyChanged(bool busy) {
   if (busy)
@@ -736,9 +775,18 @@ bool FrmWmiInfo::FindInPane(bool backward) {
   return true;
 }
 
-int FrmWmiInfo::ClassCount() { return list1_->count(); }
-int FrmWmiInfo::SelectedClassIndex() { return list1_->currentRow(); }
-void FrmWmiInfo::SelectClass(int index) { list1_->setCurrentRow(index); }
+int FrmWmiInfo::ClassCount() {
+  CompleteClassList();
+  return list1_->count();
+}
+int FrmWmiInfo::SelectedClassIndex() {
+  CompleteClassList();
+  return list1_->currentRow();
+}
+void FrmWmiInfo::SelectClass(int index) {
+  CompleteClassList();
+  list1_->setCurrentRow(index);
+}
 std::string FrmWmiInfo::SelectedClass() { return EntryText(list1_); }
 std::string FrmWmiInfo::SelectedNamespace() { return EntryText(list2_); }
 void FrmWmiInfo::SetNamespaceListEnabled(bool enabled) { list2_->setEnabled(enabled); }

@@ -111,14 +111,22 @@ class FrmWmiInfo : public QWidget, public front::Form {
   void MarkCutCaptions();
   bool CaptionsMarked() const { return captions_measured_; }
   // Gives the class list's entries their one size, measured from the widest
-  // name. Run once the window has been drawn (ClassListSized() is then true);
-  // until then the entries are as high and at least as wide.
+  // name, having first put in the entries LoadForShow left out. Run once the
+  // window has been drawn (ClassListSized() is then true); until then the
+  // entries are as high and at least as wide.
   void SizeClassList();
   bool ClassListSized() const { return class_list_sized_; }
 
   // Start-up: fills the class list, selects its first entry (which dumps it),
   // adds "cimv2" to the namespace list and selects it, sets the width.
   void Load();
+  // Load as the program opens its window: the class list, beyond the window's
+  // width, holds its first entry alone (selected and dumped as by Load) until
+  // the window has been drawn, when the rest are put in and measured in one
+  // step. Anything that wants the list sooner (the focus going into the class
+  // browser, the window widened onto it, the browser's own calls) completes
+  // that step first. ClassListSized() is true once it is done.
+  void LoadForShow();
 
   // Twips to pixels with the screen's logical DPI.
   int TwipsX(int twips) const;
@@ -139,6 +147,7 @@ class FrmWmiInfo : public QWidget, public front::Form {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -165,6 +174,7 @@ class FrmWmiInfo : public QWidget, public front::Form {
   QRect Place(int left, int top, int width, int height) const;
   QRect Place(const front::Rect& r) const { return Place(r.left, r.top, r.width, r.height); }
   void ApplyStartWidth();
+  void CompleteClassList();
   void UpdateTitle();
   void UpdateStatus();
   void HideFindBar();
@@ -181,10 +191,11 @@ class FrmWmiInfo : public QWidget, public front::Form {
   QListWidget* list1_ = nullptr;
   QListWidget* list2_ = nullptr;
   bool width_applied_on_show_ = false;
-  bool captions_marked_ = false;    // marking asked for, after the first paint
-  bool captions_measured_ = false;  // MarkCutCaptions has run
-  bool class_list_sized_ = false;   // SizeClassList has run
-  int row_before_press_ = -1;       // List1's selection when the mouse went down
+  bool captions_marked_ = false;     // marking asked for, after the first paint
+  bool captions_measured_ = false;   // MarkCutCaptions has run
+  bool class_list_sized_ = false;    // SizeClassList has run
+  bool class_list_pending_ = false;  // LoadForShow put in the first entry alone
+  int row_before_press_ = -1;        // List1's selection when the mouse went down
   WaitPump* wait_pump_ = nullptr;
 
   // Status line.

@@ -64,7 +64,7 @@ std::unique_ptr<FrmWmiInfo> OpenWindow(wmi::Provider& provider, const front::Inf
   auto window = std::make_unique<FrmWmiInfo>(provider, info.path);
   window->TellInfoFolder(info);
   if (capture) window->OpenCapture(*capture, [&reading] { return reading.get(); });
-  window->Load();
+  window->LoadForShow();
   return window;
 }
 

@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFrame>
@@ -501,5 +502,53 @@ TEST_F(Window, ClassListEntriesTakeThePlaceTheirOwnSizesGive) {
     list1->scrollToTop();
     own.scrollToTop();
     EXPECT_EQ(list1->visualItemRect(list1->item(row)), own.visualItemRect(own.item(row))) << row;
+  }
+}
+
+// As the program opens it, the window holds the first class alone, selected
+// and dumped as ever, until it has been drawn; the rest come then, measured,
+// or at once when anything wants the list before: the focus going into the
+// class browser, the window widened onto it, the browser asking for it.
+TEST_F(Window, TheProgramsWindowPutsInTheHiddenClassesOnceDrawnOrWhenWanted) {
+  const std::string first_dump = (OpenMachine(), PaneText());
+  enum Want { kDrawn, kFocusList, kFocusFilter, kWidened, kBrowser };
+  for (Want want : {kDrawn, kFocusList, kFocusFilter, kWidened, kBrowser}) {
+    SCOPED_TRACE(want);
+    window_.reset();
+    window_ = std::make_unique<app::FrmWmiInfo>(*provider_, info_);
+    app::FrmWmiInfo& w = *window_;
+    w.LoadForShow();
+    QListWidget* list1 = List1();
+    ASSERT_EQ(list1->count(), 1);
+    EXPECT_EQ(list1->currentRow(), 0);
+    EXPECT_EQ(list1->item(0)->text(), "__AbsoluteTimerInstruction");
+    EXPECT_EQ(PaneText(), first_dump);
+    EXPECT_FALSE(w.ClassListSized());
+    QFocusEvent focus_in(QEvent::FocusIn, Qt::TabFocusReason);
+    switch (want) {
+      case kDrawn:
+        w.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return w.ClassListSized(); }));
+        break;
+      case kFocusList:
+        QApplication::sendEvent(list1, &focus_in);
+        break;
+      case kFocusFilter:
+        QApplication::sendEvent(Find<QWidget>("txtClassFilter"), &focus_in);
+        break;
+      case kWidened:
+        w.show();
+        ASSERT_FALSE(w.ClassListSized());
+        w.resize(list1->geometry().right() + 10, w.height());
+        break;
+      case kBrowser:
+        EXPECT_EQ(w.ClassCount(), 1211);
+        break;
+    }
+    EXPECT_TRUE(w.ClassListSized());
+    ASSERT_EQ(list1->count(), 1211);
+    EXPECT_EQ(list1->item(1210)->text(), "Win32_WMISetting");
+    EXPECT_EQ(list1->currentRow(), 0);
+    EXPECT_EQ(PaneText(), first_dump);  // no second dump
   }
 }
