@@ -121,19 +121,6 @@ nlohmann::ordered_json Converted(const wmi::Value& v, const std::string& base) {
   return ToJson(v);
 }
 
-// The classes and columns the machines view reads, made before any capture
-// holds them so that the view answers from the start.
-constexpr std::pair<std::string_view, std::string_view> kViewTables[] = {
-    {"Win32_ComputerSystem", "Name TEXT, Manufacturer TEXT, Model TEXT"},
-    {"Win32_ComputerSystemProduct", "Vendor TEXT, Name TEXT, IdentifyingNumber TEXT, UUID TEXT"},
-    {"Win32_BaseBoard", "Manufacturer TEXT, Product TEXT"},
-    {"Win32_BIOS", "SerialNumber TEXT, SMBIOSBIOSVersion TEXT, ReleaseDate TEXT"},
-    {"Win32_Processor", "Name TEXT, NumberOfCores INTEGER, NumberOfLogicalProcessors INTEGER"},
-    {"Win32_PhysicalMemory", "Capacity INTEGER"},
-    {"Win32_DiskDrive", "DeviceID TEXT, Model TEXT, Size INTEGER"},
-    {"Win32_OperatingSystem", "Caption TEXT, Version TEXT, BuildNumber TEXT"},
-};
-
 // What the machines view shows of one capture, summed up as the capture
 // loads (the view reads one row a machine, not every class's rows). Maker and
 // model come from Win32_ComputerSystem, else Win32_ComputerSystemProduct,
@@ -204,6 +191,21 @@ void CheckNames(const Capture& capture) {
         }
       }
     }
+}
+
+const std::vector<ViewTable>& ViewTables() {
+  static const std::vector<ViewTable> tables = {
+      {"Win32_ComputerSystem", {{"Name", "string"}, {"Manufacturer", "string"}, {"Model", "string"}}},
+      {"Win32_ComputerSystemProduct",
+       {{"Vendor", "string"}, {"Name", "string"}, {"IdentifyingNumber", "string"}, {"UUID", "string"}}},
+      {"Win32_BaseBoard", {{"Manufacturer", "string"}, {"Product", "string"}}},
+      {"Win32_BIOS", {{"SerialNumber", "string"}, {"SMBIOSBIOSVersion", "string"}, {"ReleaseDate", "datetime"}}},
+      {"Win32_Processor", {{"Name", "string"}, {"NumberOfCores", "uint32"}, {"NumberOfLogicalProcessors", "uint32"}}},
+      {"Win32_PhysicalMemory", {{"Capacity", "uint64"}}},
+      {"Win32_DiskDrive", {{"DeviceID", "string"}, {"Model", "string"}, {"Size", "uint64"}}},
+      {"Win32_OperatingSystem", {{"Caption", "string"}, {"Version", "string"}, {"BuildNumber", "string"}}},
+  };
+  return tables;
 }
 
 }  // namespace inventory_detail
@@ -418,18 +420,8 @@ InventoryDatabase::InventoryDatabase(const std::string& path) : impl_(std::make_
     if (!have_view) {
       d.Exec("BEGIN IMMEDIATE");
       d.ReadTables();
-      for (const auto& [table, columns] : kViewTables) {
-        if (d.tables.count(Lower(table))) continue;
-        std::vector<std::pair<std::string, std::string>> properties;
-        for (std::size_t at = 0; at < columns.size();) {
-          std::size_t end = std::min(columns.find(", ", at), columns.size());
-          std::string_view column = columns.substr(at, end - at);
-          const std::size_t space = column.find(' ');
-          properties.emplace_back(column.substr(0, space), column.substr(space + 1) == "INTEGER" ? "uint64" : "string");
-          at = end + 2;
-        }
-        d.EnsureTable(std::string(table), properties);
-      }
+      for (const ViewTable& table : ViewTables())
+        if (!d.tables.count(Lower(table.name))) d.EnsureTable(std::string(table.name), table.properties);
       d.Exec(std::string(kSummaryTable));
       d.Exec(std::string(kMachinesView));
       d.Exec("COMMIT");

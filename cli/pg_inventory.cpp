@@ -139,18 +139,6 @@ std::optional<std::string> Param(const wmi::Value& v, const std::string& type) {
   return PgText(text);
 }
 
-// The classes and columns the machines view reads, made at the start.
-constexpr std::pair<std::string_view, std::string_view> kViewTables[] = {
-    {"win32_computersystem", "name text, manufacturer text, model text"},
-    {"win32_computersystemproduct", "vendor text, name text, identifyingnumber text, uuid text"},
-    {"win32_baseboard", "manufacturer text, product text"},
-    {"win32_bios", "serialnumber text, smbiosbiosversion text, releasedate timestamptz"},
-    {"win32_processor", "name text, numberofcores bigint, numberoflogicalprocessors bigint"},
-    {"win32_physicalmemory", "capacity bigint"},
-    {"win32_diskdrive", "deviceid text, model text, size bigint"},
-    {"win32_operatingsystem", "caption text, version text, buildnumber text"},
-};
-
 constexpr std::string_view kSetup = R"(
 CREATE TABLE IF NOT EXISTS captures (capture_id bigserial PRIMARY KEY, machine_id text NOT NULL,
   machine text NOT NULL, captured timestamptz NOT NULL, source text, program text, file text,
@@ -223,15 +211,10 @@ class PostgresInventory : public Inventory {
       Exec("BEGIN");
       Exec(std::string("SELECT pg_advisory_xact_lock(") + kSchemaLock + ")");
       ReadCatalog();
-      for (const auto& [table, columns] : kViewTables) {
+      for (const ViewTable& table : ViewTables()) {
         std::vector<std::pair<std::string, std::string>> wanted;
-        for (std::size_t at = 0; at < columns.size();) {
-          std::size_t end = std::min(columns.find(", ", at), columns.size());
-          std::string_view column = columns.substr(at, end - at);
-          wanted.emplace_back(column.substr(0, column.find(' ')), column.substr(column.find(' ') + 1));
-          at = end + 2;
-        }
-        AddColumns(std::string(table), wanted);
+        for (const auto& [name, type] : table.properties) wanted.emplace_back(PgName(name), PgType(type));
+        AddColumns(PgName(table.name), wanted);
       }
       Exec(std::string(kSetup));
       Exec("COMMIT");
