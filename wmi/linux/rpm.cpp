@@ -9,8 +9,6 @@
 // itself, by its own paths.
 #include "wmi/linux/rpm.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -105,17 +103,6 @@ void EachSqliteBlob(const std::string& host, const RpmEachBlob& fn) {
 #endif
 }
 
-// Opens `host` read-only when it is a regular file (never a FIFO or device); -1 otherwise.
-int OpenRegular(const std::string& host) {
-  int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
-  struct stat st {};
-  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // The file's bytes at `offset`, all of them or false.
 RpmReadAt ReadFd(int fd) {
   return [fd](std::uint64_t offset, std::span<std::uint8_t> out) {
@@ -182,8 +169,9 @@ InstanceList RpmProducts(const ClassDef& def, Context& ctx) {
       auto inside = tree.Resolve(std::string(folder) + "/" + name);
       if (!inside) continue;
       std::string host = tree.HostPath(*inside);
-      int fd = OpenRegular(host);
-      if (fd < 0) continue;
+      auto file = OpenRegularFile(host);
+      if (!file) continue;
+      const int fd = file->fd;
       found = true;
       if (format == Format::kSqlite) EachSqliteBlob(host, add);
       if (format == Format::kNdb) EachNdbBlob(ReadFd(fd), add);

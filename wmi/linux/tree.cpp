@@ -16,25 +16,6 @@ namespace wmi::lx {
 
 namespace {
 
-// A regular file opened for reading, never a device node, FIFO or socket, and
-// what makes it itself: two links to one file are one file.
-struct OpenFile {
-  int fd = -1;
-  std::uint64_t device = 0, inode = 0;
-};
-
-std::optional<OpenFile> OpenRegular(const std::string& path) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-  if (fd < 0) return std::nullopt;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // replaced since the look
-    ::close(fd);
-    return std::nullopt;
-  }
-  return OpenFile{fd, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
-}
-
 void Note(const std::string& path, const char* what) { std::fprintf(stderr, "pcinfo: %s: %s\n", path.c_str(), what); }
 
 // Up to `cap` bytes of `fd`, then closes it; `capped` tells whether the file went on past them.
@@ -122,6 +103,18 @@ std::optional<std::string> RealPath(const std::string& path) {
 
 }  // namespace
 
+std::optional<OpenFile> OpenRegularFile(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return std::nullopt;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {  // replaced since the look
+    ::close(fd);
+    return std::nullopt;
+  }
+  return OpenFile{fd, static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 Tree::Tree(std::string root) : root_(std::move(root)) {
   while (!root_.empty() && root_.back() == '/') root_.pop_back();
 }
@@ -158,7 +151,7 @@ std::optional<std::string> Tree::Read(std::string_view rel) const {
     if (auto it = remembered_->by_path.find(key); it != remembered_->by_path.end()) return it->second;
   std::optional<std::string> text;
   auto path = Inside(rel);
-  if (auto file = path ? OpenRegular(*path) : std::nullopt) {
+  if (auto file = path ? OpenRegularFile(*path) : std::nullopt) {
     bool longer = false;
     struct stat st;
     if (::fstat(file->fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > kMaxRead) {
@@ -178,7 +171,7 @@ std::optional<std::string> Tree::Read(std::string_view rel) const {
 
 bool Tree::EachLine(std::string_view rel, const std::function<void(std::string_view)>& fn) const {
   auto path = Inside(rel);
-  auto file = path ? OpenRegular(*path) : std::nullopt;
+  auto file = path ? OpenRegularFile(*path) : std::nullopt;
   if (!file) return false;
   LineSplitter lines(*path, fn);
   const Remembered::Identity identity{file->device, file->inode};

@@ -91,6 +91,14 @@ class Tree {
   std::shared_ptr<Remembered> remembered_;
 };
 
+// A regular file of the host opened for reading, never a device node, FIFO or
+// socket, and what makes it itself: two links to one file are one file.
+struct OpenFile {
+  int fd = -1;
+  std::uint64_t device = 0, inode = 0;
+};
+std::optional<OpenFile> OpenRegularFile(const std::string& host_path);
+
 // Text helpers.
 std::string Trim(std::string_view s);
 std::vector<std::string> Split(std::string_view s, char sep);  // empty pieces kept
