@@ -6,6 +6,8 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -44,10 +46,29 @@ const std::string& RecordedClass::TypeOf(std::string_view property) const {
 
 namespace {
 
+// Where a value stands, for messages: a path, or a member or an element of
+// another place, spelt out only when something there is wrong.
 struct Place {
+  Place(const std::string& source, std::string path) : source(source), path(std::move(path)) {}
+  Place Member(std::string_view k) const { return Place(*this, true, k, 0); }
+  Place Element(std::size_t i) const { return Place(*this, false, {}, i); }
+
   const std::string& source;
   std::string path;
-  [[noreturn]] void Fail(const std::string& why) const { throw SnapshotError(source + ": at " + path + ": " + why); }
+  const Place* parent = nullptr;
+  bool member = false;
+  std::string_view key;
+  std::size_t index = 0;
+
+  std::string Path() const {
+    if (!parent) return path;
+    return member ? parent->Path() + "/" + std::string(key) : parent->Path() + "[" + std::to_string(index) + "]";
+  }
+  [[noreturn]] void Fail(const std::string& why) const { throw SnapshotError(source + ": at " + Path() + ": " + why); }
+
+ private:
+  Place(const Place& parent, bool member, std::string_view key, std::size_t index)
+      : source(parent.source), parent(&parent), member(member), key(key), index(index) {}
 };
 
 Value ToValue(const Json& j, const Place& at, bool element) {
@@ -74,8 +95,7 @@ Value ToValue(const Json& j, const Place& at, bool element) {
       elements.reserve(j.size());
       std::size_t i = 0;
       for (const Json& e : j) {
-        Place inner{at.source, at.path + "[" + std::to_string(i++) + "]"};
-        elements.push_back(ToValue(e, inner, true));
+        elements.push_back(ToValue(e, at.Element(i++), true));
       }
       return Value(std::move(elements));
     }
@@ -152,6 +172,78 @@ std::string_view WithoutByteOrderMark(std::string_view text, std::string& storag
   return storage;
 }
 
+// Reads a document as the library's own reader does (the same values, the
+// same errors, a repeated key keeping its first place and its last value), but
+// gathers each object's members and moves them in when the object ends. The
+// ordered object type keeps its keys const, so each time it grew while read it
+// copied every member it held, whole subtrees included.
+class DocumentBuilder {
+ public:
+  explicit DocumentBuilder(Json& root) : root_(root) {}
+
+  bool null() { return Add(Json(nullptr)); }
+  bool boolean(bool v) { return Add(Json(v)); }
+  bool number_integer(Json::number_integer_t v) { return Add(Json(v)); }
+  bool number_unsigned(Json::number_unsigned_t v) { return Add(Json(v)); }
+  bool number_float(Json::number_float_t v, const std::string&) { return Add(Json(v)); }
+  bool string(std::string& v) { return Add(Json(std::move(v))); }
+  bool binary(Json::binary_t& v) { return Add(Json::binary(std::move(v))); }
+  bool start_object(std::size_t) {
+    open_.emplace_back().object = true;
+    return true;
+  }
+  bool key(std::string& k) {
+    open_.back().members.emplace_back(std::move(k), Json());
+    return true;
+  }
+  bool end_object() {
+    Open done = std::move(open_.back());
+    open_.pop_back();
+    Json object(Json::value_t::object);
+    Json::object_t& map = *object.get_ptr<Json::object_t*>();
+    map.reserve(done.members.size());
+    for (auto& [k, v] : done.members) {
+      auto [at, added] = map.emplace(std::move(k), Json());
+      at->second = std::move(v);
+    }
+    return Add(std::move(object));
+  }
+  bool start_array(std::size_t) {
+    open_.emplace_back();
+    return true;
+  }
+  bool end_array() {
+    Json array(Json::value_t::array);
+    *array.get_ptr<Json::array_t*>() = std::move(open_.back().elements);
+    open_.pop_back();
+    return Add(std::move(array));
+  }
+  template <class Exception>
+  bool parse_error(std::size_t, const std::string&, const Exception& e) {
+    throw e;
+  }
+
+ private:
+  struct Open {
+    bool object = false;
+    std::vector<std::pair<std::string, Json>> members;  // an object's, in order
+    std::vector<Json> elements;                         // an array's
+  };
+
+  bool Add(Json v) {
+    if (open_.empty())
+      root_ = std::move(v);
+    else if (open_.back().object)
+      open_.back().members.back().second = std::move(v);
+    else
+      open_.back().elements.push_back(std::move(v));
+    return true;
+  }
+
+  Json& root_;
+  std::vector<Open> open_;
+};
+
 }  // namespace
 
 Snapshot ParseSnapshot(std::string_view original, const std::string& source) {
@@ -159,7 +251,8 @@ Snapshot ParseSnapshot(std::string_view original, const std::string& source) {
   const std::string_view text = WithoutByteOrderMark(original, converted);
   Json doc;
   try {
-    doc = Json::parse(text.begin(), text.end());
+    DocumentBuilder builder(doc);
+    Json::sax_parse(text.begin(), text.end(), &builder);
   } catch (const Json::parse_error& e) {
     std::string where = e.byte > 0 ? LineAndColumn(text, e.byte - 1) : "the start";
     throw SnapshotError(source + ": at " + where + ": not valid JSON (" + e.what() + ")");
@@ -266,7 +359,7 @@ Snapshot FromDocument(const Json& doc, const std::string& source) {
     auto text = [&](const char* key) {
       auto it = header->find(key);
       if (it == header->end() || it->is_null()) return std::string();
-      if (!it->is_string()) Place{source, at.path + "/" + key}.Fail("expected text");
+      if (!it->is_string()) at.Member(key).Fail("expected text");
       return it->get<std::string>();
     };
     if (text("format") != CaptureHeader::kFormat)
@@ -288,18 +381,17 @@ Snapshot FromDocument(const Json& doc, const std::string& source) {
     if (!ns->is_object()) at_ns.Fail("a namespace holds an object of classes");
     RecordedNamespace rns{ns.key(), {}};
     for (auto cls = ns->begin(); cls != ns->end(); ++cls) {
-      Place at_cls{source, at_ns.path + "/" + cls.key()};
+      const Place at_cls = at_ns.Member(cls.key());
       if (!cls->is_array()) at_cls.Fail("a class holds an array of instances");
       RecordedClass rc{cls.key(), {}};
       std::size_t index = 0;
       for (const Json& inst : *cls) {
-        Place at_inst{source, at_cls.path + "[" + std::to_string(index++) + "]"};
+        const Place at_inst = at_cls.Element(index++);
         if (!inst.is_object()) at_inst.Fail("an instance is an object of properties");
         std::vector<Property> props;
         props.reserve(inst.size());
         for (auto p = inst.begin(); p != inst.end(); ++p) {
-          Place at_p{source, at_inst.path + "/" + p.key()};
-          props.push_back(Property{p.key(), ToValue(p.value(), at_p, false)});
+          props.push_back(Property{p.key(), ToValue(p.value(), at_inst.Member(p.key()), false)});
         }
         rc.instances.emplace_back(std::move(props));
       }
@@ -314,7 +406,7 @@ Snapshot FromDocument(const Json& doc, const std::string& source) {
       Place at_ns{source, "capture/types/" + ns.key()};
       if (!ns->is_object()) at_ns.Fail("expected an object of classes");
       for (auto cls = ns->begin(); cls != ns->end(); ++cls) {
-        Place at_cls{source, at_ns.path + "/" + cls.key()};
+        const Place at_cls = at_ns.Member(cls.key());
         if (!cls->is_object()) at_cls.Fail("expected an object of property types");
         RecordedClass* target = nullptr;
         for (RecordedNamespace& rns : snap.namespaces)
@@ -322,7 +414,7 @@ Snapshot FromDocument(const Json& doc, const std::string& source) {
             for (RecordedClass& rc : rns.classes)
               if (EqualsIgnoreCase(rc.name, cls.key())) target = &rc;
         for (auto p = cls->begin(); p != cls->end(); ++p) {
-          if (!p->is_string()) Place{source, at_cls.path + "/" + p.key()}.Fail("a type is text");
+          if (!p->is_string()) at_cls.Member(p.key()).Fail("a type is text");
           if (target) target->types.emplace_back(p.key(), p->get<std::string>());
         }
       }

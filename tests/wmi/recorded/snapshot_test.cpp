@@ -18,7 +18,7 @@ constexpr const char* kSnapshot = R"({"namespaces": {
     "Win32_DiskDrive": [
       {"Availability": null, "Capabilities": [3, 4, 10], "Caption": "Disk 0",
        "Size": "53686402560", "MediaLoaded": true, "Ratio": 1.5, "Big": 1e20, "Embedded": {"object": "Win32_Foo"}},
-      {"Caption": "Disk 1", "Index": 1}
+      {"Caption": "Disk 0", "Index": 1, "Caption": "Disk 1"}
     ],
     "Win32_Fan": []
   },
@@ -58,6 +58,10 @@ TEST_F(Recorded, MapsJsonToWmiValuesInFileOrder) {
   // A property not in the instance's object is one the instance does not have.
   EXPECT_THROW(disks[0].Get("Index"), wmi::Error);
   EXPECT_EQ(disks[1].Get("Index"), Value(1));
+  // A key written twice keeps its first place and its last value.
+  ASSERT_EQ(disks[1].Properties().size(), 2u);
+  EXPECT_EQ(disks[1].Properties()[0].name, "Caption");
+  EXPECT_EQ(disks[1].Get("Caption"), Value("Disk 1"));
 }
 
 TEST_F(Recorded, ClassesAndNamespacesMatchWithoutRegardToCase) {
