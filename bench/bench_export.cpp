@@ -215,8 +215,19 @@ int main(int argc, char** argv) {
   int arg = 1;
   const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
   if (quick) ++arg;
-  const int count = argc > arg ? std::stoi(argv[arg]) : quick ? 20 : 500;
-  const int site = argc > arg + 1 ? std::stoi(argv[arg + 1]) : quick ? 100 : 10000;
+  // A count is a positive number; anything else (--help included) gets the usage.
+  auto number = [&](int at, int otherwise) {
+    if (argc <= at) return otherwise;
+    char* end = nullptr;
+    const long n = std::strtol(argv[at], &end, 10);
+    if (end == argv[at] || *end != '\0' || n <= 0 || n > 1000000) {
+      std::fprintf(stderr, "usage: pcinfo_bench_export [--quick] [CAPTURES [SITE_MACHINES]]\n");
+      std::exit(2);
+    }
+    return static_cast<int>(n);
+  };
+  const int count = number(arg, quick ? 20 : 500);
+  const int site = number(arg + 1, quick ? 100 : 10000);
   if (!cli::HaveDatabase()) {
     std::fprintf(stderr, "pcinfo_bench_export: this build has no SQLite\n");
     return 2;
