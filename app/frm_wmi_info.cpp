@@ -551,10 +551,20 @@ void FrmWmiInfo::LoadForShow() {
   list2_->addItem(QString::fromUtf8(front::kNamespace));
   list2_->setCurrentRow(0);
   ApplyStartWidth();
+  // The controls wholly beyond the start-up width (the class browser) are
+  // shown with the rest of the list: nobody can see them before, and showing
+  // them lays the list out and polishes them while the user waits.
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    if (w->isHidden() || w->geometry().left() < width()) continue;
+    w->hide();
+    held_back_.push_back(w);
+  }
 }
 
+bool FrmWmiInfo::ClassBrowserPending() const { return class_list_pending_ || !held_back_.empty(); }
+
 void FrmWmiInfo::CompleteClassList() {
-  if (class_list_pending_) SizeClassList();
+  if (ClassBrowserPending()) SizeClassList();
 }
 
 void FrmWmiInfo::ApplyStartWidth() {
@@ -589,6 +599,9 @@ void FrmWmiInfo::SizeClassList() {
     list1_->addItems(rest);
   }
   UniformEntrySize(*list1_);
+  for (const QPointer<QWidget>& w : held_back_)
+    if (w) w->show();
+  held_back_.clear();
 }
 
 void FrmWmiInfo::showEvent(QShowEvent* event) {
@@ -601,12 +614,15 @@ void FrmWmiInfo::showEvent(QShowEvent* event) {
 
 void FrmWmiInfo::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
-  // Widened onto the class browser: its list is whole before it is seen.
-  if (class_list_pending_ && list1_->geometry().intersects(rect())) CompleteClassList();
+  // Widened onto the class browser: it is whole before it is seen.
+  if (!ClassBrowserPending()) return;
+  bool in_view = list1_->geometry().intersects(rect());
+  for (const QPointer<QWidget>& w : held_back_) in_view = in_view || (w && w->geometry().intersects(rect()));
+  if (in_view) CompleteClassList();
 }
 
 bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusIn && class_list_pending_) CompleteClassList();
+  if (event->type() == QEvent::FocusIn && ClassBrowserPending()) CompleteClassList();
   if (watched == list1_->viewport() && event->type() == QEvent::MouseButtonPress)
     row_before_press_ = list1_->currentRow();
   return QWidget::eventFilter(watched, event);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
@@ -123,9 +124,10 @@ class FrmWmiInfo : public QWidget, public front::Form {
   // Load as the program opens its window: the class list, beyond the window's
   // width, holds its first entry alone (selected and dumped as by Load) until
   // the window has been drawn, when the rest are put in and measured in one
-  // step. Anything that wants the list sooner (the focus going into the class
-  // browser, the window widened onto it, the browser's own calls) completes
-  // that step first. ClassListSized() is true once it is done.
+  // step; the controls beyond that width stay hidden until then. Anything
+  // that wants the list sooner (the focus going into the class browser, the
+  // window widened onto it, the browser's own calls) completes that step
+  // first. ClassListSized() is true once it is done.
   void LoadForShow();
 
   // Twips to pixels with the screen's logical DPI.
@@ -175,6 +177,7 @@ class FrmWmiInfo : public QWidget, public front::Form {
   QRect Place(const front::Rect& r) const { return Place(r.left, r.top, r.width, r.height); }
   void ApplyStartWidth();
   void CompleteClassList();
+  bool ClassBrowserPending() const;
   void UpdateTitle();
   void UpdateStatus();
   void HideFindBar();
@@ -195,6 +198,7 @@ class FrmWmiInfo : public QWidget, public front::Form {
   bool captions_measured_ = false;   // MarkCutCaptions has run
   bool class_list_sized_ = false;    // SizeClassList has run
   bool class_list_pending_ = false;  // LoadForShow put in the first entry alone
+  std::vector<QPointer<QWidget>> held_back_;  // hidden by LoadForShow until then
   int row_before_press_ = -1;        // List1's selection when the mouse went down
   WaitPump* wait_pump_ = nullptr;
 

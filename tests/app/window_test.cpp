@@ -506,9 +506,10 @@ TEST_F(Window, ClassListEntriesTakeThePlaceTheirOwnSizesGive) {
 }
 
 // As the program opens it, the window holds the first class alone, selected
-// and dumped as ever, until it has been drawn; the rest come then, measured,
-// or at once when anything wants the list before: the focus going into the
-// class browser, the window widened onto it, the browser asking for it.
+// and dumped as ever, and keeps the class browser (beyond its width) hidden,
+// until it has been drawn; the rest come then, measured, or at once when
+// anything wants the list before: the focus going into the class browser, the
+// window widened onto it, the browser asking for it.
 TEST_F(Window, TheProgramsWindowPutsInTheHiddenClassesOnceDrawnOrWhenWanted) {
   const std::string first_dump = (OpenMachine(), PaneText());
   enum Want { kDrawn, kFocusList, kFocusFilter, kWidened, kBrowser };
@@ -524,6 +525,8 @@ TEST_F(Window, TheProgramsWindowPutsInTheHiddenClassesOnceDrawnOrWhenWanted) {
     EXPECT_EQ(list1->item(0)->text(), "__AbsoluteTimerInstruction");
     EXPECT_EQ(PaneText(), first_dump);
     EXPECT_FALSE(w.ClassListSized());
+    const char* const browser[] = {"Command61", "List2", "List1", "txtClassFilter", "Command62"};
+    for (const char* name : browser) EXPECT_TRUE(Find<QWidget>(name)->isHidden()) << name;
     QFocusEvent focus_in(QEvent::FocusIn, Qt::TabFocusReason);
     switch (want) {
       case kDrawn:
@@ -550,5 +553,9 @@ TEST_F(Window, TheProgramsWindowPutsInTheHiddenClassesOnceDrawnOrWhenWanted) {
     EXPECT_EQ(list1->item(1210)->text(), "Win32_WMISetting");
     EXPECT_EQ(list1->currentRow(), 0);
     EXPECT_EQ(PaneText(), first_dump);  // no second dump
+    for (const char* name : browser) EXPECT_TRUE(Find<QWidget>(name)->isVisibleTo(&w)) << name;
+    // Everything else stays as it was: the progress bar hidden, the rest shown.
+    EXPECT_TRUE(Find<QWidget>("prgBatch")->isHidden());
+    EXPECT_TRUE(Find<QWidget>("rtxtMsg")->isVisibleTo(&w));
   }
 }
