@@ -296,15 +296,15 @@ QRect FrmWmiInfo::Place(int left, int top, int width, int height) const {
                front::TwipsToPixels(height, dpi_y));
 }
 
-void FrmWmiInfo::BuildControls() {
-  auto place = [&](QWidget* w, std::string_view name) {
-    w->setObjectName(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-    const Rect& r = *ControlRect(name);
-    w->setGeometry(Place(r.left, r.top, r.width, r.height));
-  };
+void FrmWmiInfo::PlaceControl(QWidget* w, std::string_view name) {
+  w->setObjectName(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+  const Rect& r = *ControlRect(name);
+  w->setGeometry(Place(r.left, r.top, r.width, r.height));
+}
 
+void FrmWmiInfo::BuildControls() {
   text2_ = new QPlainTextEdit(this);
-  place(text2_, "Text2");
+  PlaceControl(text2_, "Text2");
   text2_->setFont(GothicFont());
   text2_->setReadOnly(true);
   // The text goes to the document alone: the widget would lay its first line
@@ -334,27 +334,36 @@ void FrmWmiInfo::BuildControls() {
   }
 
   rtxt_msg_ = new ResultPane(this);
-  place(rtxt_msg_, "rtxtMsg");
+  PlaceControl(rtxt_msg_, "rtxtMsg");
   rtxt_msg_->setFont(GothicFont());
   rtxt_msg_->setAcceptDrops(false);
 
   cmd_all_get_ = new CommandButton(QString::fromUtf8(front::kAllGetCaption), this);
-  place(cmd_all_get_, "cmdAllGet");
+  PlaceControl(cmd_all_get_, "cmdAllGet");
   connect(cmd_all_get_, &QPushButton::clicked, this, [this] { browser::AllGetClick(*this); });
 
   chk_clear_ = new AutoClearBox(QString::fromUtf8(front::kClearCaption), this);
-  place(chk_clear_, "chkClear");
+  PlaceControl(chk_clear_, "chkClear");
   chk_clear_->SetValue(1);
 
+  // Esc stops a running batch, or else closes the find bar.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, [this] { EscapePressed(); });
+}
+
+// The class browser, made after the rest of the form (by Load, or once the
+// window has been drawn): it takes its place among the form's controls, in
+// their order and in the tab order, after chkClear, as if made with them.
+std::array<QWidget*, 5> FrmWmiInfo::BuildClassBrowser() {
   command61_ = new CommandButton(QString::fromUtf8(front::kTestCaption), this);
-  place(command61_, "Command61");
+  PlaceControl(command61_, "Command61");
   connect(command61_, &QPushButton::clicked, this, [this] { browser::Command61Click(*this); });
 
   list2_ = new ListBox(this);
-  place(list2_, "List2");
+  PlaceControl(list2_, "List2");
 
   list1_ = new ListBox(this);
-  place(list1_, "List1");
+  PlaceControl(list1_, "List1");
   list1_->setSortingEnabled(false);
   list1_->setItemDelegate(new WholeTextDelegate(list1_));
   auto* filter = new ClassFilter(
@@ -367,22 +376,26 @@ void FrmWmiInfo::BuildControls() {
     if (row >= 0) browser::List1Click(*this);
   });
   list1_->viewport()->installEventFilter(this);
-  // The focus going into the class browser completes its list first.
-  for (QWidget* w : std::initializer_list<QWidget*>{list1_, filter, list2_}) w->installEventFilter(this);
   connect(list1_, &QListWidget::clicked, this, [this](const QModelIndex& index) {
     if (index.row() == row_before_press_ && index.row() == list1_->currentRow()) browser::List1Click(*this);
   });
 
   command62_ = new CommandButton(QString::fromUtf8(front::kAutoSaveCaption), this);
-  place(command62_, "Command62");
+  PlaceControl(command62_, "Command62");
   connect(command62_, &QPushButton::clicked, this, [this] { browser::AutoSaveClick(*this); });
 
-  // Esc stops a running batch, or else closes the find bar.
-  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  connect(escape, &QShortcut::activated, this, [this] { EscapePressed(); });
+  const std::array<QWidget*, 5> made{command61_, list2_, list1_, filter, command62_};
+  QWidget* previous = chk_clear_;
+  for (QWidget* w : made) {
+    w->stackUnder(prg_batch_);
+    setTabOrder(previous, w);
+    previous = w;
+  }
+  return made;
 }
 
 void FrmWmiInfo::MarkCutCaptions() {
+  CompleteClassBrowser();  // two of the captions are its buttons'
   captions_measured_ = true;
   // What each control leaves for its text, in its own style and face.
   auto widget = [this](const front::CaptionPlace& p) {
@@ -530,6 +543,7 @@ void FrmWmiInfo::BuildFindBarOnce() {
 }
 
 void FrmWmiInfo::Load() {
+  if (!list1_) BuildClassBrowser();
   {
     ListAdapter adapter(*list1_);
     browser::LoadClassList(adapter);
@@ -538,33 +552,40 @@ void FrmWmiInfo::Load() {
   list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
   list2_->addItem(QString::fromUtf8(front::kNamespace));
   list2_->setCurrentRow(0);
+  loaded_ = true;
   ApplyStartWidth();
 }
 
 void FrmWmiInfo::LoadForShow() {
-  const std::span<const std::string_view> names = browser::ClassCatalogue();
-  if (!names.empty()) {
-    list1_->addItem(FromUtf8(names.front()));
-    class_list_pending_ = names.size() > 1;
-  }
-  list1_->setCurrentRow(0);  // dumps the first entry; List2 is still empty
-  list2_->addItem(QString::fromUtf8(front::kNamespace));
-  list2_->setCurrentRow(0);
+  // The first entry's dump, as its selection makes it.
+  first_dump_ = true;
+  browser::List1Click(*this);
+  first_dump_ = false;
+  loaded_ = true;
   ApplyStartWidth();
-  // The controls wholly beyond the start-up width (the class browser) are
-  // shown with the rest of the list: nobody can see them before, and showing
-  // them lays the list out and polishes them while the user waits.
-  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    if (w->isHidden() || w->geometry().left() < width()) continue;
-    w->hide();
-    held_back_.push_back(w);
-  }
 }
 
-bool FrmWmiInfo::ClassBrowserPending() const { return class_list_pending_ || !held_back_.empty(); }
-
-void FrmWmiInfo::CompleteClassList() {
-  if (ClassBrowserPending()) SizeClassList();
+void FrmWmiInfo::CompleteClassBrowser() {
+  if (list1_) return;
+  const std::array<QWidget*, 5> made = BuildClassBrowser();
+  if (loaded_) {  // else empty, until Load fills it
+    const std::span<const std::string_view> names = browser::ClassCatalogue();
+    QStringList all;
+    all.reserve(static_cast<qsizetype>(names.size()));
+    for (std::string_view name : names) all.push_back(FromUtf8(name));
+    list1_->addItems(all);
+    // Selected as by Load, without a second dump.
+    list1_->blockSignals(true);
+    list1_->setCurrentRow(0);
+    list1_->blockSignals(false);
+    list2_->addItem(QString::fromUtf8(front::kNamespace));
+    list2_->setCurrentRow(0);
+    class_list_sized_ = true;
+    UniformEntrySize(*list1_);
+  }
+  // Made after the window was shown, they are shown now.
+  if (isVisible())
+    for (QWidget* w : made) w->show();
 }
 
 void FrmWmiInfo::ApplyStartWidth() {
@@ -589,24 +610,14 @@ void FrmWmiInfo::paintEvent(QPaintEvent* event) {
 
 void FrmWmiInfo::SizeClassList() {
   if (class_list_sized_) return;
+  if (!list1_) return CompleteClassBrowser();
   class_list_sized_ = true;
-  if (class_list_pending_) {
-    class_list_pending_ = false;
-    const std::span<const std::string_view> names = browser::ClassCatalogue();
-    QStringList rest;
-    rest.reserve(static_cast<qsizetype>(names.size()) - 1);
-    for (std::size_t i = 1; i < names.size(); ++i) rest.push_back(FromUtf8(names[i]));
-    list1_->addItems(rest);
-  }
   UniformEntrySize(*list1_);
-  for (const QPointer<QWidget>& w : held_back_)
-    if (w) w->show();
-  held_back_.clear();
 }
 
 void FrmWmiInfo::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
-  if (!width_applied_on_show_ && list2_->count() > 0) {
+  if (!width_applied_on_show_ && loaded_) {
     width_applied_on_show_ = true;
     ApplyStartWidth();
   }
@@ -615,15 +626,14 @@ void FrmWmiInfo::showEvent(QShowEvent* event) {
 void FrmWmiInfo::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
   // Widened onto the class browser: it is whole before it is seen.
-  if (!ClassBrowserPending()) return;
-  bool in_view = list1_->geometry().intersects(rect());
-  for (const QPointer<QWidget>& w : held_back_) in_view = in_view || (w && w->geometry().intersects(rect()));
-  if (in_view) CompleteClassList();
+  if (!list1_ && loaded_) {
+    const QRect browser = Place(*ControlRect("Command61")).united(Place(*ControlRect("List1")));
+    if (browser.intersects(rect())) CompleteClassBrowser();
+  }
 }
 
 bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusIn && ClassBrowserPending()) CompleteClassList();
-  if (watched == list1_->viewport() && event->type() == QEvent::MouseButtonPress)
+  if (list1_ && watched == list1_->viewport() && event->type() == QEvent::MouseButtonPress)
     row_before_press_ = list1_->currentRow();
   return QWidget::eventFilter(watched, event);
 }
@@ -631,7 +641,7 @@ bool FrmWmiInfo::eventFilter(QObject* watched, QEvent* event) {
 void FrmWmiInfo::PumpMessages() { QCoreApplication::processEvents(); }
 
 std::string FrmWmiInfo::ClassEntry(int index) {
-  CompleteClassList();
+  CompleteClassBrowser();
   return list1_->item(index)->text().toStdString();
 }
 
@@ -792,21 +802,39 @@ bool FrmWmiInfo::FindInPane(bool backward) {
 }
 
 int FrmWmiInfo::ClassCount() {
-  CompleteClassList();
+  CompleteClassBrowser();
   return list1_->count();
 }
 int FrmWmiInfo::SelectedClassIndex() {
-  CompleteClassList();
+  CompleteClassBrowser();
   return list1_->currentRow();
 }
 void FrmWmiInfo::SelectClass(int index) {
-  CompleteClassList();
+  CompleteClassBrowser();
   list1_->setCurrentRow(index);
 }
-std::string FrmWmiInfo::SelectedClass() { return EntryText(list1_); }
-std::string FrmWmiInfo::SelectedNamespace() { return EntryText(list2_); }
-void FrmWmiInfo::SetNamespaceListEnabled(bool enabled) { list2_->setEnabled(enabled); }
-void FrmWmiInfo::SetTestButtonEnabled(bool enabled) { command61_->setEnabled(enabled); }
+// The start-up dump of LoadForShow runs before the class browser is made:
+// its first entry selected, List2 still empty, and nothing to enable.
+std::string FrmWmiInfo::SelectedClass() {
+  if (first_dump_) return std::string(browser::ClassCatalogue().front());
+  CompleteClassBrowser();
+  return EntryText(list1_);
+}
+std::string FrmWmiInfo::SelectedNamespace() {
+  if (first_dump_) return {};
+  CompleteClassBrowser();
+  return EntryText(list2_);
+}
+void FrmWmiInfo::SetNamespaceListEnabled(bool enabled) {
+  if (first_dump_) return;
+  CompleteClassBrowser();
+  list2_->setEnabled(enabled);
+}
+void FrmWmiInfo::SetTestButtonEnabled(bool enabled) {
+  if (first_dump_) return;
+  CompleteClassBrowser();
+  command61_->setEnabled(enabled);
+}
 void FrmWmiInfo::SetAllGetEnabled(bool enabled) {
   for (std::string_view name : front::kAllGetControls)
     findChild<QWidget*>(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())))->setEnabled(enabled);

@@ -11,10 +11,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QWidget>
+#include <array>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -112,8 +112,8 @@ class FrmWmiInfo : public QWidget, public front::Form {
   void MarkCutCaptions();
   bool CaptionsMarked() const { return captions_measured_; }
   // Gives the class list's entries their one size, measured from the widest
-  // name, having first put in the entries LoadForShow left out. Run once the
-  // window has been drawn (ClassListSized() is then true); until then the
+  // name, having first made the class browser LoadForShow left out. Run once
+  // the window has been drawn (ClassListSized() is then true); until then the
   // entries are as high and at least as wide.
   void SizeClassList();
   bool ClassListSized() const { return class_list_sized_; }
@@ -121,13 +121,12 @@ class FrmWmiInfo : public QWidget, public front::Form {
   // Start-up: fills the class list, selects its first entry (which dumps it),
   // adds "cimv2" to the namespace list and selects it, sets the width.
   void Load();
-  // Load as the program opens its window: the class list, beyond the window's
-  // width, holds its first entry alone (selected and dumped as by Load) until
-  // the window has been drawn, when the rest are put in and measured in one
-  // step; the controls beyond that width stay hidden until then. Anything
-  // that wants the list sooner (the focus going into the class browser, the
-  // window widened onto it, the browser's own calls) completes that step
-  // first. ClassListSized() is true once it is done.
+  // Load as the program opens its window: the first entry is dumped as by
+  // Load, but the class browser (Command61, List2, List1 with its find field,
+  // Command62), which lies beyond the window's width, is made only once the
+  // window has been drawn, its list whole, measured and selected as by Load.
+  // Anything that wants it sooner (the window widened onto it, the browser's
+  // own calls) makes it first. ClassListSized() is true once it is done.
   void LoadForShow();
 
   // Twips to pixels with the screen's logical DPI.
@@ -176,8 +175,9 @@ class FrmWmiInfo : public QWidget, public front::Form {
   QRect Place(int left, int top, int width, int height) const;
   QRect Place(const front::Rect& r) const { return Place(r.left, r.top, r.width, r.height); }
   void ApplyStartWidth();
-  void CompleteClassList();
-  bool ClassBrowserPending() const;
+  void PlaceControl(QWidget* w, std::string_view name);
+  std::array<QWidget*, 5> BuildClassBrowser();  // the five, in the form's order
+  void CompleteClassBrowser();                  // made, filled and selected, once
   void UpdateTitle();
   void UpdateStatus();
   void HideFindBar();
@@ -197,8 +197,8 @@ class FrmWmiInfo : public QWidget, public front::Form {
   bool captions_marked_ = false;     // marking asked for, after the first paint
   bool captions_measured_ = false;   // MarkCutCaptions has run
   bool class_list_sized_ = false;    // SizeClassList has run
-  bool class_list_pending_ = false;  // LoadForShow put in the first entry alone
-  std::vector<QPointer<QWidget>> held_back_;  // hidden by LoadForShow until then
+  bool loaded_ = false;              // Load or LoadForShow has run
+  bool first_dump_ = false;          // LoadForShow's dump, before the class browser is made
   int row_before_press_ = -1;        // List1's selection when the mouse went down
   WaitPump* wait_pump_ = nullptr;
 
