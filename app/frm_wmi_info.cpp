@@ -580,8 +580,7 @@ void FrmWmiInfo::CompleteClassBrowser() {
     list1_->blockSignals(false);
     list2_->addItem(QString::fromUtf8(front::kNamespace));
     list2_->setCurrentRow(0);
-    class_list_sized_ = true;
-    UniformEntrySize(*list1_);
+    SizeClassList();
   }
   // Made after the window was shown, they are shown now.
   if (isVisible())
