@@ -79,6 +79,7 @@ bool IsIntegerType(const std::string& base) {
   return (base.starts_with("uint") || base.starts_with("sint")) && base.size() <= 6;
 }
 
+#ifdef PCINFO_HAVE_SQLITE
 // The declared type of a property's column.
 std::string ColumnType(const std::string& type) {
   if (type.ends_with("[]")) return "TEXT";
@@ -87,6 +88,7 @@ std::string ColumnType(const std::string& type) {
   if (type.empty()) return "";
   return "TEXT";
 }
+#endif
 
 // A value as the column of its CIM type holds it (a JSON element for arrays).
 nlohmann::ordered_json Converted(const wmi::Value& v, const std::string& base) {

@@ -19,39 +19,33 @@ namespace {
 
 constexpr wchar_t kFrameClass[] = L"pcinfo.Frame";
 
-// Functions of newer Windows, looked up so that the program still starts on
-// older ones (and on Wine versions without them).
-UINT WindowDpi(HWND hwnd) {
-  using Fn = UINT(WINAPI*)(HWND);
-  static const auto fn =
-      reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-  if (fn) {
-    const UINT dpi = fn(hwnd);
-    if (dpi) return dpi;
-  }
+// Functions of newer Windows are looked up, so that the program still starts
+// on older ones (and on Wine versions without them).
+
+// The DPI of `hwnd`'s device context (the screen's for nullptr).
+UINT DeviceDpi(HWND hwnd) {
   HDC dc = GetDC(hwnd);
   const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
   ReleaseDC(hwnd, dc);
   return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
+UINT WindowDpi(HWND hwnd) {
+  static const auto fn = LaterFunction<UINT(WINAPI*)(HWND)>(L"user32.dll", "GetDpiForWindow");
+  if (const UINT dpi = fn ? fn(hwnd) : 0) return dpi;
+  return DeviceDpi(hwnd);
+}
+
 // The system's DPI, which a window on the main monitor takes.
 UINT SystemDpi() {
-  using Fn = UINT(WINAPI*)();
-  static const auto fn =
-      reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForSystem")));
-  if (fn) return fn();
-  HDC dc = GetDC(nullptr);
-  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
-  ReleaseDC(nullptr, dc);
-  return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+  static const auto fn = LaterFunction<UINT(WINAPI*)()>(L"user32.dll", "GetDpiForSystem");
+  return fn ? fn() : DeviceDpi(nullptr);
 }
 
 RECT OuterForClient(int width, int height, DWORD style, DWORD ex_style, UINT dpi) {
   RECT r{0, 0, width, height};
-  using Fn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-  static const auto fn = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  static const auto fn =
+      LaterFunction<BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT)>(L"user32.dll", "AdjustWindowRectExForDpi");
   if (fn)
     fn(&r, style, FALSE, ex_style, dpi);
   else
@@ -63,9 +57,8 @@ RECT OuterForClient(int width, int height, DWORD style, DWORD ex_style, UINT dpi
 LOGFONTW MessageFont(UINT dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  using Fn = BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT);
-  static const auto fn = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
+  static const auto fn =
+      LaterFunction<BOOL(WINAPI*)(UINT, UINT, PVOID, UINT, UINT)>(L"user32.dll", "SystemParametersInfoForDpi");
   if (fn && fn(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)) return metrics.lfMessageFont;
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
   HDC dc = GetDC(nullptr);

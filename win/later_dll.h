@@ -1,7 +1,7 @@
 // Functions of DLLs the window needs only once the user asks for them (the
 // save and find dialogs, a dropped file), loaded then rather than at start:
 // comdlg32 brings the shell and the printing DLLs with it, which a start
-// under Wine pays for in full.
+// under Wine pays for in full. Also functions that only newer Windows have.
 #pragma once
 
 #include "win/win32.h"
